@@ -2,7 +2,7 @@
 
 #include "app/clicklabel.h"
 #include "app/colourswatch.h"
-#include "app/openbookicon.h"
+#include "app/icons.h"
 #include "app/storedsettings.h"
 #include "app/typedlengthlimit.h"
 #include "book/colourvalue.h"
@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStringListModel>
-#include <QStyle>
 
 namespace tarnwick {
 
@@ -138,7 +137,7 @@ void frmMain::createControls()
     Text1 = named(new QLineEdit(Frame2), QStringLiteral("Text1"), twips(120, 240, 3000, 375));
     Text1->setReadOnly(true);
     Command1 = button(Frame2, QStringLiteral("Command1"), QString(), twips(3150, 240, 375, 375));
-    Command1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    Command1->setIcon(openFolderIcon());
     Command1->setIconSize(QSize(16, 16));
 
     Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral(u"图片列表"),

@@ -1,4 +1,4 @@
-#include "app/openbookicon.h"
+#include "app/icons.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -46,7 +46,29 @@ QPixmap drawOpenBook(int size)
     return pixmap;
 }
 
+QPixmap drawOpenFolder()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    const QColor outline(128, 96, 0);
+    // Back of the folder with its tab.
+    p.setPen(outline);
+    p.setBrush(QColor(224, 176, 48));
+    p.drawPolygon(QPolygon({QPoint(1, 3), QPoint(6, 3), QPoint(7, 5), QPoint(13, 5),
+                            QPoint(13, 13), QPoint(1, 13)}));
+    // The opened front leaning forward.
+    p.setBrush(QColor(255, 224, 112));
+    p.drawPolygon(QPolygon({QPoint(3, 7), QPoint(15, 7), QPoint(13, 13), QPoint(1, 13)}));
+    return pixmap;
+}
+
 } // namespace
+
+QIcon openFolderIcon()
+{
+    return QIcon(drawOpenFolder());
+}
 
 QIcon openBookIcon()
 {
