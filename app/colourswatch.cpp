@@ -5,7 +5,7 @@
 namespace tarnwick {
 
 ColourSwatch::ColourSwatch(ColourValue colour, QWidget *parent)
-    : ClickLabel(parent)
+    : LinkLabel(QString(), parent)
 {
     setFrameShape(QFrame::Box);
     setLineWidth(1);

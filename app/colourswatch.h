@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/clicklabel.h"
+#include "pictures/linklabel.h"
 #include "book/booksettings.h"
 
 namespace tarnwick {
@@ -8,7 +8,7 @@ namespace tarnwick {
 // A filled label that shows one colour of the book. The swatch is the only
 // place the colour is kept while the program runs: the generate command and
 // the settings read it from here.
-class ColourSwatch : public ClickLabel
+class ColourSwatch : public LinkLabel
 {
     Q_OBJECT
 

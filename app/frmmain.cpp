@@ -1,11 +1,16 @@
 #include "app/frmmain.h"
 
-#include "app/clicklabel.h"
 #include "app/colourswatch.h"
 #include "app/icons.h"
 #include "app/storedsettings.h"
 #include "app/typedlengthlimit.h"
+#include "book/bookcheck.h"
 #include "book/colourvalue.h"
+#include "book/dmlwriter.h"
+#include "pictures/linklabel.h"
+#include "pictures/picturefolder.h"
+#include "pictures/picturelistcontroller.h"
+#include "pictures/picturelistmodel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,8 +20,10 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
-#include <QStringListModel>
+
+#include <limits>
 
 namespace tarnwick {
 
@@ -41,7 +48,10 @@ const QString defaultWidth = QStringLiteral("1024");
 const QString defaultHeight = QStringLiteral("768");
 const QString defaultOffset = QStringLiteral("0");
 
-const QColor linkBlue(0, 0, 255);
+const QString browseTitle = QStringLiteral(u"请选择图片所在目录：");
+const QString generatedQuestion = QStringLiteral(u"dml文件生成完毕！现在需要用DeskTop Author将它打开吗？");
+const QString settingsNotSaved = QStringLiteral(u"dml文件已生成，但无法保存设置：");
+const QString pictureNotReadable = QStringLiteral(u"无法读取图片的尺寸：");
 
 QString checkValueText(Qt::CheckState state)
 {
@@ -74,21 +84,6 @@ QLabel *caption(QWidget *parent, const QString &name, const QString &text, int l
     return label;
 }
 
-ClickLabel *linkLabel(QWidget *parent, const QString &name, const QString &text,
-                      const QString &toolTip, int left, int top)
-{
-    auto *label = new ClickLabel(parent);
-    label->setObjectName(name);
-    label->setText(text);
-    label->setToolTip(toolTip);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, linkBlue);
-    label->setPalette(p);
-    label->move(px(left), px(top));
-    label->adjustSize();
-    return label;
-}
-
 QGroupBox *frame(QWidget *parent, const QString &name, const QString &title, const QRect &geometry)
 {
     return named(new QGroupBox(title, parent), name, geometry);
@@ -103,9 +98,17 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &text, c
     return b;
 }
 
-QLineEdit *numberBox(QWidget *parent, const QString &name, const QRect &geometry)
+// QLineEdit cuts even program-set text at 32767 characters by default.
+QLineEdit *textBox(QWidget *parent, const QString &name, const QRect &geometry)
 {
     auto *box = named(new QLineEdit(parent), name, geometry);
+    box->setMaxLength(std::numeric_limits<int>::max());
+    return box;
+}
+
+QLineEdit *numberBox(QWidget *parent, const QString &name, const QRect &geometry)
+{
+    auto *box = textBox(parent, name, geometry);
     new TypedLengthLimit(box, numberBoxTypingLimit);
     return box;
 }
@@ -134,7 +137,7 @@ void frmMain::createControls()
 {
     Frame2 = frame(this, QStringLiteral("Frame2"), QStringLiteral(u"选择图片所在目录"),
                    twips(240, 240, 3615, 750));
-    Text1 = named(new QLineEdit(Frame2), QStringLiteral("Text1"), twips(120, 240, 3000, 375));
+    Text1 = textBox(Frame2, QStringLiteral("Text1"), twips(120, 240, 3000, 375));
     Text1->setReadOnly(true);
     Command1 = button(Frame2, QStringLiteral("Command1"), QString(), twips(3150, 240, 375, 375));
     Command1->setIcon(openFolderIcon());
@@ -143,29 +146,26 @@ void frmMain::createControls()
     Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral(u"图片列表"),
                    twips(240, 1110, 3600, 2760));
     List1 = named(new QListView(Frame1), QStringLiteral("List1"), twips(210, 360, 2370, 2190));
-    m_list1Model = new List1Model(this);
-    List1->setModel(m_list1Model);
-    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    List1->setUniformItemSizes(true);
-    List1->setToolTip(QStringLiteral(u"按住Crtl键或鼠标左键不放可以选择多项"));
-    Label11 = linkLabel(Frame1, QStringLiteral("Label11"), QStringLiteral(u"上移到顶部"),
-                        QStringLiteral(u"将选择的项移动到列表的顶部"), 2610, 360);
-    Label12 = linkLabel(Frame1, QStringLiteral("Label12"), QStringLiteral(u"上移一行"),
-                        QStringLiteral(u"将选择的项分别上移一行"), 2610, 680);
-    Label14 = linkLabel(Frame1, QStringLiteral("Label14"), QStringLiteral(u"下移一行"),
-                        QStringLiteral(u"将选择的项分别下移一行"), 2610, 1125);
-    Label13 = linkLabel(Frame1, QStringLiteral("Label13"), QStringLiteral(u"下移到底部"),
-                        QStringLiteral(u"将选择的项移动到列表的底部"), 2610, 1440);
-    Label15 = linkLabel(Frame1, QStringLiteral("Label15"), QStringLiteral(u"移  除"),
-                        QStringLiteral(u"将选择的项从列表中移除"), 2625, 1920);
+    m_pictureModel = new PictureListModel(this);
+    m_pictureList = new PictureListController(List1, m_pictureModel, this);
+    const auto command = [this](ListCommand which, int left, int top) {
+        LinkLabel *label = m_pictureList->createCommandLabel(which, Frame1);
+        label->move(px(left), px(top));
+        label->adjustSize();
+        return label;
+    };
+    Label11 = command(ListCommand::MoveToTop, 2610, 360);
+    Label12 = command(ListCommand::MoveUp, 2610, 680);
+    Label14 = command(ListCommand::MoveDown, 2610, 1125);
+    Label13 = command(ListCommand::MoveToBottom, 2610, 1440);
+    Label15 = command(ListCommand::Remove, 2625, 1920);
     Check2 = named(new QCheckBox(QStringLiteral(u"预览"), Frame1), QStringLiteral("Check2"),
                    twips(2760, 2310, 675, 255));
 
     Frame3 = frame(this, QStringLiteral("Frame3"), QStringLiteral(u"dml 文件名"),
                    twips(240, 3960, 3615, 750));
-    Text2 = named(new QLineEdit(defaultDocumentName, Frame3), QStringLiteral("Text2"),
-                  twips(120, 240, 3375, 375));
+    Text2 = textBox(Frame3, QStringLiteral("Text2"), twips(120, 240, 3375, 375));
+    Text2->setText(defaultDocumentName);
 
     Frame4 = frame(this, QStringLiteral("Frame4"), QStringLiteral(u"E书属性"),
                    twips(4080, 240, 3735, 1935));
@@ -205,8 +205,10 @@ void frmMain::createControls()
     // stateChanged also fires when code changes the value, so the border
     // controls follow Check1 however it is set.
     connect(Check1, &QCheckBox::stateChanged, this, &frmMain::Check1_Click);
-    connect(Label5, &ClickLabel::clicked, this, [this] { chooseColour(Label5); });
-    connect(Label8, &ClickLabel::clicked, this, [this] { chooseColour(Label8); });
+    connect(Label5, &LinkLabel::clicked, this, [this] { chooseColour(Label5); });
+    connect(Label8, &LinkLabel::clicked, this, [this] { chooseColour(Label8); });
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
 }
 
@@ -275,7 +277,7 @@ QString frmMain::pictureFolder() const
 
 QString frmMain::currentEntry() const
 {
-    return List1->currentIndex().data().toString();
+    return m_pictureList->currentEntry();
 }
 
 QPoint frmMain::hostPosition() const
@@ -323,6 +325,110 @@ void frmMain::Check1_Click()
     const bool on = Check1->checkState() == Qt::Checked;
     Label8->setVisible(on);
     Label4->setVisible(on);
+}
+
+QStringList frmMain::pictureEntries() const
+{
+    return m_pictureModel->names();
+}
+
+void frmMain::Command1_Click()
+{
+    const QString chosen = m_platform.chooseFolder(this, browseTitle);
+    if (chosen.isEmpty()) {
+        // The list, its caption and the sizes stay as they were.
+        Text1->setText(QString());
+        return;
+    }
+    const QString folder = folderText(chosen);
+    Text1->setText(folder);
+    m_pictureList->refill(listPictures(folder));
+    const QStringList names = pictureEntries();
+    Frame1->setTitle(QStringLiteral(u"图片列表(%1个)").arg(names.size()));
+    if (names.isEmpty())
+        return;
+    const QString first = folder + names.first();
+    const std::optional<QSize> size = readPictureSize(first);
+    if (!size) {
+        m_platform.showWarning(this, pictureNotReadable + first);
+        return;
+    }
+    Text3[0]->setText(QString::number(size->width()));
+    Text3[1]->setText(QString::number(size->height()));
+    Text3[2]->setText(Text3[0]->text());
+    Text3[3]->setText(Text3[1]->text());
+}
+
+BookSettings frmMain::readBookSettings() const
+{
+    BookSettings s;
+    s.pictureFolder = Text1->text().trimmed();
+    s.documentName = Text2->text().trimmed();
+    s.bookWidth = Text3[0]->text();
+    s.bookHeight = Text3[1]->text();
+    s.pictureWidth = Text3[2]->text();
+    s.pictureHeight = Text3[3]->text();
+    s.pictureLeft = Text8->text();
+    s.pictureTop = Text7->text();
+    s.backgroundColour = Label5->colour();
+    s.borderOn = Check1->checkState() == Qt::Checked;
+    s.borderColour = Label8->colour();
+    s.pictures = pictureEntries();
+    return s;
+}
+
+StoredSettings frmMain::currentSettings() const
+{
+    StoredSettings s;
+    s.dmlfilename = Text2->text().trimmed();
+    s.width1 = Text3[0]->text().trimmed();
+    s.height1 = Text3[1]->text().trimmed();
+    s.width2 = Text3[2]->text().trimmed();
+    s.height2 = Text3[3]->text().trimmed();
+    s.left = Text8->text().trimmed();
+    s.right = Text7->text().trimmed();
+    s.BGColor = toStoredColourText(Label5->colour());
+    s.border = checkValueText(Check1->checkState());
+    // Kept even with the border off, so it comes back when turned on.
+    s.bordercolor = toStoredColourText(Label8->colour());
+    return s;
+}
+
+void frmMain::Command2_Click()
+{
+    if (m_generating)
+        return;
+    m_generating = true;
+    const auto done = qScopeGuard([this] { m_generating = false; });
+    runGenerate();
+}
+
+void frmMain::runGenerate()
+{
+    // Document and settings both come from this one reading of the controls.
+    const BookSettings book = readBookSettings();
+    const StoredSettings stored = currentSettings();
+
+    if (const std::optional<CheckFailure> failure = checkBook(book)) {
+        m_platform.showWarning(this, failure->message);
+        if (QWidget *control = findChild<QWidget *>(failure->focus))
+            control->setFocus();
+        return;
+    }
+
+    // Let the window repaint before a long write; the guard above keeps a
+    // queued second click from starting another run here.
+    QCoreApplication::processEvents();
+
+    // The older document is replaced only by a complete new one.
+    if (const std::optional<QString> failure = saveDocument(book)) {
+        m_platform.showWarning(this, *failure);
+        return;
+    }
+    if (!stored.save(m_settingsPath))
+        m_platform.showWarning(this, settingsNotSaved + m_settingsPath);
+    if (m_platform.askYesNo(this, generatedQuestion))
+        m_platform.openDocument(book.outputPath());
 }
 
 void frmMain::Command3_Click()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/platform.h"
+#include "app/storedsettings.h"
+#include "book/booksettings.h"
 #include "preview/previewhost.h"
 
 #include <QWidget>
@@ -13,15 +15,13 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
-class QStringListModel;
 
 namespace tarnwick {
 
-class ClickLabel;
 class ColourSwatch;
-
-// The model behind List1.
-using List1Model = QStringListModel;
+class LinkLabel;
+class PictureListController;
+class PictureListModel;
 
 // Tarnwick's one working window and its start object. Its controls hold every
 // input of the tool; the commands are handlers of those controls. The window
@@ -66,12 +66,21 @@ private:
     void Form_Load();
     void Form_Unload();
     void Check1_Click();
+    void Command1_Click();
+    void Command2_Click();
     void Command3_Click();
+    void runGenerate();
+    BookSettings readBookSettings() const;
+    StoredSettings currentSettings() const;
+    QStringList pictureEntries() const;
     void chooseColour(ColourSwatch *swatch);
 
     Platform &m_platform;
     QString m_settingsPath;
     bool m_placed = false;
+    // Set while a generation run is under way: its modal boxes process
+    // events, and a second click then must not start a nested run.
+    bool m_generating = false;
 
     QGroupBox *Frame1 = nullptr;
     QGroupBox *Frame2 = nullptr;
@@ -87,12 +96,13 @@ private:
     QPushButton *Command2 = nullptr;
     QPushButton *Command3 = nullptr;
     QListView *List1 = nullptr;
-    List1Model *m_list1Model = nullptr;
-    ClickLabel *Label11 = nullptr;
-    ClickLabel *Label12 = nullptr;
-    ClickLabel *Label13 = nullptr;
-    ClickLabel *Label14 = nullptr;
-    ClickLabel *Label15 = nullptr;
+    PictureListModel *m_pictureModel = nullptr;
+    PictureListController *m_pictureList = nullptr;
+    LinkLabel *Label11 = nullptr;
+    LinkLabel *Label12 = nullptr;
+    LinkLabel *Label13 = nullptr;
+    LinkLabel *Label14 = nullptr;
+    LinkLabel *Label15 = nullptr;
     QCheckBox *Check1 = nullptr;
     QCheckBox *Check2 = nullptr;
     QLabel *Label1 = nullptr;

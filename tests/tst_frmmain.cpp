@@ -148,6 +148,8 @@ private Q_SLOTS:
         QTest::newRow("letters kept") << "width2" << "abc" << "Text3(2)" << "abc";
         QTest::newRow("five digits in full") << "height2" << "12345" << "Text3(3)" << "12345";
         QTest::newRow("long text in full") << "height2" << "1234567890" << "Text3(3)" << "1234567890";
+        QTest::newRow("very long name in full") << "dmlfilename" << QString(40000, u'n') << "Text2"
+                                                << QString(40000, u'n');
         QTest::newRow("left margin") << "left" << "10" << "Text8" << "10";
         QTest::newRow("right is the top margin") << "right" << "20 " << "Text7" << "20";
         QTest::newRow("empty name") << "dmlfilename" << "" << "Text2" << "MyEBook.dml";
