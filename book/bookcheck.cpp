@@ -74,10 +74,10 @@ std::optional<CheckFailure> checkBook(const BookSettings &settings)
         || name == u"." || name == u"..")
         return CheckFailure{messages::badFileName(), QStringLiteral("Text2")};
 
-    for (const QString &picture : settings.pictures) {
-        if (!encodePictureName(picture))
-            return CheckFailure{messages::unwritablePictureName() + picture, QStringLiteral("List1")};
-    }
+    const qsizetype unwritable = firstUnwritablePictureName(settings.pictures);
+    if (unwritable >= 0)
+        return CheckFailure{messages::unwritablePictureName() + settings.pictures.at(unwritable),
+                            QStringLiteral("List1")};
     return std::nullopt;
 }
 

@@ -141,12 +141,7 @@ std::optional<QString> writeDocument(QIODevice &device, const BookSettings &sett
         const QString &picture = settings.pictures.at(i);
         // The checks have refused unwritable names; this guards a caller that
         // skipped them, so a name never reaches the document as "?".
-        for (const QChar c : picture) {
-            if (c == u'"' || c.unicode() < 0x20 || c.unicode() == 0x7F
-                || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
-                return unwritableNameReason(picture);
-        }
-        if (!QStringView(picture).isValidUtf16())
+        if (breaksMarkup(picture) || !QStringView(picture).isValidUtf16())
             return unwritableNameReason(picture);
         name.resize(encoder.requiredSpace(picture.size()));
         char *end = encoder.appendToBuffer(name.data(), picture);
