@@ -86,6 +86,8 @@ private Q_SLOTS:
     void pageNumbering();
     void gbkNames_data();
     void gbkNames();
+    void firstUnwritable_data();
+    void firstUnwritable();
     void unwritableNameNeverWritten();
     void saveReplacesAndKeepsOnFailure();
 };
@@ -421,6 +423,35 @@ void TestBook::gbkNames()
     QCOMPARE(encoded.has_value(), writable);
     if (writable)
         QCOMPARE(*encoded, bytes);
+}
+
+void TestBook::firstUnwritable_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("index");
+    const QString ok = QStringLiteral(u"好.gif");
+    const QString hangul = QStringLiteral(u"한.gif");
+    QTest::newRow("all fine") << QStringList{ok, QStringLiteral("b.gif")} << -1;
+    QTest::newRow("none") << QStringList{} << -1;
+    // The encoder's sticky flag must not blame a later name, nor miss one after
+    // a name it refused for another reason.
+    QTest::newRow("second of two bad") << QStringList{ok, ok, hangul, ok, QStringLiteral("\"")} << 2;
+    QTest::newRow("quote first") << QStringList{ok, QStringLiteral("a\".gif"), hangul} << 1;
+    QTest::newRow("trailing lone surrogate") << QStringList{ok, QStringLiteral("x") + QChar(0xD83D), ok} << 1;
+    QTest::newRow("last") << QStringList{ok, ok, QStringLiteral(u"\u00A0")} << 2;
+}
+
+void TestBook::firstUnwritable()
+{
+    QFETCH(QStringList, names);
+    QFETCH(int, index);
+    QCOMPARE(firstUnwritablePictureName(names), qsizetype(index));
+    // Agrees with the one-name check: everything before the index is writable.
+    const int end = index < 0 ? int(names.size()) : index;
+    for (int i = 0; i < end; ++i)
+        QVERIFY(encodePictureName(names.at(i)));
+    if (index >= 0)
+        QVERIFY(!encodePictureName(names.at(index)));
 }
 
 void TestBook::unwritableNameNeverWritten()
