@@ -8,9 +8,14 @@ namespace tarnwick {
 
 namespace {
 
-std::optional<CheckFailure> boxFailure(const BoxNumber &number, const QString &outOfRange,
-                                       const QString &focus)
+// A box's text goes into the document as typed; blanks that GBK cannot hold
+// (U+00A0, the typographic spaces) are trimmed for the number but could not be
+// written, so such a text does not count as a number.
+std::optional<CheckFailure> boxFailure(const QString &text, const BoxNumber &number,
+                                       const QString &outOfRange, const QString &focus)
 {
+    if (number.status == BoxStatus::Number && !encodeGbk(text))
+        return CheckFailure{messages::enterNumber(), focus};
     switch (number.status) {
     case BoxStatus::Number:
         return std::nullopt;
@@ -37,7 +42,7 @@ std::optional<CheckFailure> checkBook(const BookSettings &settings)
     for (int i = 0; i < 4; ++i) {
         const QString focus = QStringLiteral("Text3(%1)").arg(i);
         const BoxNumber number = readBoxNumber(*sizeTexts[i]);
-        if (auto failure = boxFailure(number, messages::badBookSize(), focus))
+        if (auto failure = boxFailure(*sizeTexts[i], number, messages::badBookSize(), focus))
             return failure;
         if (number.value < 10 || number.value > 2000)
             return CheckFailure{messages::badBookSize(), focus};
@@ -53,13 +58,13 @@ std::optional<CheckFailure> checkBook(const BookSettings &settings)
 
     // The offsets are 16-bit, the sizes at most 2000: the sums fit an int.
     const BoxNumber left = readBoxNumber(settings.pictureLeft);
-    if (auto failure = boxFailure(left, messages::badOffset(), QStringLiteral("Text8")))
+    if (auto failure = boxFailure(settings.pictureLeft, left, messages::badOffset(), QStringLiteral("Text8")))
         return failure;
     if (pictureWidth + int(left.value) > bookWidth)
         return CheckFailure{messages::leftTooLarge(), QStringLiteral("Text8")};
 
     const BoxNumber top = readBoxNumber(settings.pictureTop);
-    if (auto failure = boxFailure(top, messages::badOffset(), QStringLiteral("Text7")))
+    if (auto failure = boxFailure(settings.pictureTop, top, messages::badOffset(), QStringLiteral("Text7")))
         return failure;
     if (pictureHeight + int(top.value) > bookHeight)
         return CheckFailure{messages::topTooLarge(), QStringLiteral("Text7")};

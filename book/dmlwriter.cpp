@@ -127,6 +127,11 @@ std::optional<QByteArray> pageSegment(const BookSettings &settings, int index)
 
 std::optional<QString> writeDocument(QIODevice &device, const BookSettings &settings)
 {
+    for (const QString *box : {&settings.bookWidth, &settings.bookHeight, &settings.pictureWidth,
+                               &settings.pictureHeight, &settings.pictureLeft, &settings.pictureTop}) {
+        if (!encodeGbk(*box))
+            return messages::enterNumber() + u' ' + *box;
+    }
     if (!writeAll(device, headSegment(settings)))
         return device.errorString();
 

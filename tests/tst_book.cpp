@@ -299,6 +299,15 @@ void TestBook::checks_data()
         s.pictureHeight = QStringLiteral("500");
         s.pictureTop = QStringLiteral("101");
     }) << messages::topTooLarge() << QStringLiteral("Text7");
+    QTest::newRow("unwritable blank around a size") << with([](BookSettings &s) {
+        s.bookHeight = QStringLiteral(u"\u00A0600");
+    }) << messages::enterNumber() << QStringLiteral("Text3(1)");
+    QTest::newRow("ideographic blank is writable") << with([](BookSettings &s) {
+        s.pictureTop = QStringLiteral(u"\u300010");
+    }) << QString() << QString();
+    QTest::newRow("unwritable blank around top") << with([](BookSettings &s) {
+        s.pictureTop = QStringLiteral(u"10\u2003");
+    }) << messages::enterNumber() << QStringLiteral("Text7");
     QTest::newRow("no folder") << with([](BookSettings &s) {
         s.pictureFolder.clear();
         s.documentName.clear();
@@ -469,6 +478,12 @@ void TestBook::unwritableNameNeverWritten()
         QVERIFY(reason->endsWith(name));
         QVERIFY(!pageSegment(s, 1));
     }
+    BookSettings s = validSettings();
+    s.pictureLeft = QStringLiteral(u"\u00A010");
+    QBuffer buffer;
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(writeDocument(buffer, s));
+    QVERIFY(buffer.data().isEmpty());
 }
 
 void TestBook::saveReplacesAndKeepsOnFailure()
