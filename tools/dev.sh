@@ -107,6 +107,23 @@ test)
     configure_and_build "$build" -DTARNWICK_WERROR=ON
     ctest --test-dir "$build" --output-on-failure -j"$jobs"
 
+    stage "install and Debian package"
+    prefix=$(mktemp -d)
+    cmake --install "$build" --prefix "$prefix"
+    for f in share/applications/tarnwick.desktop share/mime/packages/tarnwick.xml \
+             share/icons/hicolor/scalable/apps/tarnwick.svg share/icons/hicolor/48x48/apps/tarnwick.png; do
+        [ -s "$prefix/$f" ] || { echo "not installed: $f" >&2; exit 1; }
+    done
+    for f in bin/tarnwick bin/tarnwick-make; do
+        [ -x "$prefix/$f" ] || echo "note: $f is not built on this branch"
+    done
+    desktop-file-validate "$prefix/share/applications/tarnwick.desktop"
+    update-mime-database "$prefix/share/mime"
+    grep -q 'application/x-dml' "$prefix/share/mime/globs2"
+    rm -rf "$prefix"
+    (cd "$build" && cpack -G DEB)
+    dpkg-deb -I "$build"/tarnwick_*.deb | grep -E 'Package|Version|Depends'
+
     if ! skipped asan; then
         stage "ASan+UBSan build and unit tests"
         # No -Werror here: GCC's flow analysis under the sanitizers warns about
