@@ -23,7 +23,7 @@
 
 namespace {
 
-QByteArray jpegBytes(const QImage &image, bool progressive = false)
+[[maybe_unused]] QByteArray jpegBytes(const QImage &image, bool progressive = false)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -36,7 +36,7 @@ QByteArray jpegBytes(const QImage &image, bool progressive = false)
     return bytes;
 }
 
-QImage testImage(int width, int height)
+[[maybe_unused]] QImage testImage(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
@@ -45,7 +45,7 @@ QImage testImage(int width, int height)
     return image;
 }
 
-QByteArray pngBytes(const QImage &image)
+[[maybe_unused]] QByteArray pngBytes(const QImage &image)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -56,7 +56,7 @@ QByteArray pngBytes(const QImage &image)
 
 // A JPEG whose frame header claims width x height while the data stay tiny:
 // the SOF0 marker of a small JPEG is patched.
-QByteArray jpegClaiming(quint16 width, quint16 height)
+[[maybe_unused]] QByteArray jpegClaiming(quint16 width, quint16 height)
 {
     QByteArray bytes = jpegBytes(testImage(8, 8));
     const qsizetype sof = bytes.indexOf("\xFF\xC0");
@@ -73,7 +73,7 @@ QByteArray jpegClaiming(quint16 width, quint16 height)
 // LZW data for a GIF with 2-bit minimum code size, written so that codes stay
 // three bits wide: a clear code before every pair of pixels keeps the table
 // from growing.
-QByteArray gifImageData(const QList<int> &pixels)
+[[maybe_unused]] QByteArray gifImageData(const QList<int> &pixels)
 {
     QList<int> codes;
     for (qsizetype i = 0; i < pixels.size(); i += 2) {
@@ -108,7 +108,7 @@ QByteArray gifImageData(const QList<int> &pixels)
     return data;
 }
 
-void appendLittle16(QByteArray &bytes, int value)
+[[maybe_unused]] void appendLittle16(QByteArray &bytes, int value)
 {
     bytes += char(value & 0xFF);
     bytes += char((value >> 8) & 0xFF);
@@ -117,7 +117,7 @@ void appendLittle16(QByteArray &bytes, int value)
 // A GIF89a of width x height with a four-colour table and the given number of
 // frames; interlaced frames set the descriptor's interlace flag (the pixel
 // rows are then read in interlace order, which only shuffles the rows).
-QByteArray gifBytes(int width, int height, int frames, bool interlaced)
+[[maybe_unused]] QByteArray gifBytes(int width, int height, int frames, bool interlaced)
 {
     QByteArray bytes("GIF89a");
     appendLittle16(bytes, width);
@@ -145,13 +145,13 @@ QByteArray gifBytes(int width, int height, int frames, bool interlaced)
     return bytes;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
+[[maybe_unused]] bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-bool gbkCanHold(const QString &text)
+[[maybe_unused]] bool gbkCanHold(const QString &text)
 {
     QStringEncoder encoder("GBK");
     const QByteArray bytes = encoder.encode(text);
