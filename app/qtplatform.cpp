@@ -22,6 +22,8 @@ std::optional<ColourValue> QtPlatform::chooseColour(QWidget *parent)
     for (int i = 0; i < QColorDialog::customCount(); ++i)
         QColorDialog::setCustomColor(i, QColor(Qt::black));
     QColorDialog dialog(parent);
+    // A desktop's own chooser would keep its custom colours of its own.
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
     dialog.setWindowModality(Qt::WindowModal);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;

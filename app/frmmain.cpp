@@ -1,0 +1,339 @@
+#include "app/frmmain.h"
+
+#include "app/clicklabel.h"
+#include "app/colourswatch.h"
+#include "app/icons.h"
+#include "app/storedsettings.h"
+#include "app/typedlengthlimit.h"
+#include "book/colourvalue.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScreen>
+#include <QStringListModel>
+
+namespace tarnwick {
+
+namespace {
+
+// The layout is given in twips; 15 twips make one pixel at 96 dots per inch.
+constexpr int px(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// What the user may type into a size or offset box.
+constexpr int numberBoxTypingLimit = 4;
+
+const QString defaultDocumentName = QStringLiteral("MyEBook.dml");
+const QString defaultWidth = QStringLiteral("1024");
+const QString defaultHeight = QStringLiteral("768");
+const QString defaultOffset = QStringLiteral("0");
+
+const QColor linkBlue(0, 0, 255);
+
+QString checkValueText(Qt::CheckState state)
+{
+    switch (state) {
+    case Qt::Checked:
+        return QStringLiteral("1");
+    case Qt::PartiallyChecked:
+        return QStringLiteral("2");
+    case Qt::Unchecked:
+        break;
+    }
+    return QStringLiteral("0");
+}
+
+template <typename W>
+W *named(W *widget, const QString &name, const QRect &geometry)
+{
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// Caption labels are as large as their text.
+QLabel *caption(QWidget *parent, const QString &name, const QString &text, int left, int top)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(px(left), px(top));
+    label->adjustSize();
+    return label;
+}
+
+ClickLabel *linkLabel(QWidget *parent, const QString &name, const QString &text,
+                      const QString &toolTip, int left, int top)
+{
+    auto *label = new ClickLabel(parent);
+    label->setObjectName(name);
+    label->setText(text);
+    label->setToolTip(toolTip);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, linkBlue);
+    label->setPalette(p);
+    label->move(px(left), px(top));
+    label->adjustSize();
+    return label;
+}
+
+QGroupBox *frame(QWidget *parent, const QString &name, const QString &title, const QRect &geometry)
+{
+    return named(new QGroupBox(title, parent), name, geometry);
+}
+
+QPushButton *button(QWidget *parent, const QString &name, const QString &text, const QRect &geometry)
+{
+    auto *b = named(new QPushButton(text, parent), name, geometry);
+    // Enter and Esc run no command in this window.
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+
+QLineEdit *numberBox(QWidget *parent, const QString &name, const QRect &geometry)
+{
+    auto *box = named(new QLineEdit(parent), name, geometry);
+    new TypedLengthLimit(box, numberBoxTypingLimit);
+    return box;
+}
+
+} // namespace
+
+frmMain::frmMain(Platform &platform, const QString &settingsPath, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    , m_platform(platform)
+    , m_settingsPath(settingsPath)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tarnwick"));
+    setWindowIcon(openBookIcon());
+    setFixedSize(px(8100), px(4980));
+    createControls();
+    setUpTabOrder();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls()
+{
+    Frame2 = frame(this, QStringLiteral("Frame2"), QStringLiteral(u"选择图片所在目录"),
+                   twips(240, 240, 3615, 750));
+    Text1 = named(new QLineEdit(Frame2), QStringLiteral("Text1"), twips(120, 240, 3000, 375));
+    Text1->setReadOnly(true);
+    Command1 = button(Frame2, QStringLiteral("Command1"), QString(), twips(3150, 240, 375, 375));
+    Command1->setIcon(openFolderIcon());
+    Command1->setIconSize(QSize(16, 16));
+
+    Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral(u"图片列表"),
+                   twips(240, 1110, 3600, 2760));
+    List1 = named(new QListView(Frame1), QStringLiteral("List1"), twips(210, 360, 2370, 2190));
+    m_list1Model = new List1Model(this);
+    List1->setModel(m_list1Model);
+    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List1->setUniformItemSizes(true);
+    List1->setToolTip(QStringLiteral(u"按住Crtl键或鼠标左键不放可以选择多项"));
+    Label11 = linkLabel(Frame1, QStringLiteral("Label11"), QStringLiteral(u"上移到顶部"),
+                        QStringLiteral(u"将选择的项移动到列表的顶部"), 2610, 360);
+    Label12 = linkLabel(Frame1, QStringLiteral("Label12"), QStringLiteral(u"上移一行"),
+                        QStringLiteral(u"将选择的项分别上移一行"), 2610, 680);
+    Label14 = linkLabel(Frame1, QStringLiteral("Label14"), QStringLiteral(u"下移一行"),
+                        QStringLiteral(u"将选择的项分别下移一行"), 2610, 1125);
+    Label13 = linkLabel(Frame1, QStringLiteral("Label13"), QStringLiteral(u"下移到底部"),
+                        QStringLiteral(u"将选择的项移动到列表的底部"), 2610, 1440);
+    Label15 = linkLabel(Frame1, QStringLiteral("Label15"), QStringLiteral(u"移  除"),
+                        QStringLiteral(u"将选择的项从列表中移除"), 2625, 1920);
+    Check2 = named(new QCheckBox(QStringLiteral(u"预览"), Frame1), QStringLiteral("Check2"),
+                   twips(2760, 2310, 675, 255));
+
+    Frame3 = frame(this, QStringLiteral("Frame3"), QStringLiteral(u"dml 文件名"),
+                   twips(240, 3960, 3615, 750));
+    Text2 = named(new QLineEdit(defaultDocumentName, Frame3), QStringLiteral("Text2"),
+                  twips(120, 240, 3375, 375));
+
+    Frame4 = frame(this, QStringLiteral("Frame4"), QStringLiteral(u"E书属性"),
+                   twips(4080, 240, 3735, 1935));
+    Label1 = caption(Frame4, QStringLiteral("Label1"), QStringLiteral(u"宽："), 240, 450);
+    Text3[0] = numberBox(Frame4, QStringLiteral("Text3(0)"), twips(600, 360, 615, 375));
+    Label2 = caption(Frame4, QStringLiteral("Label2"), QStringLiteral(u"高："), 1680, 450);
+    Text3[1] = numberBox(Frame4, QStringLiteral("Text3(1)"), twips(2040, 360, 615, 375));
+    Label3 = caption(Frame4, QStringLiteral("Label3"), QStringLiteral(u"背景颜色："), 240, 986);
+    Label5 = named(new ColourSwatch(0xFFFFFF, Frame4), QStringLiteral("Label5"),
+                   twips(2040, 926, 615, 300));
+    Label5->setToolTip(QStringLiteral(u"点击 选择E书背景的颜色"));
+    Check1 = named(new QCheckBox(QStringLiteral(u"边框"), Frame4), QStringLiteral("Check1"),
+                   twips(240, 1440, 735, 255));
+    Label4 = caption(Frame4, QStringLiteral("Label4"), QStringLiteral(u"边框颜色："), 1380, 1477);
+    Label4->hide();
+    Label8 = named(new ColourSwatch(0x000000, Frame4), QStringLiteral("Label8"),
+                   twips(2280, 1417, 375, 300));
+    Label8->setToolTip(QStringLiteral(u"点击 选择E书边框的颜色"));
+    Label8->hide();
+
+    Frame5 = frame(this, QStringLiteral("Frame5"), QStringLiteral(u"图片属性"),
+                   twips(4080, 2295, 3735, 1575));
+    Label10 = caption(Frame5, QStringLiteral("Label10"), QStringLiteral(u"图片宽："), 240, 450);
+    Text3[2] = numberBox(Frame5, QStringLiteral("Text3(2)"), twips(1080, 360, 615, 375));
+    Label9 = caption(Frame5, QStringLiteral("Label9"), QStringLiteral(u"图片高："), 1920, 450);
+    Text3[3] = numberBox(Frame5, QStringLiteral("Text3(3)"), twips(2760, 360, 615, 375));
+    Label7 = caption(Frame5, QStringLiteral("Label7"), QStringLiteral(u"左边距："), 240, 1050);
+    Text8 = numberBox(Frame5, QStringLiteral("Text8"), twips(1080, 960, 615, 375));
+    Label6 = caption(Frame5, QStringLiteral("Label6"), QStringLiteral(u"上边踞："), 1920, 1050);
+    Text7 = numberBox(Frame5, QStringLiteral("Text7"), twips(2760, 960, 615, 375));
+
+    Command2 = button(this, QStringLiteral("Command2"), QStringLiteral(u"生成dml文件(&B)"),
+                      twips(4080, 4335, 1815, 375));
+    Command3 = button(this, QStringLiteral("Command3"), QStringLiteral(u"退 出(&Q) "),
+                      twips(6360, 4335, 1455, 375));
+
+    // stateChanged also fires when code changes the value, so the border
+    // controls follow Check1 however it is set.
+    connect(Check1, &QCheckBox::stateChanged, this, &frmMain::Check1_Click);
+    connect(Label5, &ClickLabel::clicked, this, [this] { chooseColour(Label5); });
+    connect(Label8, &ClickLabel::clicked, this, [this] { chooseColour(Label8); });
+    connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
+}
+
+void frmMain::setUpTabOrder()
+{
+    // In the picture frame the right-hand box of each row comes first.
+    QWidget *const order[] = {List1,    Text1,    Command1, Text2,    Text3[0],
+                              Text3[1], Check1,   Text3[3], Text3[2], Text7,
+                              Text8,    Command2, Command3, Check2};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    List1->setFocus();
+}
+
+void frmMain::Form_Load()
+{
+    GetConfig();
+}
+
+void frmMain::GetConfig()
+{
+    const StoredSettings stored = StoredSettings::load(m_settingsPath);
+
+    const auto restore = [](QLineEdit *box, const QString &text, const QString &fallback) {
+        const QString trimmed = text.trimmed();
+        box->setText(trimmed.isEmpty() ? fallback : trimmed);
+    };
+    restore(Text2, stored.dmlfilename, defaultDocumentName);
+    restore(Text3[0], stored.width1, defaultWidth);
+    restore(Text3[1], stored.height1, defaultHeight);
+    restore(Text3[2], stored.width2, defaultWidth);
+    restore(Text3[3], stored.height2, defaultHeight);
+    restore(Text8, stored.left, defaultOffset);
+    restore(Text7, stored.right, defaultOffset);
+
+    // A stored colour that is not a signed 32-bit decimal number is ignored,
+    // like an empty one: the swatch keeps its colour.
+    if (const auto colour = fromStoredColourText(stored.BGColor))
+        Label5->setColour(*colour);
+
+    const QString border = stored.border.value_or(checkValueText(Check1->checkState())).trimmed();
+    if (border == QLatin1String("1")) {
+        Check1->setCheckState(Qt::Checked);
+        Label4->show();
+        Label8->show();
+    }
+
+    if (const auto colour = fromStoredColourText(stored.bordercolor))
+        Label8->setColour(*colour);
+}
+
+bool frmMain::IsFormLoaded(const QString &name) const
+{
+    if (objectName() == name)
+        return true;
+    const auto windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [&name](const QWidget *w) {
+        return w->isVisible() && w->objectName() == name;
+    });
+}
+
+QString frmMain::pictureFolder() const
+{
+    return Text1->text();
+}
+
+QString frmMain::currentEntry() const
+{
+    return List1->currentIndex().data().toString();
+}
+
+QPoint frmMain::hostPosition() const
+{
+    return pos();
+}
+
+QSize frmMain::hostClientSize() const
+{
+    return size();
+}
+
+void frmMain::untickPreview()
+{
+    Check2->setCheckState(Qt::Unchecked);
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        if (const QScreen *s = screen()) {
+            const QRect area = s->availableGeometry();
+            // Before the first showing the frame may not be known yet; then
+            // the client area is centred instead.
+            const QSize outer = frameGeometry().size();
+            move(area.center() - QPoint(outer.width() / 2, outer.height() / 2) + QPoint(1, 1));
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::Form_Unload()
+{
+}
+
+void frmMain::Check1_Click()
+{
+    const bool on = Check1->checkState() == Qt::Checked;
+    Label8->setVisible(on);
+    Label4->setVisible(on);
+}
+
+void frmMain::Command3_Click()
+{
+    Q_EMIT quitRequested();
+}
+
+void frmMain::chooseColour(ColourSwatch *swatch)
+{
+    if (const auto colour = m_platform.chooseColour(this))
+        swatch->setColour(*colour);
+}
+
+} // namespace tarnwick

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "app/platform.h"
+#include "preview/previewhost.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QStringListModel;
+
+namespace tarnwick {
+
+class ClickLabel;
+class ColourSwatch;
+
+// The model behind List1.
+using List1Model = QStringListModel;
+
+// Tarnwick's one working window and its start object. Its controls hold every
+// input of the tool; the commands are handlers of those controls. The window
+// has a fixed client area of 540 x 332 pixels and places every control at a
+// fixed position; the controls carry their own names as object names.
+//
+// The control members keep the names the controls are known by everywhere
+// (Text1, List1, Text3 ...), so they do not take the m_ prefix.
+class frmMain : public QWidget, public PreviewHost
+{
+    Q_OBJECT
+
+public:
+    // settingsPath is the INI file GetConfig reads and a successful generation
+    // writes; platform supplies the dialogs and the desktop hand-off.
+    frmMain(Platform &platform, const QString &settingsPath, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Puts the stored settings, or their defaults, into the controls.
+    void GetConfig();
+    // True when a loaded window of the program has exactly this object name.
+    bool IsFormLoaded(const QString &name) const;
+
+    QString pictureFolder() const override;
+    QString currentEntry() const override;
+    QPoint hostPosition() const override;
+    QSize hostClientSize() const override;
+    void untickPreview() override;
+
+Q_SIGNALS:
+    // The quit command: the program is to end at once, without the unload
+    // handling of a closed window.
+    void quitRequested();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void setUpTabOrder();
+    void Form_Load();
+    void Form_Unload();
+    void Check1_Click();
+    void Command3_Click();
+    void chooseColour(ColourSwatch *swatch);
+
+    Platform &m_platform;
+    QString m_settingsPath;
+    bool m_placed = false;
+
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QGroupBox *Frame3 = nullptr;
+    QGroupBox *Frame4 = nullptr;
+    QGroupBox *Frame5 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    std::array<QLineEdit *, 4> Text3{};
+    QLineEdit *Text7 = nullptr;
+    QLineEdit *Text8 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QListView *List1 = nullptr;
+    List1Model *m_list1Model = nullptr;
+    ClickLabel *Label11 = nullptr;
+    ClickLabel *Label12 = nullptr;
+    ClickLabel *Label13 = nullptr;
+    ClickLabel *Label14 = nullptr;
+    ClickLabel *Label15 = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QCheckBox *Check2 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label6 = nullptr;
+    QLabel *Label7 = nullptr;
+    QLabel *Label9 = nullptr;
+    QLabel *Label10 = nullptr;
+    ColourSwatch *Label5 = nullptr;
+    ColourSwatch *Label8 = nullptr;
+};
+
+} // namespace tarnwick

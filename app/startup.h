@@ -1,0 +1,13 @@
+#pragma once
+
+class QApplication;
+
+namespace tarnwick {
+
+// The application-wide look the main window's fixed layout was measured
+// with: the classic Windows style and the desktop's user-interface font at
+// 12 pixels, so that twelve pixels hold one Chinese character as the
+// captions' sizes assume.
+void setUpApplication(QApplication &app);
+
+} // namespace tarnwick

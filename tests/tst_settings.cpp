@@ -1,0 +1,170 @@
+#include "app/storedsettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using tarnwick::StoredSettings;
+
+class tst_Settings : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    static StoredSettings sample()
+    {
+        StoredSettings s;
+        s.dmlfilename = QStringLiteral(u"我的书, 第一册.dml");
+        s.width1 = QStringLiteral("800");
+        s.height1 = QStringLiteral("600");
+        s.width2 = QStringLiteral("12345");
+        s.height2 = QStringLiteral("abc");
+        s.left = QStringLiteral("-10");
+        s.right = QStringLiteral("20");
+        s.BGColor = QStringLiteral("255");
+        s.border = QStringLiteral("1");
+        s.bordercolor = QStringLiteral("-1");
+        return s;
+    }
+
+    void writeRaw(const QString &file, const QByteArray &bytes)
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(bytes), bytes.size());
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void missingFileReadsEmptyAndCreatesNothing()
+    {
+        const QString file = path(QStringLiteral("absent/Vellicor.ini"));
+        const StoredSettings s = StoredSettings::load(file);
+        QCOMPARE(s, StoredSettings());
+        QVERIFY(!s.border.has_value());
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(!QDir(path(QStringLiteral("absent"))).exists());
+    }
+
+    void roundTrip()
+    {
+        const QString file = path(QStringLiteral("round/Vellicor.ini"));
+        QVERIFY(sample().save(file));
+        QCOMPARE(StoredSettings::load(file), sample());
+    }
+
+    void valuesKeepTheirText_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("spaces kept") << QStringLiteral("  1024 ");
+        QTest::newRow("leading zero") << QStringLiteral("007");
+        QTest::newRow("comma") << QStringLiteral("a,b");
+        QTest::newRow("quote and semicolon") << QStringLiteral("x\";y");
+        QTest::newRow("at sign") << QStringLiteral("@Invalid()");
+        QTest::newRow("chinese") << QStringLiteral(u"电子书.dml");
+        QTest::newRow("empty") << QString();
+    }
+
+    void valuesKeepTheirText()
+    {
+        QFETCH(QString, value);
+        const QString file = path(QStringLiteral("text.ini"));
+        StoredSettings s = sample();
+        s.dmlfilename = value;
+        s.border = value;
+        QVERIFY(s.save(file));
+        const StoredSettings back = StoredSettings::load(file);
+        QCOMPARE(back.dmlfilename, value);
+        QVERIFY(back.border.has_value());
+        QCOMPARE(*back.border, value);
+    }
+
+    // The file is the one other tools and older versions see: section
+    // "Pellory", the ten key names exactly, every value a plain text.
+    void fileLayout()
+    {
+        const QString file = path(QStringLiteral("layout.ini"));
+        QVERIFY(sample().save(file));
+        QSettings raw(file, QSettings::IniFormat);
+        QCOMPARE(raw.childGroups(), QStringList{QStringLiteral("Pellory")});
+        raw.beginGroup(QStringLiteral("Pellory"));
+        QStringList keys = raw.childKeys();
+        keys.sort();
+        QStringList expected{QStringLiteral("dmlfilename"), QStringLiteral("width1"),
+                             QStringLiteral("height1"),     QStringLiteral("width2"),
+                             QStringLiteral("height2"),     QStringLiteral("left"),
+                             QStringLiteral("right"),       QStringLiteral("BGColor"),
+                             QStringLiteral("border"),      QStringLiteral("bordercolor")};
+        expected.sort();
+        QCOMPARE(keys, expected);
+        for (const QString &key : keys)
+            QCOMPARE(raw.value(key).typeId(), QMetaType::QString);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.contains("BGColor=255"));
+        QVERIFY(bytes.contains("bordercolor=-1"));
+        QVERIFY(bytes.contains("right=20"));
+    }
+
+    void storedButEmptyBorderIsNotMissing()
+    {
+        const QString file = path(QStringLiteral("border.ini"));
+        writeRaw(file, "[Pellory]\nborder=\nwidth1=640\n");
+        const StoredSettings s = StoredSettings::load(file);
+        QVERIFY(s.border.has_value());
+        QVERIFY(s.border->isEmpty());
+        QCOMPARE(s.width1, QStringLiteral("640"));
+    }
+
+    void otherSectionsAreNotRead()
+    {
+        const QString file = path(QStringLiteral("other.ini"));
+        writeRaw(file, "[General]\nwidth1=640\n[Other]\nborder=1\n");
+        QCOMPARE(StoredSettings::load(file), StoredSettings());
+    }
+
+    void damagedFileReadsEmptyAndIsReplacedOnSave()
+    {
+        const QString file = path(QStringLiteral("damaged.ini"));
+        writeRaw(file, QByteArray("[Pellory]\nwidth1=640\n\0\xff\xfe garbage\n[x", 32));
+        QCOMPARE(StoredSettings::load(file), StoredSettings());
+        QVERIFY(sample().save(file));
+        QCOMPARE(StoredSettings::load(file), sample());
+    }
+
+    void unreadableAndUnwritablePath()
+    {
+        // A folder where the file should be: nothing can be read or written.
+        const QString file = path(QStringLiteral("folder.ini"));
+        QVERIFY(QDir().mkpath(file));
+        QCOMPARE(StoredSettings::load(file), StoredSettings());
+        QVERIFY(!sample().save(file));
+    }
+
+    void savingReplacesEarlierValues()
+    {
+        const QString file = path(QStringLiteral("twice.ini"));
+        QVERIFY(sample().save(file));
+        StoredSettings second = sample();
+        second.width1 = QStringLiteral("1000");
+        second.border = QStringLiteral("0");
+        QVERIFY(second.save(file));
+        QCOMPARE(StoredSettings::load(file), second);
+    }
+
+    void defaultPathIsInTheConfigFolder()
+    {
+        qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
+        QCOMPARE(tarnwick::defaultSettingsPath(), path(QStringLiteral("Vellicor.ini")));
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_Settings)
+#include "tst_settings.moc"
