@@ -2,6 +2,9 @@
 
 #include "book/booksettings.h"
 
+#include <QByteArray>
+#include <QIODevice>
+
 #include <optional>
 
 namespace tarnwick {
@@ -11,5 +14,17 @@ namespace tarnwick {
 // is complete. Returns nothing on success, else the text to show the user:
 // "无法写入dml文件：" + path + "\n" + the system's reason.
 std::optional<QString> saveDocument(const BookSettings &settings);
+
+// The document's head: book header, page format and dimensions.
+QByteArray headSegment(const BookSettings &settings);
+
+// The segment of the page at list position index (counting from 0); nothing
+// when its picture name cannot be written.
+std::optional<QByteArray> pageSegment(const BookSettings &settings, int index);
+
+// Writes the whole document to an open device, one write per segment. On a
+// failure returns the device's reason; a picture name that cannot be written
+// fails too.
+std::optional<QString> writeDocument(QIODevice &device, const BookSettings &settings);
 
 } // namespace tarnwick

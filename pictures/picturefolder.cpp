@@ -1,1 +1,115 @@
 #include "pictures/picturefolder.h"
+
+#include <QCollator>
+#include <QFile>
+#include <QImageReader>
+
+#include <algorithm>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace tarnwick {
+
+namespace {
+
+bool hasPictureSuffix(const char *name, size_t length)
+{
+    if (length < 5)
+        return false;
+    const char *suffix = name + length - 4;
+    return strcasecmp(suffix, ".gif") == 0 || strcasecmp(suffix, ".jpg") == 0;
+}
+
+// Code-point order; UTF-16 order differs from it only for surrogates.
+bool codePointLess(const QString &a, const QString &b)
+{
+    return a.toUcs4() < b.toUcs4();
+}
+
+} // namespace
+
+QStringList listPictures(const QString &folder)
+{
+    QStringList names;
+    if (folder.isEmpty())
+        return names;
+    DIR *dir = opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return names;
+    const int dirFd = dirfd(dir);
+    // The entry type saves a stat per file; only links and unknown types are
+    // looked at, and a link counts as the ordinary file it leads to.
+    while (const dirent *entry = readdir(dir)) {
+        const char *name = entry->d_name;
+        if (name[0] == '.')
+            continue;
+        if (!hasPictureSuffix(name, std::strlen(name)))
+            continue;
+        if (entry->d_type != DT_REG) {
+            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+                continue;
+            struct stat info;
+            if (fstatat(dirFd, name, &info, 0) != 0 || !S_ISREG(info.st_mode))
+                continue;
+        }
+        names.append(QFile::decodeName(name));
+    }
+    closedir(dir);
+    sortPictureNames(names);
+    return names;
+}
+
+void sortPictureNames(QStringList &names, const QLocale &locale)
+{
+    // The C locale's sort keys are case-sensitive although its compare() is
+    // not; Tarnwick speaks Chinese, so it collates as zh_CN there.
+    const QLocale collation = locale.language() == QLocale::C
+        ? QLocale(QLocale::Chinese, QLocale::China)
+        : locale;
+    QCollator collator(collation);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+
+    // Sort keys once per name, then compare keys only.
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(size_t(names.size()));
+    for (const QString &name : std::as_const(names))
+        keys.push_back(collator.sortKey(name));
+    std::vector<qsizetype> order(size_t(names.size()));
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = qsizetype(i);
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int c = keys[size_t(a)].compare(keys[size_t(b)]);
+        if (c != 0)
+            return c < 0;
+        return codePointLess(names.at(a), names.at(b));
+    });
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (const qsizetype i : order)
+        sorted.append(names.at(i));
+    names = std::move(sorted);
+}
+
+std::optional<QSize> readPictureSize(const QString &path)
+{
+    QImageReader reader(path);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty())
+        return std::nullopt;
+    return size;
+}
+
+QString folderText(const QString &chosenPath)
+{
+    if (chosenPath.isEmpty() || chosenPath.endsWith(u'/'))
+        return chosenPath;
+    return chosenPath + u'/';
+}
+
+} // namespace tarnwick

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -8,10 +9,20 @@
 
 namespace tarnwick {
 
-// The GIF and JPEG files of a folder as bare names in name order.
+// The GIF and JPEG files of a folder as bare names in name order: ordinary
+// files (or links to them) whose names end in .gif or .jpg in any case, no
+// folders, no dot files. Nothing when the folder cannot be read.
 QStringList listPictures(const QString &folder);
+
+// Sorts names in the tool's name order: case-insensitive collation of the
+// given locale (zh_CN for the C or POSIX locale), ties by code point.
+void sortPictureNames(QStringList &names, const QLocale &locale = QLocale());
 
 // A picture's pixel size, read from its header only; nothing when unreadable.
 std::optional<QSize> readPictureSize(const QString &path);
+
+// The folder text for a chosen folder path: the path ending in "/" ("/" stays
+// "/"); empty when nothing was chosen.
+QString folderText(const QString &chosenPath);
 
 } // namespace tarnwick

@@ -1,20 +1,33 @@
 #!/usr/bin/env bash
 # Tarnwick's developer entry point on Debian 12 (run as root, or with sudo).
 #   bash tools/dev.sh run    install what is missing, build, start the tool
-#   bash tools/dev.sh test   install what is missing, build, run every test
+#   bash tools/dev.sh test   install what is missing, then every check CI runs:
+#                            build with warnings as errors + unit tests,
+#                            ASan/UBSan build + unit tests, the fuzzers briefly,
+#                            the end-to-end test under Xvfb
+# Environment: TARNWICK_BUILD_DIR (default build/), TARNWICK_FUZZ_SECONDS (per
+# fuzzer, default 25), TARNWICK_SKIP="asan fuzz e2e" to leave stages out locally.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
 build=${TARNWICK_BUILD_DIR:-$here/build}
 jobs=$(nproc)
+fuzz_seconds=${TARNWICK_FUZZ_SECONDS:-25}
+skip=" ${TARNWICK_SKIP:-} "
 
 packages=(
+    # building
     cmake ninja-build g++ pkg-config ccache
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libbenchmark-dev
-    xvfb xauth openbox xdotool x11-utils
+    # fuzzing: clang with its sanitizer and libFuzzer runtimes
+    clang libclang-rt-14-dev
+    # end-to-end test under a real X server, screenshots
+    xvfb xauth openbox xdotool x11-utils imagemagick
     fonts-wqy-microhei libjpeg-turbo-progs
+    # packaging
+    dpkg-dev file shared-mime-info desktop-file-utils
 )
 
 install_missing() {
@@ -27,7 +40,7 @@ install_missing() {
         local sudo=""
         [ "$(id -u)" -eq 0 ] || sudo=sudo
         $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
     fi
 }
 
@@ -37,16 +50,113 @@ configure_and_build() {
     cmake --build "$dir" -j"$jobs"
 }
 
+stage_start=0
+stage() {
+    stage_end
+    stage_name=$1
+    stage_start=$(date +%s)
+    printf '\n==================================================================\n'
+    printf '== %s\n' "$stage_name"
+    printf '==================================================================\n'
+}
+stage_end() {
+    if ((stage_start)); then
+        local took=$(($(date +%s) - stage_start))
+        printf '== done: %s (%dm%02ds)\n' "$stage_name" $((took / 60)) $((took % 60))
+        summary+=("$(printf '%-44s %dm%02ds' "$stage_name" $((took / 60)) $((took % 60)))")
+    fi
+    stage_start=0
+}
+summary=()
+skipped() { [[ $skip == *" $1 "* ]]; }
+
+run_fuzzers() {
+    local dir=$1 corpus_root=$here/fuzz/corpus
+    local work
+    work=$(mktemp -d)
+    local found=0
+    for fuzzer in "$dir"/bin/fuzz_*; do
+        [ -x "$fuzzer" ] || continue
+        found=1
+        local name
+        name=$(basename "$fuzzer")
+        echo "-- $name for ${fuzz_seconds}s"
+        # New inputs go to a scratch folder; the committed seeds are only read.
+        mkdir -p "$work/$name"
+        "$fuzzer" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+            -print_final_stats=1 "$work/$name" "$corpus_root/$name"
+    done
+    rm -rf "$work"
+    ((found)) || echo "no fuzz targets were built"
+}
+
 case "${1:-}" in
 run)
     install_missing
     configure_and_build "$build"
-    exec "$build/bin/tarnwick"
+    if [ -x "$build/bin/tarnwick" ]; then
+        exec "$build/bin/tarnwick"
+    fi
+    exec "$build/bin/tarnwick-make" --help
     ;;
 test)
+    stage "packages"
     install_missing
+
+    stage "build (warnings as errors) and unit tests"
     configure_and_build "$build" -DTARNWICK_WERROR=ON
     ctest --test-dir "$build" --output-on-failure -j"$jobs"
+
+    stage "install and Debian package"
+    prefix=$(mktemp -d)
+    cmake --install "$build" --prefix "$prefix"
+    for f in share/applications/tarnwick.desktop share/mime/packages/tarnwick.xml \
+             share/icons/hicolor/scalable/apps/tarnwick.svg share/icons/hicolor/48x48/apps/tarnwick.png; do
+        [ -s "$prefix/$f" ] || { echo "not installed: $f" >&2; exit 1; }
+    done
+    for f in bin/tarnwick bin/tarnwick-make; do
+        [ -x "$prefix/$f" ] || echo "note: $f is not built on this branch"
+    done
+    desktop-file-validate "$prefix/share/applications/tarnwick.desktop"
+    update-mime-database "$prefix/share/mime"
+    grep -q 'application/x-dml' "$prefix/share/mime/globs2"
+    rm -rf "$prefix"
+    (cd "$build" && cpack -G DEB)
+    dpkg-deb -I "$build"/tarnwick_*.deb | grep -E 'Package|Version|Depends'
+
+    if ! skipped asan; then
+        stage "ASan+UBSan build and unit tests"
+        # No -Werror here: GCC's flow analysis under the sanitizers warns about
+        # code that is clean in the normal build.
+        configure_and_build "$build-asan" -DTARNWICK_SANITIZE=ON \
+            -DTARNWICK_BUILD_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
+        export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:strict_string_checks=1:check_initialization_order=1:detect_stack_use_after_return=1"
+        export LSAN_OPTIONS="suppressions=$here/tools/lsan.supp:print_suppressions=0"
+        export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$here/tools/ubsan.supp"
+        ctest --test-dir "$build-asan" --output-on-failure -j"$jobs"
+        unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+    fi
+
+    if ! skipped fuzz; then
+        stage "fuzzers (${fuzz_seconds}s each)"
+        configure_and_build "$build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DTARNWICK_BUILD_FUZZERS=ON \
+            -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_BUILD_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        ASAN_OPTIONS="detect_leaks=1:halt_on_error=1" \
+        LSAN_OPTIONS="suppressions=$here/tools/lsan.supp:print_suppressions=0" \
+        UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$here/tools/ubsan.supp" \
+        QT_QPA_PLATFORM=offscreen \
+            run_fuzzers "$build-fuzz"
+    fi
+
+    if ! skipped e2e; then
+        stage "end-to-end test under Xvfb"
+        bash "$here/tests/e2e/run-e2e.sh" "$build"
+    fi
+    stage_end
+
+    printf '\n== summary\n'
+    printf '   %s\n' "${summary[@]}"
+    echo "== all stages passed"
     ;;
 *)
     echo "usage: bash tools/dev.sh run|test" >&2

@@ -1,0 +1,187 @@
+#include "book/bookcheck.h"
+#include "book/dmlwriter.h"
+#include "pictures/picturefolder.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tarnwick;
+
+extern char **environ;
+
+namespace {
+
+constexpr int pageCount = 32767;
+
+QString pageName(int i)
+{
+    return QStringLiteral("page%1.gif").arg(i + 1, 5, 10, QLatin1Char('0'));
+}
+
+BookSettings bigBook()
+{
+    BookSettings s;
+    s.pictureFolder = QStringLiteral("/tmp/");
+    s.documentName = QStringLiteral("MyEBook.dml");
+    s.bookWidth = QStringLiteral("800");
+    s.bookHeight = QStringLiteral("600");
+    s.pictureWidth = QStringLiteral("780");
+    s.pictureHeight = QStringLiteral("580");
+    s.pictureLeft = QStringLiteral("10");
+    s.pictureTop = QStringLiteral("10");
+    for (int i = 0; i < pageCount; ++i)
+        s.pictures.append(pageName(i));
+    return s;
+}
+
+// The 32,767-file folder, made once: empty files but the first, a real picture.
+const QString &bigFolder()
+{
+    static QTemporaryDir dir;
+    static const bool made = [] {
+        QImage image(640, 480, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        image.save(dir.filePath(QStringLiteral("page00000.jpg")), "JPEG");
+        for (int i = 1; i < pageCount; ++i) {
+            QFile file(dir.filePath(pageName(i)));
+            if (!file.open(QIODevice::WriteOnly))
+                return false;
+        }
+        return true;
+    }();
+    static const QString path = made ? dir.path() : QString();
+    return path;
+}
+
+void BM_WriterDevNull(benchmark::State &state)
+{
+    const BookSettings s = bigBook();
+    QByteArray document;
+    {
+        QBuffer buffer(&document);
+        buffer.open(QIODevice::WriteOnly);
+        writeDocument(buffer, s);
+    }
+    // Buffered, as QSaveFile writes: segments are gathered into larger writes.
+    QFile sink(QStringLiteral("/dev/null"));
+    if (!sink.open(QIODevice::WriteOnly)) {
+        state.SkipWithError("cannot open /dev/null");
+        return;
+    }
+    for (auto _ : state) {
+        if (writeDocument(sink, s) || !sink.flush())
+            state.SkipWithError("write failed");
+    }
+    state.SetBytesProcessed(state.iterations() * document.size());
+}
+BENCHMARK(BM_WriterDevNull)->Unit(benchmark::kMillisecond);
+
+void BM_WriterBuffer(benchmark::State &state)
+{
+    const BookSettings s = bigBook();
+    QByteArray storage;
+    storage.reserve(32 << 20);
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        storage.resize(0);
+        QBuffer buffer(&storage);
+        buffer.open(QIODevice::WriteOnly);
+        if (writeDocument(buffer, s))
+            state.SkipWithError("write failed");
+        bytes += storage.size();
+    }
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(BM_WriterBuffer)->Unit(benchmark::kMillisecond);
+
+void BM_Listing(benchmark::State &state)
+{
+    const QString &folder = bigFolder();
+    for (auto _ : state) {
+        const QStringList names = listPictures(folder);
+        if (names.size() != pageCount)
+            state.SkipWithError("wrong listing");
+        benchmark::DoNotOptimize(names);
+    }
+    state.SetItemsProcessed(state.iterations() * pageCount);
+}
+BENCHMARK(BM_Listing)->Unit(benchmark::kMillisecond);
+
+void BM_SortNames(benchmark::State &state)
+{
+    QStringList names;
+    for (int i = pageCount - 1; i >= 0; --i)
+        names.append(pageName(i));
+    for (auto _ : state) {
+        QStringList copy = names;
+        sortPictureNames(copy);
+        benchmark::DoNotOptimize(copy);
+    }
+}
+BENCHMARK(BM_SortNames)->Unit(benchmark::kMillisecond);
+
+void BM_CheckBook(benchmark::State &state)
+{
+    const BookSettings s = bigBook();
+    for (auto _ : state) {
+        if (checkBook(s))
+            state.SkipWithError("check failed");
+    }
+}
+BENCHMARK(BM_CheckBook)->Unit(benchmark::kMillisecond);
+
+// Runs a program to completion with its output to /dev/null.
+bool spawnAndWait(const std::vector<std::string> &argv)
+{
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void BM_LsWholeProcess(benchmark::State &state)
+{
+    const std::string folder = bigFolder().toStdString();
+    for (auto _ : state) {
+        if (!spawnAndWait({"ls", "-1", folder}))
+            state.SkipWithError("ls failed");
+    }
+}
+BENCHMARK(BM_LsWholeProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+#ifdef TARNWICK_MAKE_PATH
+void BM_MakeWholeProcess(benchmark::State &state)
+{
+    const std::string folder = bigFolder().toStdString();
+    for (auto _ : state) {
+        if (!spawnAndWait({TARNWICK_MAKE_PATH, folder}))
+            state.SkipWithError("tarnwick-make failed");
+    }
+}
+BENCHMARK(BM_MakeWholeProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace tarnwick {
+
+// How a size or offset box reads as a number.
+enum class BoxStatus { Number, Empty, NotNumeric, OutOfRange };
+
+struct BoxNumber
+{
+    BoxStatus status = BoxStatus::Empty;
+    qint16 value = 0;
+
+    bool operator==(const BoxNumber &) const = default;
+};
+
+// Trims blanks, reads an optional sign, digits, an optional fraction and an
+// optional exponent, and rounds to the nearest integer with halves going to
+// the even neighbour. Results outside -32768..32767 are OutOfRange.
+BoxNumber readBoxNumber(const QString &text);
+
+} // namespace tarnwick

@@ -1,0 +1,191 @@
+#include "book/dmlwriter.h"
+
+#include "book/bookmessages.h"
+#include "book/booknotation.h"
+#include "book/gbktext.h"
+
+#include <QSaveFile>
+#include <QStringEncoder>
+
+#include <charconv>
+#include <cstring>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr char crlf[] = "\r\n";
+
+// Every page segment differs only in its number and its picture name; the
+// fixed pieces between them are built once per run.
+class PageBuilder
+{
+public:
+    explicit PageBuilder(const BookSettings &settings)
+    {
+        const QByteArray left = encodeGbk(settings.pictureLeft).value_or(QByteArray());
+        const QByteArray top = encodeGbk(settings.pictureTop).value_or(QByteArray());
+        const QByteArray width = encodeGbk(settings.pictureWidth).value_or(QByteArray());
+        const QByteArray height = encodeGbk(settings.pictureHeight).value_or(QByteArray());
+        m_afterNumber = QByteArrayLiteral(
+            "\" withtransrgn=\"NO\" rgntranscolor=\"0FF00h\" withtransclr=\"NO\" transcolor=\"0FF00h\""
+            " backpgtype=\"PRENEXTPAGE\" backpgn=\"0\" pgnturntype=\"NO\" backlpgn=\"0\" backrpgn=\"0\""
+            " booksepa=\"NO\" hiderulerlines=\"NO\"/>\r\n\r\n\r\n<IMAGE bitmapid=\"");
+        m_afterImageName = "\" left=\"" + left + "\" top=\"" + top + "\" width=\"" + width
+            + "\" height=\"" + height
+            + "\" zorder=\"1\" transparent=\"NO\" transparentcolor=\"00h\"/>\r\n<BITMAP id=\"";
+        m_afterId = QByteArrayLiteral("\" file=\"");
+        m_afterFile = QByteArrayLiteral(
+            "\" width=\"10\" height=\"10\" quality=\"100\"/>\r\n\r\n</PAGE>\r\n");
+    }
+
+    // A page segment's length for a name of nameLength bytes, at most.
+    qsizetype maxSize(qsizetype nameLength) const
+    {
+        return 16 + 5 + m_afterNumber.size() + m_afterImageName.size() + m_afterId.size()
+            + m_afterFile.size() + 3 * nameLength;
+    }
+
+    // Replaces out's content by page index's segment. out keeps its storage,
+    // so a reused buffer allocates nothing per page.
+    void build(QByteArray &out, int index, QByteArrayView name) const
+    {
+        out.resize(maxSize(name.size()));
+        char *p = out.data();
+        p = put(p, "<PAGE number=\"");
+        p = std::to_chars(p, p + 12, index + 1).ptr;
+        p = put(p, m_afterNumber);
+        p = put(p, name);
+        p = put(p, m_afterImageName);
+        p = put(p, name);
+        p = put(p, m_afterId);
+        p = put(p, name);
+        p = put(p, m_afterFile);
+        out.truncate(p - out.constData());
+    }
+
+private:
+    static char *put(char *p, QByteArrayView bytes)
+    {
+        std::memcpy(p, bytes.data(), size_t(bytes.size()));
+        return p + bytes.size();
+    }
+
+    QByteArray m_afterNumber;
+    QByteArray m_afterImageName;
+    QByteArray m_afterId;
+    QByteArray m_afterFile;
+};
+
+bool writeAll(QIODevice &device, const QByteArray &bytes)
+{
+    return device.write(bytes) == bytes.size();
+}
+
+QString unwritableNameReason(const QString &name)
+{
+    return messages::unwritablePictureName() + name;
+}
+
+} // namespace
+
+QByteArray headSegment(const BookSettings &settings)
+{
+    QByteArray head;
+    head.reserve(1024);
+    head += crlf;
+    head += "<BOOKHEAD version=\"2.0.2\" editor=\"DeskTopAuthor\" editorversion=\"4.5.7\"/>\r\n\r\n";
+    head += "<PAGEFORMAT pagenumber=\"" + QByteArray::number(settings.pictures.size())
+        + "\" papercolor=\"" + colourNotation(settings.backgroundColour)
+        + "\" maskcolor=\"0FF00h\" turnmode=\"FLY3\" withcart=\"NO\" lineheight=\"2\" maxlines=\"5\""
+          " flyspeed=\"FASTEST\" exheight=\"40\" showstate=\"WITHOUTMENU\" trackinterval=\"30\""
+          " withtrack=\"NO\" bordercolor=\""
+        + borderColourNotation(settings.borderOn, settings.borderColour)
+        + "\" characterset=\"CHINESEGB2312\" unicode=\"NO\" withpassword=\"NO\" pagenumbertype=\"1\""
+          " backfilenumber=\"1\" disableprint=\"YES\" disableemail=\"YES\" autostart=\"NO\""
+          " pagetransitions=\"5,5,5,5,5,5,5,5,5,5\" pagetimeintervals=\"5,5,5,5,5,5,5,5,5,5\""
+          " withbackwindow=\"NO\" backwindowcolor=\"00h\" withbooktrans=\"NO\" booktransclr=\"0FF00h\""
+          " booktranspgn=\"0\" bookupid=\"1\" noborder=\""
+        + noBorderNotation(settings.borderOn)
+        + "\" disablesaveas=\"YES\" bookdrmpagenum=\"3\" bookdrmmode=\"0\" boundopacity=\"80\""
+          " boundbackcolor=\"0808080h\" bookviewprotect=\"0\" bookeditimgprotect=\"2\""
+          " bookeimgdrmpgn=\"3\" bookeimgdrmitn=\"5\" minimumwmpver=\"6\"/>\r\n\r\n";
+    head += "<DIMENSION width=\"" + encodeGbk(settings.bookWidth).value_or(QByteArray())
+        + "\" height=\"" + encodeGbk(settings.bookHeight).value_or(QByteArray()) + "\"/>\r\n\r\n";
+    return head;
+}
+
+std::optional<QByteArray> pageSegment(const BookSettings &settings, int index)
+{
+    const std::optional<QByteArray> name = encodePictureName(settings.pictures.at(index));
+    if (!name)
+        return std::nullopt;
+    QByteArray page;
+    PageBuilder(settings).build(page, index, *name);
+    return page;
+}
+
+std::optional<QString> writeDocument(QIODevice &device, const BookSettings &settings)
+{
+    for (const QString *box : {&settings.bookWidth, &settings.bookHeight, &settings.pictureWidth,
+                               &settings.pictureHeight, &settings.pictureLeft, &settings.pictureTop}) {
+        if (!encodeGbk(*box))
+            return messages::enterNumber() + u' ' + *box;
+    }
+    if (!writeAll(device, headSegment(settings)))
+        return device.errorString();
+
+    const PageBuilder builder(settings);
+    QByteArray page;
+    page.reserve(builder.maxSize(256));
+    QByteArray name;
+    name.reserve(256);
+    QStringEncoder encoder("GBK");
+    const int count = int(settings.pictures.size());
+    for (int i = 0; i < count; ++i) {
+        const QString &picture = settings.pictures.at(i);
+        // The checks have refused unwritable names; this guards a caller that
+        // skipped them, so a name never reaches the document as "?".
+        if (breaksMarkup(picture) || !QStringView(picture).isValidUtf16())
+            return unwritableNameReason(picture);
+        name.resize(encoder.requiredSpace(picture.size()));
+        char *end = encoder.appendToBuffer(name.data(), picture);
+        if (encoder.hasError())
+            return unwritableNameReason(picture);
+        name.truncate(end - name.constData());
+        builder.build(page, i, name);
+        if (!writeAll(device, page))
+            return device.errorString();
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> saveDocument(const BookSettings &settings)
+{
+    const QString path = settings.outputPath();
+    const auto failure = [&path](const QString &reason) {
+        return messages::cannotWrite() + path + u'\n' + reason;
+    };
+
+    // The older document is replaced by rename only once the new one is
+    // whole, so a failed run leaves it as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(file.errorString());
+
+    std::optional<QString> reason = writeDocument(file, settings);
+    // QSaveFile::commit() ignores an error of its last buffered flush: flush
+    // here and check, and cancel before committing on any failure.
+    if (!reason && (!file.flush() || file.error() != QFileDevice::NoError))
+        reason = file.errorString();
+    if (reason) {
+        file.cancelWriting();
+        file.commit();
+        return failure(*reason);
+    }
+    if (!file.commit())
+        return failure(file.errorString());
+    return std::nullopt;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,162 @@
+#include "cli/makecommand.h"
+
+#include "book/bookcheck.h"
+#include "book/booknotation.h"
+#include "book/dmlwriter.h"
+#include "pictures/picturefolder.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+namespace tarnwick {
+
+namespace {
+
+MakeResult usageError(const QString &text)
+{
+    return {MakeUsageError, QString(), QStringLiteral("tarnwick-make: ") + text + u'\n'};
+}
+
+// One bare name per line; a CR before the line feed is dropped, blank lines
+// are skipped.
+QStringList readPageNames(const QByteArray &bytes)
+{
+    QStringList names;
+    for (QString line : QString::fromUtf8(bytes).split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (!line.isEmpty())
+            names.append(line);
+    }
+    return names;
+}
+
+} // namespace
+
+MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes the .dml picture book of FOLDER's GIF and JPEG files into FOLDER.\n"
+        "Exit status: 0 written (the path is printed), 1 a check failed, 2 usage error,\n"
+        "3 the document could not be written."));
+    const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Document name (MyEBook.dml)."),
+                                  QStringLiteral("TEXT"), QStringLiteral("MyEBook.dml"));
+    const QCommandLineOption bookWidth(QStringLiteral("book-width"),
+                                       QStringLiteral("Book width (the first picture's width)."),
+                                       QStringLiteral("TEXT"));
+    const QCommandLineOption bookHeight(QStringLiteral("book-height"),
+                                        QStringLiteral("Book height (the first picture's height)."),
+                                        QStringLiteral("TEXT"));
+    const QCommandLineOption pictureWidth(QStringLiteral("picture-width"),
+                                          QStringLiteral("Picture width (the book width)."), QStringLiteral("TEXT"));
+    const QCommandLineOption pictureHeight(QStringLiteral("picture-height"),
+                                           QStringLiteral("Picture height (the book height)."),
+                                           QStringLiteral("TEXT"));
+    const QCommandLineOption left(QStringLiteral("left"), QStringLiteral("Picture left offset (0)."),
+                                  QStringLiteral("TEXT"), QStringLiteral("0"));
+    const QCommandLineOption top(QStringLiteral("top"), QStringLiteral("Picture top offset (0)."),
+                                 QStringLiteral("TEXT"), QStringLiteral("0"));
+    const QCommandLineOption background(QStringLiteral("background"),
+                                        QStringLiteral("Page colour, signed decimal or #RRGGBB (white)."),
+                                        QStringLiteral("COLOUR"));
+    const QCommandLineOption border(QStringLiteral("border"),
+                                    QStringLiteral("Draw a border in this colour (no border)."),
+                                    QStringLiteral("COLOUR"));
+    const QCommandLineOption pages(QStringLiteral("pages"),
+                                   QStringLiteral("Page order: one file name per line, \"-\" for standard input."),
+                                   QStringLiteral("FILE"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    parser.addOptions({name, bookWidth, bookHeight, pictureWidth, pictureHeight, left, top, background, border,
+                       pages, help, version});
+    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help))
+        return {MakeWritten, parser.helpText(), QString()};
+    if (parser.isSet(version))
+        return {MakeWritten, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n"), QString()};
+    for (const QCommandLineOption *single : {&name, &bookWidth, &bookHeight, &pictureWidth, &pictureHeight, &left,
+                                             &top, &background, &border, &pages}) {
+        if (parser.values(*single).size() > 1)
+            return usageError(QStringLiteral("--%1 given twice").arg(single->names().constFirst()));
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return usageError(QStringLiteral("exactly one FOLDER expected; see --help"));
+    const QFileInfo folderInfo(positional.constFirst());
+    if (!folderInfo.isDir())
+        return usageError(QStringLiteral("not a folder: ") + positional.constFirst());
+
+    BookSettings settings;
+    settings.pictureFolder = folderText(folderInfo.absoluteFilePath());
+    settings.documentName = parser.value(name).trimmed();
+    const QStringList listing = listPictures(settings.pictureFolder);
+
+    if (parser.isSet(pages)) {
+        const QString file = parser.value(pages);
+        QByteArray bytes;
+        if (file == u"-") {
+            bytes = standardInput.readAll();
+        } else {
+            QFile pageFile(file);
+            if (!pageFile.open(QIODevice::ReadOnly))
+                return usageError(QStringLiteral("cannot read %1: %2").arg(file, pageFile.errorString()));
+            bytes = pageFile.readAll();
+        }
+        const QSet<QString> known(listing.cbegin(), listing.cend());
+        settings.pictures = readPageNames(bytes);
+        for (const QString &page : std::as_const(settings.pictures)) {
+            if (!known.contains(page))
+                return usageError(QStringLiteral("not a listed picture: ") + page);
+        }
+    } else {
+        settings.pictures = listing;
+    }
+
+    // The window presets the book size from the first listed picture.
+    settings.bookWidth = parser.value(bookWidth);
+    settings.bookHeight = parser.value(bookHeight);
+    if ((!parser.isSet(bookWidth) || !parser.isSet(bookHeight)) && !listing.isEmpty()) {
+        const QString first = settings.pictureFolder + listing.constFirst();
+        const std::optional<QSize> size = readPictureSize(first);
+        if (!size)
+            return usageError(QStringLiteral("cannot read the size of ") + first
+                              + QStringLiteral("; give --book-width and --book-height"));
+        if (!parser.isSet(bookWidth))
+            settings.bookWidth = QString::number(size->width());
+        if (!parser.isSet(bookHeight))
+            settings.bookHeight = QString::number(size->height());
+    }
+    settings.pictureWidth = parser.isSet(pictureWidth) ? parser.value(pictureWidth) : settings.bookWidth;
+    settings.pictureHeight = parser.isSet(pictureHeight) ? parser.value(pictureHeight) : settings.bookHeight;
+    settings.pictureLeft = parser.value(left);
+    settings.pictureTop = parser.value(top);
+
+    if (parser.isSet(background)) {
+        const std::optional<ColourValue> colour = parseColourArgument(parser.value(background));
+        if (!colour)
+            return usageError(QStringLiteral("not a colour: ") + parser.value(background));
+        settings.backgroundColour = *colour;
+    }
+    if (parser.isSet(border)) {
+        const std::optional<ColourValue> colour = parseColourArgument(parser.value(border));
+        if (!colour)
+            return usageError(QStringLiteral("not a colour: ") + parser.value(border));
+        settings.borderOn = true;
+        settings.borderColour = *colour;
+    }
+
+    if (const std::optional<CheckFailure> failure = checkBook(settings))
+        return {MakeCheckFailed, QString(), failure->message + u'\n'};
+    if (const std::optional<QString> failure = saveDocument(settings))
+        return {MakeWriteFailed, QString(), *failure + u'\n'};
+    return {MakeWritten, settings.outputPath() + u'\n', QString()};
+}
+
+} // namespace tarnwick

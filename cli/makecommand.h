@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QIODevice>
+#include <QString>
+#include <QStringList>
+
+namespace tarnwick {
+
+// The outcome of one tarnwick-make run: its exit status and what it prints.
+struct MakeResult
+{
+    int exitCode = 0;
+    QString standardOutput;
+    QString standardError;
+};
+
+// Exit statuses of tarnwick-make.
+enum MakeExit { MakeWritten = 0, MakeCheckFailed = 1, MakeUsageError = 2, MakeWriteFailed = 3 };
+
+// Runs tarnwick-make with the given arguments (the first is the program name):
+// lists the folder, fills the book inputs from the options and their
+// defaults, checks them as the window does and writes the document.
+// standardInput is read when --pages is "-".
+MakeResult runMake(const QStringList &arguments, QIODevice &standardInput);
+
+} // namespace tarnwick

@@ -1,0 +1,232 @@
+#include "pictures/listcommands.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Builds the new order: push() appends an old row, moved rows trimmed and selected.
+class Reorder
+{
+public:
+    Reorder(const QStringList &names, qsizetype count)
+        : m_names(names)
+    {
+        m_out.reserve(count);
+        m_flags.reserve(size_t(count));
+        m_origin.reserve(size_t(count));
+    }
+    void keep(qsizetype row, bool flag)
+    {
+        m_out.append(m_names.at(row));
+        m_flags.push_back(flag);
+        m_origin.push_back(int(row));
+    }
+    void move(qsizetype row)
+    {
+        m_out.append(trimBlanks(m_names.at(row)));
+        m_flags.push_back(true);
+        m_origin.push_back(int(row));
+    }
+    ListEdit finish(QStringList &names, std::vector<bool> &selected, ListEditOutcome outcome)
+    {
+        names = std::move(m_out);
+        selected = std::move(m_flags);
+        return {outcome, std::move(m_origin)};
+    }
+
+private:
+    const QStringList &m_names;
+    QStringList m_out;
+    std::vector<bool> m_flags;
+    std::vector<int> m_origin;
+};
+
+bool anySelected(const std::vector<bool> &selected)
+{
+    for (bool flag : selected)
+        if (flag)
+            return true;
+    return false;
+}
+
+// A flag vector shorter than the list counts the missing entries as unselected.
+void fitFlags(const QStringList &names, std::vector<bool> &selected)
+{
+    selected.resize(size_t(names.size()), false);
+}
+
+} // namespace
+
+QString trimBlanks(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == u' ')
+        ++first;
+    while (last > first && text.at(last - 1) == u' ')
+        --last;
+    if (first == 0 && last == text.size())
+        return text;
+    return text.mid(first, last - first);
+}
+
+ListEdit moveToTop(QStringList &names, std::vector<bool> &selected)
+{
+    fitFlags(names, selected);
+    const qsizetype n = names.size();
+    if (n == 0 || selected[0] || !anySelected(selected))
+        return {};
+    Reorder out(names, n);
+    for (qsizetype i = 0; i < n; ++i)
+        if (selected[size_t(i)])
+            out.move(i);
+    for (qsizetype i = 0; i < n; ++i)
+        if (!selected[size_t(i)])
+            out.keep(i, false);
+    return out.finish(names, selected, ListEditOutcome::Moved);
+}
+
+ListEdit moveToBottom(QStringList &names, std::vector<bool> &selected)
+{
+    fitFlags(names, selected);
+    const qsizetype n = names.size();
+    if (n == 0 || selected[size_t(n - 1)] || !anySelected(selected))
+        return {};
+    Reorder out(names, n);
+    for (qsizetype i = 0; i < n; ++i)
+        if (!selected[size_t(i)])
+            out.keep(i, false);
+    for (qsizetype i = 0; i < n; ++i)
+        if (selected[size_t(i)])
+            out.move(i);
+    return out.finish(names, selected, ListEditOutcome::Moved);
+}
+
+// Every run of selected entries swaps places with the unselected entry above it.
+ListEdit moveUp(QStringList &names, std::vector<bool> &selected)
+{
+    fitFlags(names, selected);
+    const qsizetype n = names.size();
+    if (n == 0 || selected[0] || !anySelected(selected))
+        return {};
+    Reorder out(names, n);
+    qsizetype above = 0; // the unselected entry waiting to follow the next run
+    for (qsizetype i = 1; i < n; ++i) {
+        if (selected[size_t(i)]) {
+            out.move(i);
+        } else {
+            out.keep(above, false);
+            above = i;
+        }
+    }
+    out.keep(above, false);
+    return out.finish(names, selected, ListEditOutcome::Moved);
+}
+
+// Every run of selected entries swaps places with the unselected entry below it.
+ListEdit moveDown(QStringList &names, std::vector<bool> &selected)
+{
+    fitFlags(names, selected);
+    const qsizetype n = names.size();
+    if (n == 0 || selected[size_t(n - 1)] || !anySelected(selected))
+        return {};
+    Reorder out(names, n);
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (selected[size_t(i)])
+            continue;
+        out.keep(i, false);
+        for (qsizetype r = runStart; r < i; ++r)
+            out.move(r);
+        runStart = i + 1;
+    }
+    return out.finish(names, selected, ListEditOutcome::Moved);
+}
+
+ListEdit removeSelected(QStringList &names, std::vector<bool> &selected)
+{
+    fitFlags(names, selected);
+    const qsizetype n = names.size();
+    if (n == 0 || !anySelected(selected))
+        return {};
+    Reorder out(names, n);
+    for (qsizetype i = 0; i < n; ++i)
+        if (!selected[size_t(i)])
+            out.keep(i, false);
+    return out.finish(names, selected, ListEditOutcome::Removed);
+}
+
+ListEdit applyListCommand(ListCommand command, QStringList &names, std::vector<bool> &selected)
+{
+    switch (command) {
+    case ListCommand::MoveToTop:
+        return moveToTop(names, selected);
+    case ListCommand::MoveUp:
+        return moveUp(names, selected);
+    case ListCommand::MoveToBottom:
+        return moveToBottom(names, selected);
+    case ListCommand::MoveDown:
+        return moveDown(names, selected);
+    case ListCommand::Remove:
+        return removeSelected(names, selected);
+    }
+    return {};
+}
+
+QString listCommandCaption(ListCommand command)
+{
+    switch (command) {
+    case ListCommand::MoveToTop:
+        return QStringLiteral(u"上移到顶部");
+    case ListCommand::MoveUp:
+        return QStringLiteral(u"上移一行");
+    case ListCommand::MoveToBottom:
+        return QStringLiteral(u"下移到底部");
+    case ListCommand::MoveDown:
+        return QStringLiteral(u"下移一行");
+    case ListCommand::Remove:
+        return QStringLiteral(u"移  除");
+    }
+    return {};
+}
+
+QString listCommandToolTip(ListCommand command)
+{
+    switch (command) {
+    case ListCommand::MoveToTop:
+        return QStringLiteral(u"将选择的项移动到列表的顶部");
+    case ListCommand::MoveUp:
+        return QStringLiteral(u"将选择的项分别上移一行");
+    case ListCommand::MoveToBottom:
+        return QStringLiteral(u"将选择的项移动到列表的底部");
+    case ListCommand::MoveDown:
+        return QStringLiteral(u"将选择的项分别下移一行");
+    case ListCommand::Remove:
+        return QStringLiteral(u"将选择的项从列表中移除");
+    }
+    return {};
+}
+
+QString listCommandObjectName(ListCommand command)
+{
+    switch (command) {
+    case ListCommand::MoveToTop:
+        return QStringLiteral("Label11");
+    case ListCommand::MoveUp:
+        return QStringLiteral("Label12");
+    case ListCommand::MoveToBottom:
+        return QStringLiteral("Label13");
+    case ListCommand::MoveDown:
+        return QStringLiteral("Label14");
+    case ListCommand::Remove:
+        return QStringLiteral("Label15");
+    }
+    return {};
+}
+
+QString pictureListToolTip()
+{
+    return QStringLiteral(u"按住Crtl键或鼠标左键不放可以选择多项");
+}
+
+} // namespace tarnwick

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace tarnwick {
+
+// The five commands beside List1.
+enum class ListCommand { MoveToTop, MoveUp, MoveToBottom, MoveDown, Remove };
+
+enum class ListEditOutcome {
+    Unchanged, // nothing to do: empty list, nothing selected, or the guard at the edge
+    Moved,     // entries moved: List1 takes the keyboard focus
+    Removed,   // entries removed: the focus stays where it was
+};
+
+// What a command did. origin[newRow] is the row the entry came from; empty when unchanged.
+struct ListEdit {
+    ListEditOutcome outcome = ListEditOutcome::Unchanged;
+    std::vector<int> origin;
+};
+
+// Each command rewrites names and selected (one flag per name) in one O(n) pass.
+// A moved entry loses the blanks at both ends and stays selected; remove never alters
+// the texts of the entries it keeps.
+ListEdit moveToTop(QStringList &names, std::vector<bool> &selected);
+ListEdit moveUp(QStringList &names, std::vector<bool> &selected);
+ListEdit moveToBottom(QStringList &names, std::vector<bool> &selected);
+ListEdit moveDown(QStringList &names, std::vector<bool> &selected);
+ListEdit removeSelected(QStringList &names, std::vector<bool> &selected);
+ListEdit applyListCommand(ListCommand command, QStringList &names, std::vector<bool> &selected);
+
+// The text minus the space characters at its start and end (tabs and others stay).
+QString trimBlanks(const QString &text);
+
+// The captions, tooltips and object names of the five command labels, and List1's tooltip.
+QString listCommandCaption(ListCommand command);
+QString listCommandToolTip(ListCommand command);
+QString listCommandObjectName(ListCommand command);
+QString pictureListToolTip();
+
+} // namespace tarnwick

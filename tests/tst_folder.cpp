@@ -1,0 +1,169 @@
+#include "pictures/picturefolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace tarnwick;
+
+namespace {
+
+// Qt writes no GIF: a minimal valid one (one colour table of two, one pixel
+// image inside the given logical screen) is built by hand.
+QByteArray gifBytes(quint16 width, quint16 height)
+{
+    QByteArray gif("GIF89a");
+    gif += char(width & 0xFF);
+    gif += char(width >> 8);
+    gif += char(height & 0xFF);
+    gif += char(height >> 8);
+    gif += QByteArray::fromHex("800000" "000000" "ffffff");
+    // Image descriptor covering the whole screen, then LZW data for all-zero pixels.
+    gif += ',';
+    gif += QByteArray::fromHex("00000000");
+    gif += char(width & 0xFF);
+    gif += char(width >> 8);
+    gif += char(height & 0xFF);
+    gif += char(height >> 8);
+    gif += char(0);
+    gif += QByteArray::fromHex("02024c01003b");
+    return gif;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestFolder : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void listing();
+    void nameOrder_data();
+    void nameOrder();
+    void unreadableFolder();
+    void pictureSize();
+    void folderText_data();
+    void folderText();
+};
+
+void TestFolder::listing()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QDir d(dir.path());
+    for (const char *name : {"b.gif", "a.jpg", "c.GIF", "d.Jpg", "x.gif.txt", "y.jpeg", ".hidden.gif", "e.png",
+                             "gif", "a b.gif"})
+        QVERIFY(writeFile(d.filePath(QString::fromLatin1(name)), QByteArray()));
+    QVERIFY(d.mkdir(QStringLiteral("folder.gif")));
+    QVERIFY(::symlink("b.gif", QFile::encodeName(d.filePath(QStringLiteral("link.jpg"))).constData()) == 0);
+    QVERIFY(::symlink("folder.gif", QFile::encodeName(d.filePath(QStringLiteral("dirlink.gif"))).constData()) == 0);
+    QVERIFY(::symlink("missing.gif", QFile::encodeName(d.filePath(QStringLiteral("dangling.gif"))).constData()) == 0);
+
+    const QStringList expected = {QStringLiteral("a b.gif"), QStringLiteral("a.jpg"), QStringLiteral("b.gif"),
+                                  QStringLiteral("c.GIF"), QStringLiteral("d.Jpg"), QStringLiteral("link.jpg")};
+    QCOMPARE(listPictures(dir.path()), expected);
+    QCOMPARE(listPictures(dir.path() + u'/'), expected);
+}
+
+void TestFolder::nameOrder_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList mixed = {QStringLiteral("b.gif"), QStringLiteral("a.jpg"), QStringLiteral("c.GIF")};
+    const QStringList mixedSorted = {QStringLiteral("a.jpg"), QStringLiteral("b.gif"), QStringLiteral("c.GIF")};
+    const QStringList digits = {QStringLiteral("page2.jpg"), QStringLiteral("page10.gif")};
+    const QStringList digitsSorted = {QStringLiteral("page10.gif"), QStringLiteral("page2.jpg")};
+    const QStringList cases = {QStringLiteral("a.gif"), QStringLiteral("B.gif"), QStringLiteral("A.gif"),
+                               QStringLiteral("b.gif")};
+    const QStringList casesSorted = {QStringLiteral("A.gif"), QStringLiteral("a.gif"), QStringLiteral("B.gif"),
+                                     QStringLiteral("b.gif")};
+    for (const char *locale : {"C", "en_US", "zh_CN"}) {
+        QTest::addRow("%s mixed types", locale) << QString::fromLatin1(locale) << mixed << mixedSorted;
+        QTest::addRow("%s digits as characters", locale) << QString::fromLatin1(locale) << digits << digitsSorted;
+        QTest::addRow("%s case ties by code point", locale) << QString::fromLatin1(locale) << cases << casesSorted;
+    }
+    // Tarnwick collates as zh_CN under C: Han before Latin.
+    QTest::newRow("C is zh_CN") << QStringLiteral("C") << QStringList{QStringLiteral("z.gif"), QStringLiteral(u"中.gif")}
+                                << QStringList{QStringLiteral(u"中.gif"), QStringLiteral("z.gif")};
+}
+
+void TestFolder::nameOrder()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, expected);
+    QStringList sorted = names;
+    sortPictureNames(sorted, QLocale(locale));
+    QCOMPARE(sorted, expected);
+    // The result never depends on the order the directory gave.
+    std::reverse(names.begin(), names.end());
+    sortPictureNames(names, QLocale(locale));
+    QCOMPARE(names, expected);
+}
+
+void TestFolder::unreadableFolder()
+{
+    QCOMPARE(listPictures(QString()), QStringList());
+    QCOMPARE(listPictures(QStringLiteral("/nonexistent/tarnwick/")), QStringList());
+}
+
+void TestFolder::pictureSize()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString jpg = dir.filePath(QStringLiteral("p.jpg"));
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(jpg, "JPEG"));
+    QCOMPARE(readPictureSize(jpg), std::optional<QSize>(QSize(640, 480)));
+
+    const QString gif = dir.filePath(QStringLiteral("g.gif"));
+    QVERIFY(writeFile(gif, gifBytes(3, 2)));
+    QCOMPARE(QImageReader(gif).read().size(), QSize(3, 2));
+    QCOMPARE(readPictureSize(gif), std::optional<QSize>(QSize(3, 2)));
+
+    // Content decides, not the name.
+    const QString gifNamedJpg = dir.filePath(QStringLiteral("g2.jpg"));
+    QVERIFY(writeFile(gifNamedJpg, gifBytes(5, 7)));
+    QCOMPARE(readPictureSize(gifNamedJpg), std::optional<QSize>(QSize(5, 7)));
+
+    const QString empty = dir.filePath(QStringLiteral("e.jpg"));
+    QVERIFY(writeFile(empty, QByteArray()));
+    QCOMPARE(readPictureSize(empty), std::nullopt);
+    const QString text = dir.filePath(QStringLiteral("t.gif"));
+    QVERIFY(writeFile(text, "not a picture"));
+    QCOMPARE(readPictureSize(text), std::nullopt);
+    QCOMPARE(readPictureSize(dir.filePath(QStringLiteral("missing.jpg"))), std::nullopt);
+}
+
+void TestFolder::folderText_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("folder") << QStringLiteral("/home/a/Pics") << QStringLiteral("/home/a/Pics/");
+    QTest::newRow("already ends") << QStringLiteral("/home/a/Pics/") << QStringLiteral("/home/a/Pics/");
+    QTest::newRow("root") << QStringLiteral("/") << QStringLiteral("/");
+    QTest::newRow("cancelled") << QString() << QString();
+}
+
+void TestFolder::folderText()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, text);
+    QCOMPARE(tarnwick::folderText(chosen), text);
+}
+
+QTEST_GUILESS_MAIN(TestFolder)
+#include "tst_folder.moc"

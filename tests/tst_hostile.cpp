@@ -1,0 +1,399 @@
+// Hostile picture folders: damaged, disguised and oversized pictures and names
+// that the document cannot carry, each made here in a temporary folder and
+// taken through the listing, the size preset and generation.
+#include <QtTest>
+
+#if __has_include("book/bookmessages.h")
+#define TARNWICK_HAVE_ENGINE 1
+#include "book/bookcheck.h"
+#include "book/bookmessages.h"
+#include "book/booksettings.h"
+#include "book/dmlwriter.h"
+#include "pictures/picturefolder.h"
+#endif
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <optional>
+
+namespace {
+
+[[maybe_unused]] QByteArray jpegBytes(const QImage &image, bool progressive = false)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(progressive);
+    writer.setQuality(90);
+    if (!writer.write(image))
+        qFatal("cannot write a test JPEG: %s", qPrintable(writer.errorString()));
+    return bytes;
+}
+
+[[maybe_unused]] QImage testImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x + y) % 256));
+    return image;
+}
+
+[[maybe_unused]] QByteArray pngBytes(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A JPEG whose frame header claims width x height while the data stay tiny:
+// the SOF0 marker of a small JPEG is patched.
+[[maybe_unused]] QByteArray jpegClaiming(quint16 width, quint16 height)
+{
+    QByteArray bytes = jpegBytes(testImage(8, 8));
+    const qsizetype sof = bytes.indexOf("\xFF\xC0");
+    if (sof < 0)
+        qFatal("no baseline frame header in the test JPEG");
+    // FF C0, length (2), precision (1), height (2), width (2)
+    bytes[sof + 5] = char(height >> 8);
+    bytes[sof + 6] = char(height & 0xFF);
+    bytes[sof + 7] = char(width >> 8);
+    bytes[sof + 8] = char(width & 0xFF);
+    return bytes;
+}
+
+// LZW data for a GIF with 2-bit minimum code size, written so that codes stay
+// three bits wide: a clear code before every pair of pixels keeps the table
+// from growing.
+[[maybe_unused]] QByteArray gifImageData(const QList<int> &pixels)
+{
+    QList<int> codes;
+    for (qsizetype i = 0; i < pixels.size(); i += 2) {
+        codes << 4; // clear
+        codes << pixels[i];
+        if (i + 1 < pixels.size())
+            codes << pixels[i + 1];
+    }
+    codes << 5; // end of information
+    QByteArray packed;
+    quint32 accumulator = 0;
+    int bits = 0;
+    for (int code : codes) {
+        accumulator |= quint32(code) << bits;
+        bits += 3;
+        while (bits >= 8) {
+            packed += char(accumulator & 0xFF);
+            accumulator >>= 8;
+            bits -= 8;
+        }
+    }
+    if (bits)
+        packed += char(accumulator & 0xFF);
+    QByteArray data;
+    data += char(2); // minimum code size
+    for (qsizetype i = 0; i < packed.size(); i += 255) {
+        const QByteArray block = packed.mid(i, 255);
+        data += char(block.size());
+        data += block;
+    }
+    data += char(0);
+    return data;
+}
+
+[[maybe_unused]] void appendLittle16(QByteArray &bytes, int value)
+{
+    bytes += char(value & 0xFF);
+    bytes += char((value >> 8) & 0xFF);
+}
+
+// A GIF89a of width x height with a four-colour table and the given number of
+// frames; interlaced frames set the descriptor's interlace flag (the pixel
+// rows are then read in interlace order, which only shuffles the rows).
+[[maybe_unused]] QByteArray gifBytes(int width, int height, int frames, bool interlaced)
+{
+    QByteArray bytes("GIF89a");
+    appendLittle16(bytes, width);
+    appendLittle16(bytes, height);
+    bytes += char(0x81); // global colour table, 4 entries
+    bytes += char(0);
+    bytes += char(0);
+    bytes += QByteArray("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF\xFF\xFF\xFF", 12);
+    if (frames > 1) // loop forever
+        bytes += QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+    for (int frame = 0; frame < frames; ++frame) {
+        bytes += QByteArray("\x21\xF9\x04\x00\x0A\x00\x00\x00", 8); // 0.1 s per frame
+        bytes += char(0x2C);
+        appendLittle16(bytes, 0);
+        appendLittle16(bytes, 0);
+        appendLittle16(bytes, width);
+        appendLittle16(bytes, height);
+        bytes += char(interlaced ? 0x40 : 0x00);
+        QList<int> pixels;
+        for (int i = 0; i < width * height; ++i)
+            pixels << (i + frame) % 4;
+        bytes += gifImageData(pixels);
+    }
+    bytes += char(0x3B);
+    return bytes;
+}
+
+[[maybe_unused]] bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+[[maybe_unused]] bool gbkCanHold(const QString &text)
+{
+    QStringEncoder encoder("GBK");
+    const QByteArray bytes = encoder.encode(text);
+    return !encoder.hasError() && !bytes.contains('?');
+}
+
+} // namespace
+
+class tst_hostile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void picture_data();
+    void picture();
+    void name_data();
+    void name();
+    void wholeFolder();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_hostile::initTestCase()
+{
+#ifndef TARNWICK_HAVE_ENGINE
+    QSKIP("the book engine is not part of this checkout");
+#endif
+    QVERIFY(m_dir.isValid());
+}
+
+// Damaged and disguised pictures, each alone in its folder. size: the size the
+// preset reads from the header, or invalid when it must give nothing.
+void tst_hostile::picture_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+
+    const QByteArray jpeg = jpegBytes(testImage(64, 48));
+    const QByteArray gif = gifBytes(10, 6, 1, false);
+    QTest::newRow("zero bytes") << "empty.jpg" << QByteArray() << QSize();
+    QTest::newRow("zero-byte gif") << "empty.gif" << QByteArray() << QSize();
+    QTest::newRow("gif cut in its header") << "cut.gif" << gif.left(9) << QSize();
+    QTest::newRow("gif cut in its frame") << "cutframe.gif" << gif.left(gif.size() - 6) << QSize(10, 6);
+    QTest::newRow("jpeg cut before its frame header") << "cut.jpg" << jpeg.left(20) << QSize();
+    QTest::newRow("jpeg cut half-way") << "half.jpg" << jpeg.left(jpeg.size() / 2) << QSize(64, 48);
+    QTest::newRow("text named .jpg") << "text.jpg" << QByteArray("not a picture at all\n") << QSize();
+    QTest::newRow("png named .jpg") << "png.jpg" << pngBytes(testImage(33, 22)) << QSize(33, 22);
+    QTest::newRow("gif named .jpg") << "gif.jpg" << gif << QSize(10, 6);
+    QTest::newRow("jpeg named .gif") << "jpeg.gif" << jpeg << QSize(64, 48);
+    // libjpeg stops at 65500 pixels a side: no size, so the boxes keep theirs.
+    QTest::newRow("header claims 65535 x 65535") << "huge.jpg" << jpegClaiming(65535, 65535) << QSize();
+    QTest::newRow("header claims 20000 x 20000") << "big.jpg" << jpegClaiming(20000, 20000)
+                                                 << QSize(20000, 20000);
+    QTest::newRow("header claims 0 x 0") << "zero.jpg" << jpegClaiming(0, 0) << QSize();
+    QTest::newRow("progressive jpeg") << "progressive.jpg" << jpegBytes(testImage(40, 30), true)
+                                      << QSize(40, 30);
+    QTest::newRow("animated gif") << "animated.gif" << gifBytes(12, 7, 3, false) << QSize(12, 7);
+    QTest::newRow("interlaced gif") << "interlaced.gif" << gifBytes(9, 9, 1, true) << QSize(9, 9);
+    // Qt 6.4 has no CMYK image format to write one with.
+}
+
+void tst_hostile::picture()
+{
+#ifdef TARNWICK_HAVE_ENGINE
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    using namespace tarnwick;
+
+    const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'))
+        + u'/';
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(writeFile(folder + name, bytes));
+
+    // Listed by name, whatever the content.
+    QCOMPARE(listPictures(folder), QStringList{name});
+
+    const std::optional<QSize> read = readPictureSize(folder + name);
+    QCOMPARE(read.value_or(QSize()), size);
+
+    // Decoding as the preview does it ends with a picture or a refusal, and a
+    // decoded picture is never larger than its header says.
+    QImageReader reader(folder + name);
+    const QImage image = reader.read();
+    if (!image.isNull() && size.isValid())
+        QVERIFY(image.width() <= size.width() && image.height() <= size.height());
+    if (size.width() > 10000)
+        QVERIFY2(image.isNull(), "a picture of gigabytes must be refused, not allocated");
+
+    // Generation with the sizes the preset gives (or the defaults when it gave
+    // nothing): a document, or the engine's size message.
+    BookSettings settings;
+    settings.pictureFolder = folder;
+    settings.documentName = QStringLiteral("MyEBook.dml");
+    const QSize preset = read.value_or(QSize(1024, 768));
+    settings.bookWidth = settings.pictureWidth = QString::number(preset.width());
+    settings.bookHeight = settings.pictureHeight = QString::number(preset.height());
+    settings.pictureLeft = settings.pictureTop = QStringLiteral("0");
+    settings.pictures = listPictures(folder);
+    const std::optional<CheckFailure> failure = checkBook(settings);
+    const bool sizeAccepted = preset.width() >= 10 && preset.width() <= 2000 && preset.height() >= 10
+        && preset.height() <= 2000;
+    if (!sizeAccepted) {
+        QVERIFY(failure);
+        QCOMPARE(failure->message, messages::badBookSize());
+        QCOMPARE(failure->focus, preset.width() >= 10 && preset.width() <= 2000 ? QStringLiteral("Text3(1)")
+                                                                               : QStringLiteral("Text3(0)"));
+        QVERIFY(!QFile::exists(settings.outputPath()));
+        return;
+    }
+    QVERIFY2(!failure, qPrintable(failure ? failure->message : QString()));
+    QCOMPARE(saveDocument(settings), std::nullopt);
+    QFile document(settings.outputPath());
+    QVERIFY(document.open(QIODevice::ReadOnly));
+    const QByteArray written = document.readAll();
+    QVERIFY(written.contains("pagenumber=\"1\""));
+    QVERIFY(written.contains("file=\"" + name.toLatin1() + '"'));
+    QVERIFY(written.endsWith("</PAGE>\r\n"));
+#endif
+}
+
+// Names a folder may hold. writable: the document can carry the name.
+void tst_hostile::name_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("writable");
+
+    QTest::newRow("chinese") << QStringLiteral(u"封面 第一页.jpg") << true;
+    QTest::newRow("chinese, traditional") << QStringLiteral(u"書頁.gif") << true;
+    QTest::newRow("korean") << QStringLiteral(u"표지.jpg") << false;
+    QTest::newRow("emoji") << QStringLiteral(u"cat 😀.gif") << false;
+    QTest::newRow("double quote") << QStringLiteral(u"say \"hi\".jpg") << false;
+    QTest::newRow("single quote and ampersand") << QStringLiteral(u"it's & <ok>.jpg") << true;
+    QTest::newRow("newline") << QStringLiteral(u"two\nlines.jpg") << false;
+    QTest::newRow("carriage return") << QStringLiteral(u"cr\r.gif") << false;
+    QTest::newRow("tab") << QStringLiteral(u"tab\there.gif") << false;
+    QTest::newRow("leading blank") << QStringLiteral(u" blank.gif") << true;
+    QTest::newRow("euro sign") << QStringLiteral(u"price€.jpg") << true;
+    QTest::newRow("upper-case extension") << QStringLiteral(u"LOUD.JPG") << true;
+}
+
+void tst_hostile::name()
+{
+#ifdef TARNWICK_HAVE_ENGINE
+    QFETCH(QString, name);
+    QFETCH(bool, writable);
+    using namespace tarnwick;
+
+    const QString folder = m_dir.filePath(QStringLiteral("name_") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'))
+        + u'/';
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(writeFile(folder + name, jpegBytes(testImage(20, 10))));
+    // Another picture before it, so a refused name is not the first page.
+    QVERIFY(writeFile(folder + QStringLiteral("!first.jpg"), jpegBytes(testImage(20, 10))));
+
+    const QStringList listed = listPictures(folder);
+    QCOMPARE(listed.size(), 2);
+    QVERIFY(listed.contains(name));
+    QCOMPARE(readPictureSize(folder + name).value_or(QSize()), QSize(20, 10));
+
+    BookSettings settings;
+    settings.pictureFolder = folder;
+    settings.documentName = QStringLiteral("MyEBook.dml");
+    settings.bookWidth = settings.pictureWidth = QStringLiteral("20");
+    settings.bookHeight = settings.pictureHeight = QStringLiteral("10");
+    settings.pictureLeft = settings.pictureTop = QStringLiteral("0");
+    settings.pictures = listed;
+
+    const std::optional<CheckFailure> failure = checkBook(settings);
+    if (!writable) {
+        QVERIFY(failure);
+        QCOMPARE(failure->message, messages::unwritablePictureName() + name);
+        QCOMPARE(failure->focus, QStringLiteral("List1"));
+        // The writer refuses it on its own too, and leaves no document.
+        QVERIFY(saveDocument(settings).has_value());
+        QVERIFY(!QFile::exists(settings.outputPath()));
+        return;
+    }
+    QVERIFY2(!failure, qPrintable(failure ? failure->message : QString()));
+    QVERIFY(gbkCanHold(name));
+    QCOMPARE(saveDocument(settings), std::nullopt);
+    QFile document(settings.outputPath());
+    QVERIFY(document.open(QIODevice::ReadOnly));
+    const QByteArray written = document.readAll();
+    QStringEncoder encoder("GBK");
+    const QByteArray encoded = encoder.encode(name);
+    QVERIFY(written.contains("bitmapid=\"" + encoded + '"'));
+    QVERIFY(written.contains("id=\"" + encoded + "\" file=\"" + encoded + '"'));
+    QVERIFY(written.contains("pagenumber=\"2\""));
+#endif
+}
+
+// Everything above in one folder: the listing keeps every picture and the
+// first unwritable name in page order is the one reported.
+void tst_hostile::wholeFolder()
+{
+#ifdef TARNWICK_HAVE_ENGINE
+    using namespace tarnwick;
+    const QString folder = m_dir.filePath(QStringLiteral("all")) + u'/';
+    QVERIFY(QDir().mkpath(folder));
+    const QByteArray jpeg = jpegBytes(testImage(30, 20));
+    const QStringList names{QStringLiteral(u"a.jpg"), QStringLiteral(u"b 표지.jpg"), QStringLiteral(u"c\n.gif"),
+                            QStringLiteral(u"empty.gif"), QStringLiteral(u"封面.jpg")};
+    for (const QString &name : names)
+        QVERIFY(writeFile(folder + name, name == u"empty.gif" ? QByteArray() : jpeg));
+    QVERIFY(writeFile(folder + QStringLiteral("notes.txt"), "x"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("folder.gif")));
+
+    const QStringList listed = listPictures(folder);
+    QCOMPARE(listed.size(), names.size());
+    for (const QString &name : names)
+        QVERIFY2(listed.contains(name), qPrintable(name));
+
+    BookSettings settings;
+    settings.pictureFolder = folder;
+    settings.documentName = QStringLiteral("MyEBook.dml");
+    settings.bookWidth = settings.pictureWidth = QStringLiteral("30");
+    settings.bookHeight = settings.pictureHeight = QStringLiteral("20");
+    settings.pictureLeft = settings.pictureTop = QStringLiteral("0");
+    settings.pictures = listed;
+    const std::optional<CheckFailure> failure = checkBook(settings);
+    QVERIFY(failure);
+    QString firstBad;
+    for (const QString &name : listed) {
+        if (name == u"b 표지.jpg" || name == u"c\n.gif") {
+            firstBad = name;
+            break;
+        }
+    }
+    QCOMPARE(failure->message, messages::unwritablePictureName() + firstBad);
+
+    // Without the two names the document is written, zero-byte picture and all.
+    settings.pictures.removeAll(QStringLiteral(u"b 표지.jpg"));
+    settings.pictures.removeAll(QStringLiteral(u"c\n.gif"));
+    QCOMPARE(checkBook(settings), std::nullopt);
+    QCOMPARE(saveDocument(settings), std::nullopt);
+    QVERIFY(QFileInfo(settings.outputPath()).size() > 0);
+#endif
+}
+
+QTEST_MAIN(tst_hostile)
+#include "tst_hostile.moc"

@@ -1,0 +1,275 @@
+#include "pictures/listcommands.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace tarnwick;
+
+Q_DECLARE_METATYPE(tarnwick::ListCommand)
+Q_DECLARE_METATYPE(tarnwick::ListEditOutcome)
+
+namespace {
+
+std::vector<bool> flagsOf(qsizetype count, const QList<int> &rows)
+{
+    std::vector<bool> flags(size_t(count), false);
+    for (int row : rows)
+        flags[size_t(row)] = true;
+    return flags;
+}
+
+QList<int> rowsOf(const std::vector<bool> &flags)
+{
+    QList<int> rows;
+    for (size_t i = 0; i < flags.size(); ++i)
+        if (flags[i])
+            rows.append(int(i));
+    return rows;
+}
+
+// The list box steps taken literally: remove at p, insert the trimmed text at q
+// (unselected), then select it.
+struct Literal {
+    QStringList names;
+    std::vector<bool> selected;
+    bool moved = false;
+    bool removed = false;
+
+    void move(int p, int q)
+    {
+        const QString text = trimBlanks(names.at(p));
+        names.removeAt(p);
+        selected.erase(selected.begin() + p);
+        names.insert(q, text);
+        selected.insert(selected.begin() + q, false);
+        selected[size_t(q)] = true;
+        moved = true;
+    }
+};
+
+Literal literalRun(ListCommand command, QStringList names, std::vector<bool> selected)
+{
+    Literal l{std::move(names), std::move(selected)};
+    const int count = int(l.names.size());
+    if (count == 0)
+        return l;
+    const int last = count - 1;
+    switch (command) {
+    case ListCommand::MoveToTop:
+        if (l.selected[0])
+            return l;
+        for (int i = 0, t = 0; i <= last; ++i)
+            if (l.selected[size_t(i)])
+                l.move(i, t++);
+        break;
+    case ListCommand::MoveUp:
+        if (l.selected[0])
+            return l;
+        for (int i = 0; i <= last; ++i)
+            if (l.selected[size_t(i)])
+                l.move(i, i - 1);
+        break;
+    case ListCommand::MoveToBottom:
+        if (l.selected[size_t(last)])
+            return l;
+        for (int i = last, k = 0; i >= 0; --i)
+            if (l.selected[size_t(i)])
+                l.move(i, last - k++);
+        break;
+    case ListCommand::MoveDown:
+        if (l.selected[size_t(last)])
+            return l;
+        for (int i = last; i >= 0; --i)
+            if (l.selected[size_t(i)])
+                l.move(i, i + 1);
+        break;
+    case ListCommand::Remove:
+        for (int i = last; i >= 0; --i) {
+            if (l.selected[size_t(i)]) {
+                l.names.removeAt(i);
+                l.selected.erase(l.selected.begin() + i);
+                l.removed = true;
+            }
+        }
+        break;
+    }
+    return l;
+}
+
+const ListCommand allCommands[] = {ListCommand::MoveToTop, ListCommand::MoveUp, ListCommand::MoveToBottom,
+                                   ListCommand::MoveDown, ListCommand::Remove};
+
+} // namespace
+
+class TestListCommands : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void commands_data();
+    void commands();
+    void againstLiteralSteps();
+    void trimming_data();
+    void trimming();
+    void removeKeepsTexts();
+    void texts();
+};
+
+void TestListCommands::commands_data()
+{
+    QTest::addColumn<ListCommand>("command");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QList<int>>("expectedSelected");
+    QTest::addColumn<ListEditOutcome>("outcome");
+
+    const QStringList pqrst{QStringLiteral("P"), QStringLiteral("Q"), QStringLiteral("R"), QStringLiteral("S"),
+                            QStringLiteral("T")};
+    const auto list = [](const char *letters) {
+        QStringList out;
+        for (const char *c = letters; *c; ++c)
+            out.append(QString(QLatin1Char(*c)));
+        return out;
+    };
+    const auto U = ListEditOutcome::Unchanged;
+    const auto M = ListEditOutcome::Moved;
+    const auto R = ListEditOutcome::Removed;
+
+    QTest::newRow("PS top: first selected") << ListCommand::MoveToTop << pqrst << QList<int>{0, 3} << pqrst << QList<int>{0, 3} << U;
+    QTest::newRow("PS up: first selected") << ListCommand::MoveUp << pqrst << QList<int>{0, 3} << pqrst << QList<int>{0, 3} << U;
+    QTest::newRow("PS down") << ListCommand::MoveDown << pqrst << QList<int>{0, 3} << list("QPRTS") << QList<int>{1, 4} << M;
+    QTest::newRow("PS bottom") << ListCommand::MoveToBottom << pqrst << QList<int>{0, 3} << list("QRTPS") << QList<int>{3, 4} << M;
+    QTest::newRow("QT bottom: last selected") << ListCommand::MoveToBottom << pqrst << QList<int>{1, 4} << pqrst << QList<int>{1, 4} << U;
+    QTest::newRow("QT down: last selected") << ListCommand::MoveDown << pqrst << QList<int>{1, 4} << pqrst << QList<int>{1, 4} << U;
+    QTest::newRow("QT top") << ListCommand::MoveToTop << pqrst << QList<int>{1, 4} << list("QTPRS") << QList<int>{0, 1} << M;
+    QTest::newRow("QT up") << ListCommand::MoveUp << pqrst << QList<int>{1, 4} << list("QPRTS") << QList<int>{0, 3} << M;
+    QTest::newRow("QS bottom") << ListCommand::MoveToBottom << pqrst << QList<int>{1, 3} << list("PRTQS") << QList<int>{3, 4} << M;
+    QTest::newRow("QR up as a block") << ListCommand::MoveUp << list("PQRS") << QList<int>{1, 2} << list("QRPS") << QList<int>{0, 1} << M;
+    QTest::newRow("QR down as a block") << ListCommand::MoveDown << list("PQRS") << QList<int>{1, 2} << list("PSQR") << QList<int>{2, 3} << M;
+    QTest::newRow("QS remove") << ListCommand::Remove << list("PQRS") << QList<int>{1, 3} << list("PR") << QList<int>{} << R;
+    QTest::newRow("remove all") << ListCommand::Remove << list("PQ") << QList<int>{0, 1} << QStringList{} << QList<int>{} << R;
+
+    for (ListCommand command : allCommands) {
+        const QByteArray tag = QByteArray::number(int(command));
+        QTest::newRow(("empty " + tag).constData()) << command << QStringList{} << QList<int>{} << QStringList{} << QList<int>{} << U;
+        QTest::newRow(("none selected " + tag).constData()) << command << pqrst << QList<int>{} << pqrst << QList<int>{} << U;
+        const bool remove = command == ListCommand::Remove;
+        QTest::newRow(("single entry " + tag).constData())
+            << command << list("P") << QList<int>{0} << (remove ? QStringList{} : list("P"))
+            << (remove ? QList<int>{} : QList<int>{0}) << (remove ? R : U);
+    }
+}
+
+void TestListCommands::commands()
+{
+    QFETCH(ListCommand, command);
+    QFETCH(QStringList, names);
+    QFETCH(QList<int>, selected);
+    QFETCH(QStringList, expected);
+    QFETCH(QList<int>, expectedSelected);
+    QFETCH(ListEditOutcome, outcome);
+
+    std::vector<bool> flags = flagsOf(names.size(), selected);
+    const ListEdit edit = applyListCommand(command, names, flags);
+    QCOMPARE(edit.outcome, outcome);
+    QCOMPARE(names, expected);
+    QCOMPARE(rowsOf(flags), expectedSelected);
+    QCOMPARE(qsizetype(flags.size()), names.size());
+}
+
+void TestListCommands::againstLiteralSteps()
+{
+    QRandomGenerator random(20261207);
+    int cases = 0;
+    for (int round = 0; round < 1200; ++round) {
+        const int count = int(random.bounded(0, 14));
+        QStringList names;
+        std::vector<bool> flags;
+        for (int i = 0; i < count; ++i) {
+            QString name = QStringLiteral("n%1.gif").arg(i);
+            if (random.bounded(4) == 0)
+                name.prepend(QLatin1Char(' '));
+            if (random.bounded(4) == 0)
+                name.append(QStringLiteral("  "));
+            names.append(name);
+            flags.push_back(random.bounded(3) == 0);
+        }
+        for (ListCommand command : allCommands) {
+            const Literal expected = literalRun(command, names, flags);
+            QStringList gotNames = names;
+            std::vector<bool> gotFlags = flags;
+            const ListEdit edit = applyListCommand(command, gotNames, gotFlags);
+            QCOMPARE(gotNames, expected.names);
+            QCOMPARE(gotFlags, expected.selected);
+            QCOMPARE(edit.outcome == ListEditOutcome::Moved, expected.moved);
+            QCOMPARE(edit.outcome == ListEditOutcome::Removed, expected.removed);
+            if (edit.outcome != ListEditOutcome::Unchanged) {
+                // origin names where every entry came from.
+                QCOMPARE(qsizetype(edit.origin.size()), gotNames.size());
+                for (size_t row = 0; row < edit.origin.size(); ++row)
+                    QCOMPARE(trimBlanks(names.at(edit.origin[row])), trimBlanks(gotNames.at(qsizetype(row))));
+            }
+            ++cases;
+        }
+    }
+    QCOMPARE(cases, 6000);
+}
+
+void TestListCommands::trimming_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("leading blank") << QStringLiteral(" x.gif") << QStringLiteral("x.gif");
+    QTest::newRow("both ends") << QStringLiteral("  x y.gif   ") << QStringLiteral("x y.gif");
+    QTest::newRow("tab kept") << QStringLiteral("\tx.gif") << QStringLiteral("\tx.gif");
+    QTest::newRow("ideographic space kept") << QStringLiteral(u"\u3000x.gif") << QStringLiteral(u"\u3000x.gif");
+    QTest::newRow("only blanks") << QStringLiteral("   ") << QString();
+    QTest::newRow("nothing to trim") << QStringLiteral("x.gif") << QStringLiteral("x.gif");
+}
+
+void TestListCommands::trimming()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(trimBlanks(text), expected);
+
+    // Every move trims the entry it moves.
+    for (ListCommand command : {ListCommand::MoveToTop, ListCommand::MoveUp}) {
+        QStringList names{QStringLiteral("a.gif"), text};
+        std::vector<bool> flags{false, true};
+        applyListCommand(command, names, flags);
+        QCOMPARE(names, (QStringList{expected, QStringLiteral("a.gif")}));
+    }
+    for (ListCommand command : {ListCommand::MoveToBottom, ListCommand::MoveDown}) {
+        QStringList names{text, QStringLiteral("a.gif")};
+        std::vector<bool> flags{true, false};
+        applyListCommand(command, names, flags);
+        QCOMPARE(names, (QStringList{QStringLiteral("a.gif"), expected}));
+    }
+}
+
+void TestListCommands::removeKeepsTexts()
+{
+    QStringList names{QStringLiteral(" a.gif "), QStringLiteral("b.gif"), QStringLiteral("  c.gif")};
+    std::vector<bool> flags{false, true, false};
+    removeSelected(names, flags);
+    QCOMPARE(names, (QStringList{QStringLiteral(" a.gif "), QStringLiteral("  c.gif")}));
+
+    // Unselected entries pushed aside by a move keep their blanks too.
+    names = QStringList{QStringLiteral(" a.gif "), QStringLiteral(" b.gif")};
+    flags = {false, true};
+    moveUp(names, flags);
+    QCOMPARE(names, (QStringList{QStringLiteral("b.gif"), QStringLiteral(" a.gif ")}));
+}
+
+void TestListCommands::texts()
+{
+    QCOMPARE(listCommandCaption(ListCommand::Remove), QStringLiteral(u"移  除"));
+    QCOMPARE(listCommandObjectName(ListCommand::MoveToBottom), QStringLiteral("Label13"));
+    QCOMPARE(listCommandObjectName(ListCommand::MoveDown), QStringLiteral("Label14"));
+    QCOMPARE(listCommandToolTip(ListCommand::MoveDown), QStringLiteral(u"将选择的项分别下移一行"));
+}
+
+QTEST_APPLESS_MAIN(TestListCommands)
+#include "tst_listcommands.moc"

@@ -1,0 +1,320 @@
+#include "book/bookmessages.h"
+#include "cli/makecommand.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/mount.h>
+
+using namespace tarnwick;
+
+namespace {
+
+const QString program = QStringLiteral(TARNWICK_MAKE_PATH);
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return file.readAll();
+}
+
+bool writeJpeg(const QString &path, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    return image.save(path, "JPEG");
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QString lastErrorLine() const
+    {
+        const QStringList lines = err.split(u'\n', Qt::SkipEmptyParts);
+        return lines.isEmpty() ? QString() : lines.constLast();
+    }
+};
+
+// Runs the real program, optionally through bash for a file-size limit.
+Run runProcess(const QStringList &arguments, const QByteArray &input = QByteArray(), int fileSizeLimitKb = 0)
+{
+    QProcess process;
+    if (fileSizeLimitKb > 0) {
+        QStringList bashArguments = {QStringLiteral("-c"),
+                                     QStringLiteral("trap '' XFSZ; ulimit -f %1; exec \"$0\" \"$@\"")
+                                         .arg(fileSizeLimitKb),
+                                     program};
+        process.start(QStringLiteral("bash"), bashArguments + arguments);
+    } else {
+        process.start(program, arguments);
+    }
+    if (!process.waitForStarted())
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    Run run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+MakeResult runInProcess(QStringList arguments, const QByteArray &input = QByteArray())
+{
+    QBuffer in;
+    in.setData(input);
+    in.open(QIODevice::ReadOnly);
+    arguments.prepend(QStringLiteral("tarnwick-make"));
+    return runMake(arguments, in);
+}
+
+} // namespace
+
+class TestMake : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void exitCodes_data();
+    void exitCodes();
+    void defaultsFromFirstPicture();
+    void documentAsGiven();
+    void pagesOrder();
+    void helpAndVersion();
+    void checkFailureKeepsOlder();
+    void fileSizeLimitKeepsOlder_data();
+    void fileSizeLimitKeepsOlder();
+    void fullDiskKeepsOlder();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString folder() const { return m_dir->path(); }
+    QString document() const { return m_dir->filePath(QStringLiteral("MyEBook.dml")); }
+};
+
+void TestMake::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(writeJpeg(m_dir->filePath(QStringLiteral("a.jpg")), 640, 480));
+    QVERIFY(writeJpeg(m_dir->filePath(QStringLiteral("b.jpg")), 100, 50));
+}
+
+void TestMake::exitCodes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("lastErrorLine");
+    const QString f = QStringLiteral("FOLDER");
+    QTest::newRow("defaults") << QStringList{f} << 0 << QString();
+    QTest::newRow("no folder") << QStringList{} << 2 << QString();
+    QTest::newRow("two folders") << QStringList{f, f} << 2 << QString();
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour"), QStringLiteral("1"), f} << 2
+                                    << QString();
+    QTest::newRow("bad colour") << QStringList{QStringLiteral("--border"), QStringLiteral("#12"), f} << 2
+                                << QString();
+    QTest::newRow("missing folder") << QStringList{f + QStringLiteral("/nope")} << 2 << QString();
+    QTest::newRow("book too big") << QStringList{QStringLiteral("--book-width"), QStringLiteral("2001"), f} << 1
+                                  << messages::badBookSize();
+    QTest::newRow("blank height") << QStringList{QStringLiteral("--book-height"), QStringLiteral(" "), f} << 1
+                                  << messages::mustNotBeEmpty();
+    QTest::newRow("left as typed") << QStringList{QStringLiteral("--left"), QStringLiteral("1"), f} << 1
+                                   << messages::leftTooLarge();
+    QTest::newRow("left empty") << QStringList{QStringLiteral("--left="), f} << 1 << messages::mustNotBeEmpty();
+    QTest::newRow("top letters") << QStringList{QStringLiteral("--top"), QStringLiteral("x"), f} << 1
+                                 << messages::enterNumber();
+    QTest::newRow("negative left") << QStringList{QStringLiteral("--left"), QStringLiteral("-5"), f} << 0
+                                   << QString();
+    QTest::newRow("name with slash") << QStringList{QStringLiteral("--name"), QStringLiteral("a/b.dml"), f} << 1
+                                     << messages::badFileName();
+    QTest::newRow("name blank") << QStringList{QStringLiteral("--name"), QStringLiteral("  "), f} << 1
+                                << messages::mustNotBeEmpty();
+}
+
+void TestMake::exitCodes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, lastErrorLine);
+    arguments.replaceInStrings(QStringLiteral("FOLDER"), folder());
+    const Run run = runProcess(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode == 0) {
+        QCOMPARE(run.out, QDir(folder()).absoluteFilePath(QStringLiteral("MyEBook.dml")) + u'\n');
+        QVERIFY(QFile::exists(document()));
+    } else {
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(!run.err.isEmpty());
+        QVERIFY(!QFile::exists(document()));
+    }
+    if (!lastErrorLine.isEmpty())
+        QCOMPARE(run.lastErrorLine(), lastErrorLine);
+}
+
+void TestMake::defaultsFromFirstPicture()
+{
+    const MakeResult result = runInProcess({folder()});
+    QCOMPARE(result.exitCode, 0);
+    const QByteArray doc = readAll(document());
+    QVERIFY(doc.contains("<DIMENSION width=\"640\" height=\"480\"/>"));
+    QVERIFY(doc.contains("left=\"0\" top=\"0\" width=\"640\" height=\"480\""));
+    QVERIFY(doc.contains("pagenumber=\"2\" papercolor=\"0FFFFFFh\""));
+    QVERIFY(doc.contains("bordercolor=\"00h\""));
+    QVERIFY(doc.contains("noborder=\"YES\""));
+    QVERIFY(doc.indexOf("bitmapid=\"a.jpg\"") < doc.indexOf("bitmapid=\"b.jpg\""));
+
+    // An unreadable first picture is a usage error unless both sizes are given.
+    QVERIFY(writeFile(m_dir->filePath(QStringLiteral("0.gif")), "not a picture"));
+    QCOMPARE(runInProcess({folder()}).exitCode, 2);
+    QCOMPARE(runInProcess({QStringLiteral("--book-width"), QStringLiteral("800"), folder()}).exitCode, 2);
+    QCOMPARE(runInProcess({QStringLiteral("--book-width"), QStringLiteral("800"), QStringLiteral("--book-height"),
+                           QStringLiteral("600"), folder()})
+                 .exitCode,
+             0);
+
+    // An empty folder is the empty-list check, not a usage error.
+    QTemporaryDir empty;
+    const MakeResult none = runInProcess({empty.path()});
+    QCOMPARE(none.exitCode, 1);
+    QCOMPARE(none.standardError, messages::emptyList() + u'\n');
+}
+
+void TestMake::documentAsGiven()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("a.gif")), QByteArray()));
+    const MakeResult result = runInProcess({QStringLiteral("--book-width"), QStringLiteral(" 800"),
+                                            QStringLiteral("--book-height"), QStringLiteral("600"),
+                                            QStringLiteral("--picture-width"), QStringLiteral("10.5"),
+                                            QStringLiteral("--picture-height"), QStringLiteral("580"),
+                                            QStringLiteral("--left"), QStringLiteral("10"), QStringLiteral("--top"),
+                                            QStringLiteral("-10"), QStringLiteral("--background"),
+                                            QStringLiteral("#000000"), QStringLiteral("--border"),
+                                            QStringLiteral("255"), QStringLiteral("--name"),
+                                            QStringLiteral(" Book.dml "), dir.path()});
+    QCOMPARE(result.exitCode, 0);
+    const QByteArray doc = readAll(dir.filePath(QStringLiteral("Book.dml")));
+    QVERIFY(doc.startsWith("\r\n<BOOKHEAD version=\"2.0.2\""));
+    QVERIFY(doc.contains("<DIMENSION width=\" 800\" height=\"600\"/>"));
+    QVERIFY(doc.contains("<IMAGE bitmapid=\"a.gif\" left=\"10\" top=\"-10\" width=\"10.5\" height=\"580\""));
+    QVERIFY(doc.contains("papercolor=\"00h\""));
+    QVERIFY(doc.contains("bordercolor=\"0FFh\""));
+    QVERIFY(doc.contains("noborder=\"NO\""));
+    QVERIFY(doc.endsWith("</PAGE>\r\n"));
+}
+
+void TestMake::pagesOrder()
+{
+    // Han sorts before Latin, so this is the listing's first picture.
+    QVERIFY(writeJpeg(m_dir->filePath(QStringLiteral(u"中文.jpg")), 320, 240));
+    const QString list = m_dir->filePath(QStringLiteral("pages.txt"));
+    QVERIFY(writeFile(list, QStringLiteral(u"b.jpg\r\n中文.jpg\na.jpg\n").toUtf8()));
+    QCOMPARE(runInProcess({QStringLiteral("--pages"), list, folder()}).exitCode, 0);
+    QByteArray doc = readAll(document());
+    const qsizetype b = doc.indexOf("bitmapid=\"b.jpg\"");
+    const qsizetype zh = doc.indexOf("bitmapid=\"\xD6\xD0\xCE\xC4.jpg\"");
+    const qsizetype a = doc.indexOf("bitmapid=\"a.jpg\"");
+    QVERIFY(b > 0 && b < zh && zh < a);
+    // Sizes come from the listing's first picture, not the first page.
+    QVERIFY(doc.contains("<DIMENSION width=\"320\" height=\"240\"/>"));
+
+    const Run fromStdin = runProcess({QStringLiteral("--pages"), QStringLiteral("-"), folder()}, "b.jpg\n");
+    QCOMPARE(fromStdin.exitCode, 0);
+    doc = readAll(document());
+    QVERIFY(doc.contains("pagenumber=\"1\""));
+    QVERIFY(doc.contains("bitmapid=\"b.jpg\""));
+
+    const Run unknown = runProcess({QStringLiteral("--pages"), QStringLiteral("-"), folder()}, "c.jpg\n");
+    QCOMPARE(unknown.exitCode, 2);
+    QCOMPARE(runInProcess({QStringLiteral("--pages"), m_dir->filePath(QStringLiteral("none")), folder()}).exitCode,
+             2);
+}
+
+void TestMake::helpAndVersion()
+{
+    const Run help = runProcess({QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    for (const char *option : {"--name", "--book-width", "--book-height", "--picture-width", "--picture-height",
+                               "--left", "--top", "--background", "--border", "--pages", "--version"})
+        QVERIFY2(help.out.contains(QLatin1String(option)), option);
+    const Run version = runProcess({QStringLiteral("--version")});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n"));
+}
+
+void TestMake::checkFailureKeepsOlder()
+{
+    QVERIFY(writeFile(document(), "older"));
+    QCOMPARE(runProcess({QStringLiteral("--top"), QStringLiteral("1"), folder()}).exitCode, 1);
+    QCOMPARE(readAll(document()), QByteArray("older"));
+    QVERIFY(writeFile(m_dir->filePath(QStringLiteral(u"한.jpg")), QByteArray()));
+    const Run run = runProcess({folder()});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.lastErrorLine(), messages::unwritablePictureName() + QStringLiteral(u"한.jpg"));
+    QCOMPARE(readAll(document()), QByteArray("older"));
+}
+
+void TestMake::fileSizeLimitKeepsOlder_data()
+{
+    QTest::addColumn<int>("pages");
+    // About 10 KB stays inside the file's write buffer, so only the last
+    // flush fails; 300 pages fail in the middle of the writing.
+    QTest::newRow("last flush fails") << 20;
+    QTest::newRow("a write fails") << 300;
+}
+
+void TestMake::fileSizeLimitKeepsOlder()
+{
+    QFETCH(int, pages);
+    // Under a 4 KB file-size limit the writes fail with EFBIG.
+    for (int i = 0; i < pages; ++i)
+        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("page%1.gif").arg(i, 4, 10, QLatin1Char('0'))),
+                          QByteArray()));
+    QVERIFY(writeFile(document(), "older"));
+    const Run run = runProcess({folder()}, QByteArray(), 4);
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(run.err.startsWith(messages::cannotWrite() + document() + u'\n'));
+    QCOMPARE(readAll(document()), QByteArray("older"));
+    QCOMPARE(QDir(folder()).entryList({QStringLiteral("*.dml*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("MyEBook.dml")});
+}
+
+void TestMake::fullDiskKeepsOlder()
+{
+    QTemporaryDir mountPoint;
+    const QByteArray target = QFile::encodeName(mountPoint.path());
+    if (::mount("tmpfs", target.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("mounting a small tmpfs is not permitted here; the file-size limit test covers the write failure");
+    const auto unmount = qScopeGuard([&] { ::umount(target.constData()); });
+    const QDir disk(mountPoint.path());
+    QVERIFY(writeJpeg(disk.filePath(QStringLiteral("a.jpg")), 16, 16));
+    for (int i = 0; i < 400; ++i)
+        QVERIFY(writeFile(disk.filePath(QStringLiteral("p%1.jpg").arg(i, 4, 10, QLatin1Char('0'))), QByteArray()));
+    const QString path = disk.filePath(QStringLiteral("MyEBook.dml"));
+    QVERIFY(writeFile(path, "older"));
+    const Run run = runProcess({mountPoint.path()});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY(run.err.startsWith(messages::cannotWrite() + path + u'\n'));
+    QCOMPARE(readAll(path), QByteArray("older"));
+}
+
+QTEST_GUILESS_MAIN(TestMake)
+#include "tst_make.moc"
