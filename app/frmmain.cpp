@@ -4,6 +4,7 @@
 #include "app/icons.h"
 #include "app/storedsettings.h"
 #include "app/typedlengthlimit.h"
+#include "book/boxnumber.h"
 #include "book/bookcheck.h"
 #include "book/colourvalue.h"
 #include "book/dmlwriter.h"
@@ -233,7 +234,7 @@ void frmMain::GetConfig()
     const StoredSettings stored = StoredSettings::load(m_settingsPath);
 
     const auto restore = [](QLineEdit *box, const QString &text, const QString &fallback) {
-        const QString trimmed = text.trimmed();
+        const QString trimmed = trimBlanks(text);
         box->setText(trimmed.isEmpty() ? fallback : trimmed);
     };
     restore(Text2, stored.dmlfilename, defaultDocumentName);
@@ -249,7 +250,7 @@ void frmMain::GetConfig()
     if (const auto colour = fromStoredColourText(stored.BGColor))
         Label5->setColour(*colour);
 
-    const QString border = stored.border.value_or(checkValueText(Check1->checkState())).trimmed();
+    const QString border = trimBlanks(stored.border.value_or(checkValueText(Check1->checkState())));
     if (border == QLatin1String("1")) {
         Check1->setCheckState(Qt::Checked);
         Label4->show();
@@ -362,8 +363,8 @@ void frmMain::Command1_Click()
 BookSettings frmMain::readBookSettings() const
 {
     BookSettings s;
-    s.pictureFolder = Text1->text().trimmed();
-    s.documentName = Text2->text().trimmed();
+    s.pictureFolder = trimBlanks(Text1->text());
+    s.documentName = trimBlanks(Text2->text());
     s.bookWidth = Text3[0]->text();
     s.bookHeight = Text3[1]->text();
     s.pictureWidth = Text3[2]->text();
@@ -380,13 +381,13 @@ BookSettings frmMain::readBookSettings() const
 StoredSettings frmMain::currentSettings() const
 {
     StoredSettings s;
-    s.dmlfilename = Text2->text().trimmed();
-    s.width1 = Text3[0]->text().trimmed();
-    s.height1 = Text3[1]->text().trimmed();
-    s.width2 = Text3[2]->text().trimmed();
-    s.height2 = Text3[3]->text().trimmed();
-    s.left = Text8->text().trimmed();
-    s.right = Text7->text().trimmed();
+    s.dmlfilename = trimBlanks(Text2->text());
+    s.width1 = trimBlanks(Text3[0]->text());
+    s.height1 = trimBlanks(Text3[1]->text());
+    s.width2 = trimBlanks(Text3[2]->text());
+    s.height2 = trimBlanks(Text3[3]->text());
+    s.left = trimBlanks(Text8->text());
+    s.right = trimBlanks(Text7->text());
     s.BGColor = toStoredColourText(Label5->colour());
     s.border = checkValueText(Check1->checkState());
     // Kept even with the border off, so it comes back when turned on.

@@ -72,7 +72,7 @@ std::optional<CheckFailure> checkBook(const BookSettings &settings)
     if (settings.pictureFolder.isEmpty())
         return CheckFailure{messages::noFolder(), QStringLiteral("Command1")};
 
-    const QString name = settings.documentName.trimmed();
+    const QString name = trimBlanks(settings.documentName);
     if (name.isEmpty())
         return CheckFailure{messages::mustNotBeEmpty(), QStringLiteral("Text2")};
     if (name.contains(u'/') || name.contains(u'\\') || name.contains(QChar(0))

@@ -51,9 +51,22 @@ bool isDecimalNumber(QStringView text)
 
 } // namespace
 
+QString trimBlanks(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == u' ')
+        ++first;
+    while (last > first && text.at(last - 1) == u' ')
+        --last;
+    if (first == 0 && last == text.size())
+        return text;
+    return text.mid(first, last - first);
+}
+
 BoxNumber readBoxNumber(const QString &text)
 {
-    const QString trimmed = text.trimmed();
+    const QString trimmed = trimBlanks(text);
     if (trimmed.isEmpty())
         return {BoxStatus::Empty, 0};
     if (!isDecimalNumber(trimmed))

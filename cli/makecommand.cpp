@@ -1,5 +1,6 @@
 #include "cli/makecommand.h"
 
+#include "book/boxnumber.h"
 #include "book/bookcheck.h"
 #include "book/booknotation.h"
 #include "book/dmlwriter.h"
@@ -95,7 +96,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
 
     BookSettings settings;
     settings.pictureFolder = folderText(folderInfo.absoluteFilePath());
-    settings.documentName = parser.value(name).trimmed();
+    settings.documentName = trimBlanks(parser.value(name));
     const QStringList listing = listPictures(settings.pictureFolder);
 
     if (parser.isSet(pages)) {

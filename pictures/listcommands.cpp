@@ -57,18 +57,6 @@ void fitFlags(const QStringList &names, std::vector<bool> &selected)
 
 } // namespace
 
-QString trimBlanks(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == u' ')
-        ++first;
-    while (last > first && text.at(last - 1) == u' ')
-        --last;
-    if (first == 0 && last == text.size())
-        return text;
-    return text.mid(first, last - first);
-}
 
 ListEdit moveToTop(QStringList &names, std::vector<bool> &selected)
 {

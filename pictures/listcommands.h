@@ -1,5 +1,7 @@
 #pragma once
 
+#include "book/boxnumber.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -32,8 +34,6 @@ ListEdit moveDown(QStringList &names, std::vector<bool> &selected);
 ListEdit removeSelected(QStringList &names, std::vector<bool> &selected);
 ListEdit applyListCommand(ListCommand command, QStringList &names, std::vector<bool> &selected);
 
-// The text minus the space characters at its start and end (tabs and others stay).
-QString trimBlanks(const QString &text);
 
 // The captions, tooltips and object names of the five command labels, and List1's tooltip.
 QString listCommandCaption(ListCommand command);

@@ -125,6 +125,12 @@ void TestBook::boxNumber_data()
     QTest::newRow("comma") << QStringLiteral("1,5") << bad;
     QTest::newRow("two signs") << QStringLiteral("+-1") << bad;
     QTest::newRow("inf") << QStringLiteral("inf") << bad;
+    // Only spaces are trimmed: a tab or line break would go into the document
+    // inside the attribute's quotes.
+    QTest::newRow("tab before") << QStringLiteral("\t800") << bad;
+    QTest::newRow("line feed before") << QStringLiteral("\n800") << bad;
+    QTest::newRow("carriage return after") << QStringLiteral("600\r") << bad;
+    QTest::newRow("no-break space") << QStringLiteral(u"\u00a0800") << bad;
     QTest::newRow("fullwidth digits") << QStringLiteral(u"８００") << bad;
     const BoxNumber out{BoxStatus::OutOfRange, 0};
     QTest::newRow("above") << QStringLiteral("32768") << out;
@@ -302,9 +308,12 @@ void TestBook::checks_data()
     QTest::newRow("unwritable blank around a size") << with([](BookSettings &s) {
         s.bookHeight = QStringLiteral(u"\u00A0600");
     }) << messages::enterNumber() << QStringLiteral("Text3(1)");
-    QTest::newRow("ideographic blank is writable") << with([](BookSettings &s) {
+    QTest::newRow("ideographic blank is no space") << with([](BookSettings &s) {
         s.pictureTop = QStringLiteral(u"\u300010");
-    }) << QString() << QString();
+    }) << messages::enterNumber() << QStringLiteral("Text7");
+    QTest::newRow("tab around a size") << with([](BookSettings &s) {
+        s.bookWidth = QStringLiteral("\t800");
+    }) << messages::enterNumber() << QStringLiteral("Text3(0)");
     QTest::newRow("unwritable blank around top") << with([](BookSettings &s) {
         s.pictureTop = QStringLiteral(u"10\u2003");
     }) << messages::enterNumber() << QStringLiteral("Text7");

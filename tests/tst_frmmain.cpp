@@ -219,7 +219,8 @@ private Q_SLOTS:
     {
         QFile f(iniPath());
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("[Pellory]\nwidth1=640\nborder=1\n\0\xff\xfe\n[Pel", 40));
+        static const char damaged[] = "[Pellory]\nwidth1=640\nborder=1\n\0\xff\xfe\n[Pel";
+        f.write(damaged, sizeof damaged - 1);
         f.close();
         open();
         QCOMPARE(text(QStringLiteral("Text3(0)")), QStringLiteral("1024"));
