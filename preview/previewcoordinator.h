@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QCheckBox;
+class QListView;
+class QWidget;
+
+namespace tarnwick {
+
+class PreviewHost;
+class frmShowPic;
+
+// True when a window of the program with exactly this object name (letter
+// case counts) is loaded, that is shown and not closed. A window that has been
+// closed but whose deferred deletion is still pending is hidden, so it no
+// longer counts; neither does one that was created and never shown.
+bool isFormLoaded(const QString &name);
+
+// Keeps the one preview window of the program in step with the main window's
+// preview box Check2 and picture list List1. The main window forwards three
+// events to it: Check2's state changes (also those made in code), List1's
+// clicks and its own close. The coordinator owns the preview: it creates it on
+// demand, recreates it after every close, and deletes a remaining one when it
+// is itself destroyed (the quit path, which runs no close handling).
+class PreviewCoordinator : public QObject
+{
+    Q_OBJECT
+
+public:
+    PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, QListView *list1, PreviewHost &host,
+                       QObject *parent = nullptr);
+    ~PreviewCoordinator() override;
+
+    void check2Clicked();
+    void list1Clicked();
+    void mainWindowClosing();
+
+    // The preview while it exists (it may be closed and awaiting deletion).
+    frmShowPic *preview() const { return m_preview; }
+
+private:
+    bool previewLoaded() const;
+    void showPreview();
+    void closePreview();
+
+    QWidget *m_mainWindow;
+    QCheckBox *m_check2;
+    QListView *m_list1;
+    PreviewHost &m_host;
+    QPointer<frmShowPic> m_preview;
+};
+
+} // namespace tarnwick
