@@ -12,6 +12,7 @@
 #include "pictures/picturefolder.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistmodel.h"
+#include "preview/previewcoordinator.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -211,6 +212,12 @@ void frmMain::createControls()
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
+
+    // Check2's handling runs for changes made in code as well: the preview's
+    // own closing unticks the box and relies on that.
+    m_preview = new PreviewCoordinator(this, Check2, List1, *this, this);
+    connect(Check2, &QCheckBox::stateChanged, m_preview, &PreviewCoordinator::check2Clicked);
+    connect(List1, &QListView::clicked, m_preview, &PreviewCoordinator::list1Clicked);
 }
 
 void frmMain::setUpTabOrder()
@@ -263,12 +270,8 @@ void frmMain::GetConfig()
 
 bool frmMain::IsFormLoaded(const QString &name) const
 {
-    if (objectName() == name)
-        return true;
-    const auto windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.begin(), windows.end(), [&name](const QWidget *w) {
-        return w->isVisible() && w->objectName() == name;
-    });
+    // The main window counts as loaded from its creation on, shown or not.
+    return objectName() == name || isFormLoaded(name);
 }
 
 QString frmMain::pictureFolder() const
@@ -319,6 +322,7 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 void frmMain::Form_Unload()
 {
+    m_preview->mainWindowClosing();
 }
 
 void frmMain::Check1_Click()

@@ -18,6 +18,8 @@ class QPushButton;
 
 namespace tarnwick {
 
+class PreviewCoordinator;
+
 class ColourSwatch;
 class LinkLabel;
 class PictureListController;
@@ -98,6 +100,7 @@ private:
     QListView *List1 = nullptr;
     PictureListModel *m_pictureModel = nullptr;
     PictureListController *m_pictureList = nullptr;
+    PreviewCoordinator *m_preview = nullptr;
     LinkLabel *Label11 = nullptr;
     LinkLabel *Label12 = nullptr;
     LinkLabel *Label13 = nullptr;

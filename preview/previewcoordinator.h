@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include "preview/frmshowpic.h"
+
 #include <QPointer>
 #include <QString>
 
@@ -11,7 +13,7 @@ class QWidget;
 namespace tarnwick {
 
 class PreviewHost;
-class frmShowPic;
+
 
 // True when a window of the program with exactly this object name (letter
 // case counts) is loaded, that is shown and not closed. A window that has been
