@@ -1,0 +1,456 @@
+#include "preview/frmshowpic.h"
+#include "preview/previewcoordinator.h"
+#include "preview/previewdecode.h"
+#include "preview/previewhost.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QImageReader>
+#include <QLabel>
+#include <QListView>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tarnwick;
+
+namespace {
+
+// A small stand-in for the main window, wired the way the real one is.
+class StandInMain : public QWidget, public PreviewHost
+{
+public:
+    explicit StandInMain(const QString &folder)
+        : m_folder(folder)
+    {
+        setObjectName(QStringLiteral("frmMain"));
+        resize(540, 332);
+        check2 = new QCheckBox(this);
+        check2->setObjectName(QStringLiteral("Check2"));
+        list1 = new QListView(this);
+        list1->setObjectName(QStringLiteral("List1"));
+        list1->setGeometry(10, 30, 200, 250);
+        model = new QStringListModel(this);
+        list1->setModel(model);
+        coordinator = new PreviewCoordinator(this, check2, list1, *this, this);
+        connect(check2, &QCheckBox::stateChanged, coordinator, &PreviewCoordinator::check2Clicked);
+        connect(list1, &QListView::clicked, coordinator, &PreviewCoordinator::list1Clicked);
+    }
+
+    QString pictureFolder() const override { return m_folder; }
+    QString currentEntry() const override { return list1->currentIndex().data().toString(); }
+    QPoint hostPosition() const override { return pos(); }
+    QSize hostClientSize() const override { return size(); }
+    void untickPreview() override
+    {
+        ++untickCalls;
+        check2->setChecked(false);
+    }
+
+    void clickEntry(int row)
+    {
+        const QRect r = list1->visualRect(model->index(row));
+        QTest::mouseClick(list1->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+    QCheckBox *check2;
+    QListView *list1;
+    QStringListModel *model;
+    PreviewCoordinator *coordinator;
+    int untickCalls = 0;
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        coordinator->mainWindowClosing();
+        event->accept();
+    }
+
+private:
+    QString m_folder;
+};
+
+QString writePicture(const QString &folder, const QString &name, QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    for (int x = 0; x < size.width(); ++x)
+        for (int y = 0; y < size.height(); y += 50)
+            image.setPixelColor(x, y, QColor(x % 256, (x / 256 * 16) % 256, 0));
+    const QString path = folder + name;
+    image.save(path, "JPG", 90);
+    return path;
+}
+
+} // namespace
+
+class tst_PreviewCoordinator : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void windowAppearance();
+    void formLoadShowsPictureAndInfoLine();
+    void formLoadKeepsPreviousOnFailure_data();
+    void formLoadKeepsPreviousOnFailure();
+    void decodesLargePhotoAndRefusesAbsurdOnes();
+    void pansWideStripWithMouse();
+    void movementsThatDoNotPan();
+    void eventsOverInfoLineDoNothing();
+
+    void tickWithCurrentEntryOpensAtCorner();
+    void tickWithoutEntryThenClick();
+    void untickClosesPreview();
+    void clicksReloadSameWindow();
+    void userClosesPreview_data();
+    void userClosesPreview();
+    void reopenRightAfterCloseMakesNewWindow();
+    void mainWindowCloseClosesPreview();
+    void clickWhileUntickedDoesNothing();
+    void isFormLoadedIsExact();
+    void quitDeletesPreviewWithoutUnticking();
+
+private:
+    frmShowPic *openPreview(int row = 0);
+
+    QTemporaryDir m_dir;
+    QString m_folder;
+    StandInMain *m_main = nullptr;
+};
+
+void tst_PreviewCoordinator::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_folder = m_dir.path() + QLatin1Char('/');
+    writePicture(m_folder, QStringLiteral("a.jpg"), QSize(1000, 300), Qt::blue);
+    writePicture(m_folder, QStringLiteral("b.jpg"), QSize(200, 100), Qt::green);
+    writePicture(m_folder, QStringLiteral("c.jpg"), QSize(4000, 3000), Qt::gray);
+    QFile broken(m_folder + QStringLiteral("broken.jpg"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("not a picture at all");
+    broken.close();
+    QFile::copy(m_folder + QStringLiteral("b.jpg"), m_folder + QStringLiteral(".hidden.jpg"));
+    QVERIFY(QDir(m_folder).mkdir(QStringLiteral("folder.jpg")));
+    // A 1 x 1 red GIF, written by hand since Qt has no GIF writer.
+    QFile gif(m_folder + QStringLiteral("dot.gif"));
+    QVERIFY(gif.open(QIODevice::WriteOnly));
+    gif.write(QByteArray::fromHex("474946383961010001008000"
+                                  "00ff00000000002c00000000010001000002024401003b"));
+    gif.close();
+}
+
+void tst_PreviewCoordinator::init()
+{
+    m_main = new StandInMain(m_folder);
+    m_main->model->setStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("broken.jpg"),
+                                  QStringLiteral("c.jpg"), QStringLiteral("dot.gif"), QStringLiteral("gone.jpg"),
+                                  QStringLiteral(".hidden.jpg"), QStringLiteral("folder.jpg")});
+    m_main->move(120, 80);
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_main));
+}
+
+void tst_PreviewCoordinator::cleanup()
+{
+    delete m_main;
+    m_main = nullptr;
+    QTRY_VERIFY(!isFormLoaded(frmShowPic::windowName()));
+}
+
+frmShowPic *tst_PreviewCoordinator::openPreview(int row)
+{
+    m_main->list1->setCurrentIndex(m_main->model->index(row));
+    m_main->check2->click();
+    return m_main->coordinator->preview();
+}
+
+void tst_PreviewCoordinator::windowAppearance()
+{
+    frmShowPic *preview = openPreview(1);
+    QVERIFY(preview && preview->isVisible());
+    QCOMPARE(preview->objectName(), QStringLiteral("frmShowPic"));
+    QVERIFY(preview->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(preview->size(), QSize(642, 482));
+    QCOMPARE(preview->minimumSize(), preview->maximumSize());
+    QCOMPARE(preview->innerRect(), QRect(1, 1, 640, 480));
+    QCOMPARE(preview->cursor().shape(), Qt::OpenHandCursor);
+    QLabel *label = preview->infoLine();
+    QCOMPARE(label->objectName(), QStringLiteral("Label1"));
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0xFF, 0x80, 0x80));
+    QCOMPARE(label->y(), 3);
+    QVERIFY(label->toolTip().isEmpty());
+}
+
+void tst_PreviewCoordinator::formLoadShowsPictureAndInfoLine()
+{
+    frmShowPic *preview = openPreview(1);
+    QVERIFY(preview);
+    QCOMPARE(preview->imageSize(), QSize(200, 100));
+    const QString expected = QStringLiteral(u"图片名称：b.jpg    尺寸：200 × 100 像素    大小：")
+        + QString::number(QFileInfo(m_folder + QStringLiteral("b.jpg")).size()) + QStringLiteral(u" 字节");
+    QLabel *label = preview->infoLine();
+    QCOMPARE(label->text(), expected);
+    QCOMPARE(label->width(), label->sizeHint().width());
+    QCOMPARE(label->x(), 1 + (640 - label->width()) / 2);
+    const QImage decoded = decodePreviewPicture(m_folder + QStringLiteral("b.jpg"));
+    QCOMPARE(preview->canvas().copy(0, 0, 200, 100), decoded.convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(preview->canvas().pixelColor(300, 300), preview->palette().color(QPalette::Window));
+    // What is on the canvas is what the screen shows.
+    const QImage shown = preview->grab(QRect(1, 200, 640, 200)).toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown, preview->canvas().copy(0, 199, 640, 200));
+
+    m_main->clickEntry(4);
+    QCOMPARE(preview->imageSize(), QSize(1, 1));
+    QCOMPARE(preview->canvas().pixelColor(0, 0), QColor(Qt::red));
+    QVERIFY(label->text().startsWith(QStringLiteral(u"图片名称：dot.gif    尺寸：1 × 1 像素")));
+    QCOMPARE(QImageReader::allocationLimit(), 128);
+}
+
+void tst_PreviewCoordinator::formLoadKeepsPreviousOnFailure_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::newRow("undecodable") << 2;
+    QTest::newRow("missing") << 5;
+    QTest::newRow("hidden") << 6;
+    QTest::newRow("folder") << 7;
+}
+
+void tst_PreviewCoordinator::formLoadKeepsPreviousOnFailure()
+{
+    QFETCH(int, row);
+    frmShowPic *preview = openPreview(0);
+    QVERIFY(preview);
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
+    QTest::mouseMove(preview, QPoint(100, 200));
+    QVERIFY(preview->panOffset() != QPoint(0, 0));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    const QImage before = preview->canvas();
+    const QString text = preview->infoLine()->text();
+
+    m_main->clickEntry(row);
+    QCOMPARE(m_main->coordinator->preview(), preview);
+    QVERIFY(preview->isVisible());
+    QCOMPARE(preview->canvas(), before);
+    QCOMPARE(preview->infoLine()->text(), text);
+    QCOMPARE(preview->imageSize(), QSize(1000, 300));
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
+    QCOMPARE(preview->pressPoint(), QPoint(0, 0));
+}
+
+void tst_PreviewCoordinator::decodesLargePhotoAndRefusesAbsurdOnes()
+{
+    const QString photo = m_folder + QStringLiteral("photo.jpg");
+    {
+        QImage image(8000, 6000, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QVERIFY(image.save(photo, "JPG", 80));
+    }
+    QCOMPARE(decodePreviewPicture(photo).size(), QSize(8000, 6000));
+
+    // A small JPEG whose header claims 20000 x 20000 pixels (1.6 GB decoded).
+    QFile small(m_folder + QStringLiteral("b.jpg"));
+    QVERIFY(small.open(QIODevice::ReadOnly));
+    QByteArray bytes = small.readAll();
+    const qsizetype sof = bytes.indexOf(QByteArray::fromHex("ffc0"));
+    QVERIFY(sof > 0);
+    bytes.replace(sof + 5, 4, QByteArray::fromHex("4e204e20"));
+    QFile huge(m_folder + QStringLiteral("huge.jpg"));
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    huge.write(bytes);
+    huge.close();
+    QCOMPARE(QImageReader(huge.fileName()).size(), QSize(20000, 20000));
+    QVERIFY(decodePreviewPicture(huge.fileName()).isNull());
+    QFile::remove(photo);
+}
+
+void tst_PreviewCoordinator::pansWideStripWithMouse()
+{
+    frmShowPic *preview = openPreview(0);
+    QVERIFY(preview);
+    const QImage decoded = decodePreviewPicture(m_folder + QStringLiteral("a.jpg"));
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(321, 241));  // inner (320, 240)
+    QCOMPARE(preview->pressPoint(), QPoint(320, 240));
+    QTest::mouseMove(preview, QPoint(121, 241));
+    QCOMPARE(preview->panOffset(), QPoint(50, 0));
+    QCOMPARE(preview->canvas().copy(0, 90, 640, 300), decoded.copy(50, 0, 640, 300));
+    QCOMPARE(preview->canvas().pixelColor(10, 40), preview->palette().color(QPalette::Window));
+    QCOMPARE(preview->canvas().pixelColor(10, 400), preview->palette().color(QPalette::Window));
+    QCOMPARE(preview->infoLine()->toolTip(), QStringLiteral(u"双击鼠标左键或按ESC键退出"));
+    // Far left keeps scrolling up to the end, never past it.
+    for (int i = 0; i < 10; ++i)
+        QTest::mouseMove(preview, QPoint(1, 241));
+    QCOMPARE(preview->panOffset(), QPoint(360, 0));
+    QCOMPARE(preview->canvas().copy(0, 90, 640, 300), decoded.copy(360, 0, 640, 300));
+    // Right of the press point it comes back, never below 0.
+    for (int i = 0; i < 10; ++i)
+        QTest::mouseMove(preview, QPoint(640, 241));
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(640, 241));
+}
+
+void tst_PreviewCoordinator::movementsThatDoNotPan()
+{
+    frmShowPic *preview = openPreview(1);  // 200 x 100 fits
+    QVERIFY(preview);
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(300, 200));
+    QTest::mouseMove(preview, QPoint(10, 10));
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
+    QVERIFY(preview->infoLine()->toolTip().isEmpty());
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(10, 10));
+
+    m_main->clickEntry(0);
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(300, 200));
+    QTest::mousePress(preview, Qt::RightButton, {}, QPoint(300, 200));
+    QTest::mouseMove(preview, QPoint(10, 200));
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
+    QCOMPARE(preview->infoLine()->toolTip(), QStringLiteral(u"双击鼠标左键或按ESC键退出"));
+    QTest::mouseRelease(preview, Qt::RightButton, {}, QPoint(10, 200));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(10, 200));
+}
+
+void tst_PreviewCoordinator::eventsOverInfoLineDoNothing()
+{
+    frmShowPic *preview = openPreview(0);
+    QVERIFY(preview);
+    QLabel *label = preview->infoLine();
+    const QPoint onLabel = label->rect().center();
+    QTest::mousePress(label, Qt::LeftButton, {}, onLabel);
+    QTest::mouseMove(label, onLabel - QPoint(100, 0));
+    QTest::mouseRelease(label, Qt::LeftButton, {}, onLabel - QPoint(100, 0));
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
+    QVERIFY(label->toolTip().isEmpty());
+    QTest::mouseDClick(label, Qt::LeftButton, {}, onLabel);
+    QVERIFY(preview->isVisible());
+    QVERIFY(m_main->check2->isChecked());
+}
+
+void tst_PreviewCoordinator::tickWithCurrentEntryOpensAtCorner()
+{
+    frmShowPic *preview = openPreview(0);
+    QVERIFY(preview && preview->isVisible());
+    QCOMPARE(m_main->pos(), QPoint(0, 0));
+    QCOMPARE(preview->pos(), QPoint(270, 167));
+    QVERIFY(preview->infoLine()->text().contains(QStringLiteral("a.jpg")));
+}
+
+void tst_PreviewCoordinator::tickWithoutEntryThenClick()
+{
+    m_main->check2->click();
+    QVERIFY(m_main->check2->isChecked());
+    QVERIFY(!isFormLoaded(frmShowPic::windowName()));
+    QCOMPARE(m_main->pos(), QPoint(120, 80));
+    m_main->clickEntry(1);
+    QVERIFY(isFormLoaded(frmShowPic::windowName()));
+    QCOMPARE(m_main->pos(), QPoint(120, 80));
+    QCOMPARE(m_main->coordinator->preview()->pos(), QPoint(120 + 270, 80 + 167));
+}
+
+void tst_PreviewCoordinator::untickClosesPreview()
+{
+    m_main->check2->click();
+    m_main->check2->click();  // ticked and unticked with no preview
+    QVERIFY(!m_main->check2->isChecked());
+    QPointer<frmShowPic> preview = openPreview(0);
+    m_main->move(200, 150);
+    m_main->check2->click();
+    QVERIFY(!isFormLoaded(frmShowPic::windowName()));
+    QCOMPARE(m_main->pos(), QPoint(200, 150));
+    QTRY_VERIFY(preview.isNull());
+}
+
+void tst_PreviewCoordinator::clicksReloadSameWindow()
+{
+    frmShowPic *preview = openPreview(0);
+    m_main->move(200, 150);
+    const QPoint where = preview->pos();
+    m_main->clickEntry(1);
+    QCOMPARE(m_main->coordinator->preview(), preview);
+    QCOMPARE(preview->imageSize(), QSize(200, 100));
+    QCOMPARE(preview->pos(), where);
+    QCOMPARE(m_main->pos(), QPoint(200, 150));
+    int previews = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        previews += w->objectName() == frmShowPic::windowName();
+    QCOMPARE(previews, 1);
+}
+
+void tst_PreviewCoordinator::userClosesPreview_data()
+{
+    QTest::addColumn<bool>("byEscape");
+    QTest::newRow("double-click") << false;
+    QTest::newRow("escape") << true;
+}
+
+void tst_PreviewCoordinator::userClosesPreview()
+{
+    QFETCH(bool, byEscape);
+    QPointer<frmShowPic> preview = openPreview(0);
+    if (byEscape) {
+        QTest::keyPress(preview, Qt::Key_Escape);
+        QTest::keyRelease(preview, Qt::Key_A);
+        QVERIFY(preview->isVisible());
+        QTest::keyRelease(preview, Qt::Key_Escape);
+    } else {
+        QTest::mouseDClick(preview, Qt::RightButton, {}, QPoint(300, 300));
+        QVERIFY(preview->isVisible());
+        QTest::mouseDClick(preview, Qt::LeftButton, {}, QPoint(300, 300));
+    }
+    QCOMPARE(m_main->untickCalls, 1);
+    QVERIFY(!m_main->check2->isChecked());
+    QVERIFY(!isFormLoaded(frmShowPic::windowName()));
+    QTRY_VERIFY(preview.isNull());
+}
+
+void tst_PreviewCoordinator::reopenRightAfterCloseMakesNewWindow()
+{
+    QPointer<frmShowPic> first = openPreview(0);
+    QTest::keyClick(first, Qt::Key_Escape);
+    m_main->check2->click();  // before the closed window is deleted
+    QPointer<frmShowPic> second = m_main->coordinator->preview();
+    QVERIFY(second && second != first);
+    QVERIFY(second->isVisible());
+    QTRY_VERIFY(first.isNull());
+    QVERIFY(second);
+    QVERIFY(second->isVisible());
+}
+
+void tst_PreviewCoordinator::mainWindowCloseClosesPreview()
+{
+    QPointer<frmShowPic> preview = openPreview(0);
+    QVERIFY(m_main->close());
+    QVERIFY(!isFormLoaded(frmShowPic::windowName()));
+    QVERIFY(!isFormLoaded(QStringLiteral("frmMain")));
+    QTRY_VERIFY(preview.isNull());
+}
+
+void tst_PreviewCoordinator::clickWhileUntickedDoesNothing()
+{
+    m_main->clickEntry(0);
+    QVERIFY(!m_main->coordinator->preview());
+    QCOMPARE(m_main->pos(), QPoint(120, 80));
+}
+
+void tst_PreviewCoordinator::isFormLoadedIsExact()
+{
+    QVERIFY(isFormLoaded(QStringLiteral("frmMain")));
+    QVERIFY(!isFormLoaded(QStringLiteral("frmShowPic")));
+    openPreview(0);
+    QVERIFY(isFormLoaded(QStringLiteral("frmShowPic")));
+    QVERIFY(!isFormLoaded(QStringLiteral("frmshowpic")));
+    QVERIFY(!isFormLoaded(QStringLiteral("frmShowPic ")));
+}
+
+void tst_PreviewCoordinator::quitDeletesPreviewWithoutUnticking()
+{
+    QPointer<frmShowPic> preview = openPreview(0);
+    delete m_main;
+    m_main = nullptr;
+    QVERIFY(preview.isNull());
+}
+
+QTEST_MAIN(tst_PreviewCoordinator)
+#include "tst_previewcoordinator.moc"
