@@ -1,0 +1,174 @@
+#include "app/frmmain.h"
+#include "app/startup.h"
+#include "preview/frmshowpic.h"
+#include "preview/previewcoordinator.h"
+#include "scriptedplatform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QListView>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace tarnwick;
+
+// The preview as the main window drives it: the real frmMain, a scanned
+// folder of real pictures, and the one preview window.
+class tst_frmMainPreview : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedPlatform m_platform;
+    std::unique_ptr<frmMain> m_window;
+
+    template <typename W = QWidget>
+    W *control(const QString &name) const
+    {
+        return m_window->findChild<W *>(name);
+    }
+    QListView *list() const { return control<QListView>(QStringLiteral("List1")); }
+    QCheckBox *check2() const { return control<QCheckBox>(QStringLiteral("Check2")); }
+
+    static frmShowPic *preview()
+    {
+        const auto windows = QApplication::topLevelWidgets();
+        for (QWidget *w : windows) {
+            if (auto *p = qobject_cast<frmShowPic *>(w); p && p->isVisible())
+                return p;
+        }
+        return nullptr;
+    }
+
+    void clickEntry(int row)
+    {
+        const QRect rect = list()->visualRect(list()->model()->index(row, 0));
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+        QVERIFY(app);
+        setUpApplication(*app);
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QImage big(800, 600, QImage::Format_RGB32);
+        big.fill(Qt::red);
+        QVERIFY(big.save(m_dir->filePath(QStringLiteral("a.jpg")), "JPEG"));
+        QImage small(300, 200, QImage::Format_RGB32);
+        small.fill(Qt::blue);
+        QVERIFY(small.save(m_dir->filePath(QStringLiteral("b.jpg")), "JPEG"));
+
+        m_platform = ScriptedPlatform();
+        m_window = std::make_unique<frmMain>(m_platform, m_dir->filePath(QStringLiteral("t.ini")));
+        m_window->move(100, 100);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_platform.folders.push_back(m_dir->path());
+        QTest::mouseClick(control(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(list()->model()->rowCount(), 2);
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        QTRY_VERIFY(!preview());
+    }
+
+    void clickWithoutTheBoxShowsNothing()
+    {
+        clickEntry(0);
+        QVERIFY(!preview());
+        QVERIFY(!m_window->IsFormLoaded(frmShowPic::windowName()));
+        QVERIFY(m_window->IsFormLoaded(QStringLiteral("frmMain")));
+    }
+
+    void tickingWithAnEntryMovesTheWindowAndShowsIt()
+    {
+        clickEntry(1);
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        QVERIFY(check2()->isChecked());
+        QCOMPARE(m_window->pos(), QPoint(0, 0));
+        frmShowPic *shown = preview();
+        QVERIFY(shown);
+        QVERIFY(m_window->IsFormLoaded(QStringLiteral("frmShowPic")));
+        QVERIFY(!m_window->IsFormLoaded(QStringLiteral("frmshowpic")));
+        QVERIFY(shown->infoLine()->text().startsWith(QStringLiteral(u"图片名称：b.jpg    尺寸：300 × 200 像素")));
+
+        // Further clicks reload the same window; the main window stays put.
+        m_window->move(50, 60);
+        const QPoint previewAt = shown->pos();
+        clickEntry(0);
+        QCOMPARE(preview(), shown);
+        QCOMPARE(shown->pos(), previewAt);
+        QCOMPARE(m_window->pos(), QPoint(50, 60));
+        QCOMPARE(shown->imageSize(), QSize(800, 600));
+    }
+
+    void tickingWithoutAnEntryWaitsForAClick()
+    {
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        QVERIFY(check2()->isChecked());
+        QVERIFY(!preview());
+        const QPoint before = m_window->pos();
+        clickEntry(0);
+        QVERIFY(preview());
+        QCOMPARE(m_window->pos(), before);
+    }
+
+    void escapeInThePreviewUnticksAndCloses()
+    {
+        clickEntry(0);
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        QPointer<frmShowPic> shown = preview();
+        QVERIFY(shown);
+        QTest::keyRelease(shown.data(), Qt::Key_Escape);
+        QVERIFY(!check2()->isChecked());
+        QVERIFY(!m_window->IsFormLoaded(frmShowPic::windowName()));
+        QTRY_VERIFY(shown.isNull());
+
+        // Ticking again opens a new preview.
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        QVERIFY(preview());
+    }
+
+    void closingTheMainWindowClosesThePreview()
+    {
+        clickEntry(0);
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        QPointer<frmShowPic> shown = preview();
+        QVERIFY(shown);
+        m_window->close();
+        QVERIFY(!shown || !shown->isVisible());
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("t.ini"))));
+    }
+
+    void listEditsKeepThePreview()
+    {
+        clickEntry(0);
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        frmShowPic *shown = preview();
+        QVERIFY(shown);
+        QTest::mouseClick(control(QStringLiteral("Label13")), Qt::LeftButton);
+        QCOMPARE(preview(), shown);
+        QVERIFY(check2()->isChecked());
+    }
+};
+
+QTEST_MAIN(tst_frmMainPreview)
+#include "tst_frmmain_preview.moc"
