@@ -1,0 +1,129 @@
+// List1 at its largest: the five list commands on 32,767 entries with every
+// other one selected, each timed up to the repaint of the view, and the folder
+// scan plus refill of a folder holding 32,767 pictures.
+
+#include "pictures/listcommands.h"
+#include "pictures/picturefolder.h"
+#include "pictures/picturelistcontroller.h"
+#include "pictures/picturelistmodel.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QItemSelection>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QTemporaryDir>
+
+#include <memory>
+
+using namespace tarnwick;
+
+namespace {
+
+constexpr int kEntries = 32767;
+
+QString pageName(int i)
+{
+    return QStringLiteral("page%1.gif").arg(i, 5, 10, QLatin1Char('0'));
+}
+
+QStringList pageNames()
+{
+    QStringList names;
+    names.reserve(kEntries);
+    for (int i = 0; i < kEntries; ++i)
+        names.append(pageName(i));
+    return names;
+}
+
+struct ShownList {
+    QListView view;
+    PictureListModel model;
+    PictureListController controller{&view, &model};
+
+    ShownList()
+    {
+        view.resize(300, 400);
+        view.show();
+        QApplication::processEvents();
+    }
+
+    // A fresh list with every other entry selected, in one selection.
+    void reset(const QStringList &names)
+    {
+        controller.refill(names);
+        QItemSelection selection;
+        for (int row = 0; row < model.rowCount(); row += 2)
+            selection.append(QItemSelectionRange(model.index(row)));
+        view.selectionModel()->select(selection, QItemSelectionModel::Select);
+        view.viewport()->repaint();
+    }
+};
+
+void BM_ListCommand(benchmark::State &state)
+{
+    const auto command = ListCommand(state.range(0));
+    const QStringList names = pageNames();
+    ShownList list;
+    for (auto _ : state) {
+        state.PauseTiming();
+        list.reset(names);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(list.controller.run(command));
+        list.view.viewport()->repaint();
+    }
+    state.SetLabel(listCommandObjectName(command).toStdString());
+}
+
+// The scan target: listing a folder of 32,767 pictures and filling List1.
+void BM_ScanAndRefill(benchmark::State &state)
+{
+    static QTemporaryDir dir;
+    static const bool made = [] {
+        for (int i = 0; i < kEntries; ++i) {
+            QFile file(dir.filePath(pageName(i)));
+            if (!file.open(QIODevice::WriteOnly))
+                return false;
+        }
+        return true;
+    }();
+    if (!dir.isValid() || !made) {
+        state.SkipWithError("cannot make the picture folder");
+        return;
+    }
+    ShownList list;
+    const QString folder = dir.path() + QLatin1Char('/');
+    qsizetype count = 0;
+    for (auto _ : state) {
+        const QStringList names = listPictures(folder);
+        list.controller.refill(names);
+        list.view.viewport()->repaint();
+        count = names.size();
+    }
+    if (count != kEntries)
+        state.SkipWithError("the scan missed pictures");
+}
+
+} // namespace
+
+BENCHMARK(BM_ListCommand)
+    ->Arg(int(ListCommand::MoveToTop))
+    ->Arg(int(ListCommand::MoveUp))
+    ->Arg(int(ListCommand::MoveToBottom))
+    ->Arg(int(ListCommand::MoveDown))
+    ->Arg(int(ListCommand::Remove))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanAndRefill)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::benchmark::Initialize(&argc, argv);
+    ::benchmark::RunSpecifiedBenchmarks();
+    ::benchmark::Shutdown();
+    return 0;
+}
