@@ -18,8 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Empty means "blank after trimming", nothing else.
     if ((number.status == BoxStatus::Empty) != trimBlanks(text).isEmpty())
         std::abort();
-    // Blanks around the text never change its reading.
-    if (!(readBoxNumber(QStringLiteral("  ") + text + QStringLiteral(" \t ")) == number))
+    // Spaces around the text never change its reading.
+    if (!(readBoxNumber(QStringLiteral("  ") + text + QStringLiteral("   ")) == number))
+        std::abort();
+    // A tab or line break is no space: it would reach the document inside the
+    // attribute's quotes, so such a text never reads as a number.
+    if (readBoxNumber(text + QStringLiteral("\t")).status == BoxStatus::Number
+        || readBoxNumber(QStringLiteral("\n") + text).status == BoxStatus::Number)
         std::abort();
     if (number.status != BoxStatus::Number && number.value != 0)
         std::abort();
