@@ -98,6 +98,7 @@ private Q_SLOTS:
     void formLoadKeepsPreviousOnFailure_data();
     void formLoadKeepsPreviousOnFailure();
     void decodesLargePhotoAndRefusesAbsurdOnes();
+    void largePicturesDecodeAsQtsOwnReaderDoes();
     void pansWideStripWithMouse();
     void movementsThatDoNotPan();
     void eventsOverInfoLineDoNothing();
@@ -265,6 +266,43 @@ void tst_PreviewCoordinator::decodesLargePhotoAndRefusesAbsurdOnes()
     QCOMPARE(QImageReader(huge.fileName()).size(), QSize(20000, 20000));
     QVERIFY(decodePreviewPicture(huge.fileName()).isNull());
     QFile::remove(photo);
+}
+
+void tst_PreviewCoordinator::largePicturesDecodeAsQtsOwnReaderDoes()
+{
+    // Big JPEGs take a faster buffer than Qt's own; the pixels must not differ,
+    // also where a cut-off file leaves the lower part undecoded.
+    QImage source(2500, 2000, QImage::Format_RGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(source.scanLine(y));
+        for (int x = 0; x < source.width(); ++x)
+            line[x] = qRgb((x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255);
+    }
+    const QString colour = m_folder + QStringLiteral("big-colour.jpg");
+    const QString grey = m_folder + QStringLiteral("big-grey.jpg");
+    const QString cut = m_folder + QStringLiteral("big-cut.jpg");
+    QVERIFY(source.save(colour, "JPEG", 90));
+    QVERIFY(source.convertToFormat(QImage::Format_Grayscale8).save(grey, "JPEG", 90));
+    {
+        QFile whole(colour);
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        const QByteArray bytes = whole.readAll();
+        QFile part(cut);
+        QVERIFY(part.open(QIODevice::WriteOnly));
+        QCOMPARE(part.write(bytes.left(bytes.size() / 2)), bytes.size() / 2);
+    }
+
+    const int limit = QImageReader::allocationLimit();
+    for (const QString &path : {colour, grey, cut}) {
+        QImage expected;
+        QVERIFY2(QImageReader(path).read(&expected), qPrintable(path));
+        const QImage decoded = decodePreviewPicture(path);
+        QCOMPARE(decoded.format(), expected.format());
+        QVERIFY2(decoded == expected, qPrintable(path));
+        QCOMPARE(QImageReader::allocationLimit(), limit);
+    }
+    for (const QString &path : {colour, grey, cut})
+        QFile::remove(path);
 }
 
 void tst_PreviewCoordinator::pansWideStripWithMouse()
