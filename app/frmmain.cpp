@@ -12,6 +12,7 @@
 #include "pictures/picturefolder.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistmodel.h"
+#include "pictures/picturelistview.h"
 #include "preview/previewcoordinator.h"
 
 #include <QApplication>
@@ -147,7 +148,7 @@ void frmMain::createControls()
 
     Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral(u"图片列表"),
                    twips(240, 1110, 3600, 2760));
-    List1 = named(new QListView(Frame1), QStringLiteral("List1"), twips(210, 360, 2370, 2190));
+    List1 = named(new PictureListView(Frame1), QStringLiteral("List1"), twips(210, 360, 2370, 2190));
     m_pictureModel = new PictureListModel(this);
     m_pictureList = new PictureListController(List1, m_pictureModel, this);
     const auto command = [this](ListCommand which, int left, int top) {
@@ -218,6 +219,7 @@ void frmMain::createControls()
     m_preview = new PreviewCoordinator(this, Check2, List1, *this, this);
     connect(Check2, &QCheckBox::stateChanged, m_preview, &PreviewCoordinator::check2Clicked);
     connect(List1, &QListView::clicked, m_preview, &PreviewCoordinator::list1Clicked);
+    connect(List1, &PictureListView::currentMovedByKey, m_preview, &PreviewCoordinator::list1Clicked);
 }
 
 void frmMain::setUpTabOrder()

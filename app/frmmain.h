@@ -13,7 +13,6 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListView;
 class QPushButton;
 
 namespace tarnwick {
@@ -24,6 +23,7 @@ class ColourSwatch;
 class LinkLabel;
 class PictureListController;
 class PictureListModel;
+class PictureListView;
 
 // Tarnwick's one working window and its start object. Its controls hold every
 // input of the tool; the commands are handlers of those controls. The window
@@ -97,7 +97,7 @@ private:
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command3 = nullptr;
-    QListView *List1 = nullptr;
+    PictureListView *List1 = nullptr;
     PictureListModel *m_pictureModel = nullptr;
     PictureListController *m_pictureList = nullptr;
     PreviewCoordinator *m_preview = nullptr;

@@ -158,6 +158,26 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("t.ini"))));
     }
 
+    void keyboardMovesInTheListReloadThePreview()
+    {
+        // Arrows move the current entry: with the box unticked nothing opens.
+        clickEntry(0);
+        QTest::keyClick(list(), Qt::Key_Down);
+        QCOMPARE(list()->currentIndex().row(), 1);
+        QVERIFY(!preview());
+
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        frmShowPic *shown = preview();
+        QVERIFY(shown);
+        QCOMPARE(shown->imageSize(), QSize(300, 200));
+        QTest::keyClick(list(), Qt::Key_Up);
+        QCOMPARE(preview(), shown);
+        QCOMPARE(shown->imageSize(), QSize(800, 600));
+        QVERIFY(shown->infoLine()->text().startsWith(QStringLiteral(u"图片名称：a.jpg")));
+        QTest::keyClick(list(), Qt::Key_End);
+        QCOMPARE(shown->imageSize(), QSize(300, 200));
+    }
+
     void listEditsKeepThePreview()
     {
         clickEntry(0);
