@@ -1,7 +1,5 @@
 #include "app/colourswatch.h"
-#include "app/frmmain.h"
-#include "app/startup.h"
-#include "scriptedplatform.h"
+#include "mainwindowfixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,17 +28,14 @@ const QStringList numberBoxes{QStringLiteral("Text3(0)"), QStringLiteral("Text3(
 
 } // namespace
 
-class tst_frmMain : public QObject
+class tst_frmMain : public QObject, protected MainWindowFixture
 {
     Q_OBJECT
 
+public:
+    tst_frmMain() : MainWindowFixture(QStringLiteral("Vellicor.ini")) {}
+
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPlatform m_platform;
-    std::unique_ptr<frmMain> m_window;
-
-    QString iniPath() const { return m_dir->filePath(QStringLiteral("Vellicor.ini")); }
-
     void store(const QList<std::pair<QString, QString>> &values)
     {
         QSettings s(iniPath(), QSettings::IniFormat);
@@ -49,25 +44,6 @@ private:
             s.setValue(key, value);
     }
 
-    frmMain &open()
-    {
-        m_window = std::make_unique<frmMain>(m_platform, iniPath());
-        m_window->show();
-        if (!QTest::qWaitForWindowActive(m_window.get()))
-            qWarning("main window did not become active");
-        return *m_window;
-    }
-
-    template <typename W = QWidget>
-    W *control(const QString &name) const
-    {
-        W *w = m_window->findChild<W *>(name);
-        if (!w)
-            qWarning("no control %s", qPrintable(name));
-        return w;
-    }
-
-    QString text(const QString &name) const { return control<QLineEdit>(name)->text(); }
     ColourValue swatch(const QString &name) const { return control<ColourSwatch>(name)->colour(); }
     // The width a control's caption needs to be shown uncut; 0 for controls
     // without one.
@@ -86,26 +62,10 @@ private:
         return 0;
     }
 
-    QString focused() const
-    {
-        const QWidget *w = QApplication::focusWidget();
-        return w ? w->objectName() : QString();
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-        QVERIFY(app);
-        setUpApplication(*app);
-    }
+    void initTestCase() { QVERIFY(startApplication()); }
 
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_platform = ScriptedPlatform();
-    }
+    void init() { QVERIFY(resetFixture()); }
 
     void cleanup() { m_window.reset(); }
 
@@ -128,7 +88,7 @@ private Q_SLOTS:
         QVERIFY(!control(QStringLiteral("Label4"))->isVisible());
         QVERIFY(!control(QStringLiteral("Label8"))->isVisible());
         QVERIFY(control(QStringLiteral("Label5"))->isVisible());
-        QCOMPARE(control<QListView>(QStringLiteral("List1"))->model()->rowCount(), 0);
+        QCOMPARE(list()->model()->rowCount(), 0);
         QCOMPARE(control<QGroupBox>(QStringLiteral("Frame1"))->title(), QStringLiteral(u"图片列表"));
         QCOMPARE(focused(), QStringLiteral("List1"));
         // Loading reads only: the first start leaves no file behind.
@@ -380,7 +340,7 @@ private Q_SLOTS:
         frmMain &w = open();
         QSignalSpy quit(&w, &frmMain::quitRequested);
         control<QLineEdit>(QStringLiteral("Text3(0)"))->setText(QStringLiteral("800"));
-        QTest::mouseClick(control(QStringLiteral("Command3")), Qt::LeftButton);
+        click(QStringLiteral("Command3"));
         QCOMPARE(quit.size(), 1);
         // Quitting is not closing: the window is left for the program's end.
         QVERIFY(w.isVisible());

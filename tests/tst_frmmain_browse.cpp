@@ -1,112 +1,35 @@
-#include "app/frmmain.h"
-#include "app/startup.h"
-#include "scriptedplatform.h"
+#include "mainwindowfixture.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QGroupBox>
-#include <QImage>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 using namespace tarnwick;
 
-namespace {
-
-bool writePicture(const QString &path, int width, int height, const char *format)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::yellow);
-    return image.save(path, format);
-}
-
-// A GIF of 3 x 2 pixels; Qt reads GIF but does not write it.
-const QByteArray gif3x2 = QByteArray::fromHex(
-    "47494638396103000200f00000ff000000000021f90400000000002c0000000003000200000202845f003b");
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-} // namespace
-
 // The browse command through the real window over real temporary folders.
-class tst_frmMainBrowse : public QObject
+class tst_frmMainBrowse : public QObject, protected MainWindowFixture
 {
     Q_OBJECT
 
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPlatform m_platform;
-    std::unique_ptr<frmMain> m_window;
-
-    template <typename W = QWidget>
-    W *control(const QString &name) const
-    {
-        return m_window->findChild<W *>(name);
-    }
-
-    QString text(const QString &name) const { return control<QLineEdit>(name)->text(); }
-    QStringList sizes() const
-    {
-        return {text(QStringLiteral("Text3(0)")), text(QStringLiteral("Text3(1)")),
-                text(QStringLiteral("Text3(2)")), text(QStringLiteral("Text3(3)"))};
-    }
-    QStringList entries() const
-    {
-        const QAbstractItemModel *model = control<QListView>(QStringLiteral("List1"))->model();
-        QStringList names;
-        for (int row = 0; row < model->rowCount(); ++row)
-            names.append(model->index(row, 0).data().toString());
-        return names;
-    }
-    QString caption() const { return control<QGroupBox>(QStringLiteral("Frame1"))->title(); }
-
-    void browse(const QString &folder)
-    {
-        m_platform.folders.push_back(folder);
-        QTest::mouseClick(control(QStringLiteral("Command1")), Qt::LeftButton);
-    }
-
-    QString folder(const QString &name) const
-    {
-        const QString path = m_dir->filePath(name);
-        QDir().mkpath(path);
-        return path;
-    }
+public:
+    tst_frmMainBrowse() : MainWindowFixture(QStringLiteral("none.ini")) {}
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-        QVERIFY(app);
-        setUpApplication(*app);
-    }
+    void initTestCase() { QVERIFY(startApplication()); }
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_platform = ScriptedPlatform();
-        m_window = std::make_unique<frmMain>(m_platform, m_dir->filePath(QStringLiteral("none.ini")));
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QVERIFY(resetFixture());
+        QVERIFY(openWindow());
     }
 
     void cleanup() { m_window.reset(); }
 
     void fillsListCaptionAndSizes()
     {
-        const QString pics = folder(QStringLiteral("pics"));
+        const QString pics = subfolder(QStringLiteral("pics"));
         QVERIFY(writeBytes(pics + QStringLiteral("/b.gif"), gif3x2));
         QVERIFY(writePicture(pics + QStringLiteral("/a.jpg"), 640, 480, "JPEG"));
         QVERIFY(writeBytes(pics + QStringLiteral("/c.GIF"), gif3x2));
@@ -123,12 +46,12 @@ private Q_SLOTS:
         QCOMPARE(sizes(), (QStringList{QStringLiteral("640"), QStringLiteral("480"),
                                        QStringLiteral("640"), QStringLiteral("480")}));
         QVERIFY(m_platform.warnings.isEmpty());
-        QVERIFY(!control<QListView>(QStringLiteral("List1"))->selectionModel()->hasSelection());
+        QVERIFY(!list()->selectionModel()->hasSelection());
     }
 
     void sizesComeFromTheFirstEntryWhateverItsType()
     {
-        const QString pics = folder(QStringLiteral("gif first"));
+        const QString pics = subfolder(QStringLiteral("gif first"));
         QVERIFY(writeBytes(pics + QStringLiteral("/a.gif"), gif3x2));
         QVERIFY(writePicture(pics + QStringLiteral("/b.jpg"), 640, 480, "JPEG"));
         // A folder that already ends in "/" gets no second one.
@@ -140,7 +63,7 @@ private Q_SLOTS:
 
     void rescanRestoresTheFullListUnselected()
     {
-        const QString pics = folder(QStringLiteral("again"));
+        const QString pics = subfolder(QStringLiteral("again"));
         for (const char *name : {"page2.jpg", "page10.jpg", "Page1.jpg"})
             QVERIFY(writePicture(pics + u'/' + QLatin1String(name), 20, 10, "JPEG"));
         browse(pics);
@@ -149,9 +72,9 @@ private Q_SLOTS:
                                      QStringLiteral("page2.jpg")}));
         auto *list = control<QListView>(QStringLiteral("List1"));
         list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::Select);
-        QTest::mouseClick(control(QStringLiteral("Label11")), Qt::LeftButton);
+        click(QStringLiteral("Label11"));
         list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
-        QTest::mouseClick(control(QStringLiteral("Label15")), Qt::LeftButton);
+        click(QStringLiteral("Label15"));
         QCOMPARE(entries().size(), 1);
         browse(pics);
         QCOMPARE(entries(), first);
@@ -161,7 +84,7 @@ private Q_SLOTS:
     void emptyFolderKeepsSizes()
     {
         control<QLineEdit>(QStringLiteral("Text3(0)"))->setText(QStringLiteral("333"));
-        const QString empty = folder(QStringLiteral("empty"));
+        const QString empty = subfolder(QStringLiteral("empty"));
         QVERIFY(writeBytes(empty + QStringLiteral("/x.gif.txt"), "x"));
         browse(empty);
         QCOMPARE(entries(), QStringList());
@@ -173,7 +96,7 @@ private Q_SLOTS:
 
     void cancelKeepsEverythingButTheFolder()
     {
-        const QString pics = folder(QStringLiteral("pics"));
+        const QString pics = subfolder(QStringLiteral("pics"));
         QVERIFY(writePicture(pics + QStringLiteral("/a.jpg"), 64, 48, "JPEG"));
         browse(pics);
         control<QLineEdit>(QStringLiteral("Text3(1)"))->setText(QStringLiteral("50"));
@@ -187,7 +110,7 @@ private Q_SLOTS:
 
     void unreadableFirstPictureIsReported()
     {
-        const QString pics = folder(QStringLiteral("broken"));
+        const QString pics = subfolder(QStringLiteral("broken"));
         QVERIFY(writeBytes(pics + QStringLiteral("/a.jpg"), "this is no picture"));
         QVERIFY(writePicture(pics + QStringLiteral("/b.jpg"), 64, 48, "JPEG"));
         browse(pics);

@@ -1,42 +1,26 @@
-#include "app/frmmain.h"
-#include "app/startup.h"
+#include "mainwindowfixture.h"
 #include "preview/frmshowpic.h"
-#include "preview/previewcoordinator.h"
-#include "scriptedplatform.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QFileInfo>
-#include <QImage>
 #include <QLabel>
 #include <QListView>
 #include <QPointer>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 using namespace tarnwick;
 
 // The preview as the main window drives it: the real frmMain, a scanned
 // folder of real pictures, and the one preview window.
-class tst_frmMainPreview : public QObject
+class tst_frmMainPreview : public QObject, protected MainWindowFixture
 {
     Q_OBJECT
 
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedPlatform m_platform;
-    std::unique_ptr<frmMain> m_window;
+public:
+    tst_frmMainPreview() : MainWindowFixture(QStringLiteral("t.ini")) {}
 
-    template <typename W = QWidget>
-    W *control(const QString &name) const
-    {
-        return m_window->findChild<W *>(name);
-    }
-    QListView *list() const { return control<QListView>(QStringLiteral("List1")); }
+private:
     QCheckBox *check2() const { return control<QCheckBox>(QStringLiteral("Check2")); }
 
     static frmShowPic *preview()
@@ -56,31 +40,15 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-        QVERIFY(app);
-        setUpApplication(*app);
-    }
+    void initTestCase() { QVERIFY(startApplication()); }
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        QImage big(800, 600, QImage::Format_RGB32);
-        big.fill(Qt::red);
-        QVERIFY(big.save(m_dir->filePath(QStringLiteral("a.jpg")), "JPEG"));
-        QImage small(300, 200, QImage::Format_RGB32);
-        small.fill(Qt::blue);
-        QVERIFY(small.save(m_dir->filePath(QStringLiteral("b.jpg")), "JPEG"));
-
-        m_platform = ScriptedPlatform();
-        m_window = std::make_unique<frmMain>(m_platform, m_dir->filePath(QStringLiteral("t.ini")));
-        m_window->move(100, 100);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        m_platform.folders.push_back(m_dir->path());
-        QTest::mouseClick(control(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(resetFixture());
+        QVERIFY(writePicture(m_dir->filePath(QStringLiteral("a.jpg")), 800, 600, "JPEG", Qt::red));
+        QVERIFY(writePicture(m_dir->filePath(QStringLiteral("b.jpg")), 300, 200, "JPEG", Qt::blue));
+        QVERIFY(openWindow(QPoint(100, 100)));
+        browse(m_dir->path());
         QCOMPARE(list()->model()->rowCount(), 2);
     }
 
@@ -184,7 +152,7 @@ private Q_SLOTS:
         QTest::mouseClick(check2(), Qt::LeftButton);
         frmShowPic *shown = preview();
         QVERIFY(shown);
-        QTest::mouseClick(control(QStringLiteral("Label13")), Qt::LeftButton);
+        click(QStringLiteral("Label13"));
         QCOMPARE(preview(), shown);
         QVERIFY(check2()->isChecked());
     }

@@ -1,8 +1,6 @@
 #include "app/colourswatch.h"
-#include "app/frmmain.h"
-#include "app/startup.h"
 #include "app/storedsettings.h"
-#include "scriptedplatform.h"
+#include "mainwindowfixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,53 +38,24 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool writeJpeg(const QString &path, int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    return image.save(path, "JPEG");
-}
-
 } // namespace
 
 // The generate command driven through the real window: the folder comes from
 // a browse over a real temporary folder, every dialog from the scripted
 // platform.
-class tst_Generate : public QObject
+class tst_Generate : public QObject, protected MainWindowFixture
 {
     Q_OBJECT
 
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_pictures;   // the picture folder, ending in "/"
-    ScriptedPlatform m_platform;
-    std::unique_ptr<frmMain> m_window;
+public:
+    tst_Generate() : MainWindowFixture(QStringLiteral("config/Vellicor.ini")) {}
 
-    QString iniPath() const { return m_dir->filePath(QStringLiteral("config/Vellicor.ini")); }
+private:
+    QString m_pictures;   // the picture folder, ending in "/"
+
     QString documentPath(const QString &name = QStringLiteral("MyEBook.dml")) const
     {
         return m_pictures + name;
-    }
-
-    frmMain &open()
-    {
-        m_window = std::make_unique<frmMain>(m_platform, iniPath());
-        m_window->show();
-        if (!QTest::qWaitForWindowActive(m_window.get()))
-            qWarning("main window did not become active");
-        return *m_window;
-    }
-
-    template <typename W = QWidget>
-    W *control(const QString &name) const
-    {
-        return m_window->findChild<W *>(name);
-    }
-
-    void browse(const QString &folder)
-    {
-        m_platform.folders.push_back(folder);
-        QTest::mouseClick(control(QStringLiteral("Command1")), Qt::LeftButton);
     }
 
     void set(const Inputs &inputs)
@@ -95,32 +64,18 @@ private:
             control<QLineEdit>(name)->setText(text);
     }
 
-    void generate() { QTest::mouseClick(control(QStringLiteral("Command2")), Qt::LeftButton); }
-
-    QString focused() const
-    {
-        const QWidget *w = QApplication::focusWidget();
-        return w ? w->objectName() : QString();
-    }
+    void generate() { click(QStringLiteral("Command2")); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-        QVERIFY(app);
-        setUpApplication(*app);
-    }
+    void initTestCase() { QVERIFY(startApplication()); }
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("pics")));
-        m_pictures = m_dir->filePath(QStringLiteral("pics")) + u'/';
-        QVERIFY(writeJpeg(m_pictures + QStringLiteral("b.jpg"), 640, 480));
-        QVERIFY(writeJpeg(m_pictures + QStringLiteral("a.jpg"), 800, 600));
-        QVERIFY(writeJpeg(m_pictures + QStringLiteral(u"封面.JPG"), 20, 20));
-        m_platform = ScriptedPlatform();
+        QVERIFY(resetFixture());
+        m_pictures = subfolder(QStringLiteral("pics")) + u'/';
+        QVERIFY(writePicture(m_pictures + QStringLiteral("b.jpg"), 640, 480));
+        QVERIFY(writePicture(m_pictures + QStringLiteral("a.jpg"), 800, 600));
+        QVERIFY(writePicture(m_pictures + QStringLiteral(u"封面.JPG"), 20, 20));
     }
 
     void cleanup() { m_window.reset(); }
@@ -265,7 +220,7 @@ private Q_SLOTS:
         const QStringList scanned = entries();
         QCOMPARE(scanned.size(), 3);
         list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::Select);
-        QTest::mouseClick(control(QStringLiteral("Label11")), Qt::LeftButton);
+        click(QStringLiteral("Label11"));
         const QStringList order = entries();
         QCOMPARE(order, (QStringList{scanned[2], scanned[0], scanned[1]}));
         set({{QStringLiteral("Text2"), QStringLiteral(u" 我的书.dml ")},
@@ -349,7 +304,7 @@ private Q_SLOTS:
         QCOMPARE(control<ColourSwatch>(QStringLiteral("Label8"))->colour(), ColourValue(0xFF0000));
         QVERIFY(!control<QCheckBox>(QStringLiteral("Check1"))->isChecked());
         QCOMPARE(control<QLineEdit>(QStringLiteral("Text1"))->text(), QString());
-        QCOMPARE(control<QListView>(QStringLiteral("List1"))->model()->rowCount(), 0);
+        QCOMPARE(list()->model()->rowCount(), 0);
     }
 
     void borderValueIsStored_data()
@@ -422,7 +377,7 @@ private Q_SLOTS:
         older.write("older document");
         older.close();
         for (int i = 0; i < 40; ++i)
-            QVERIFY(writeJpeg(m_pictures + QStringLiteral("p%1.jpg").arg(i, 3, 10, QLatin1Char('0')),
+            QVERIFY(writePicture(m_pictures + QStringLiteral("p%1.jpg").arg(i, 3, 10, QLatin1Char('0')),
                               10, 10));
         open();
         browse(m_pictures);
