@@ -15,7 +15,6 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -230,6 +229,21 @@ constexpr std::array<int, 4> cyanInk{255, 0, 0, 0};
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+#ifdef TARNWICK_HAVE_ENGINE
+// A book of the given pictures, book and pictures of one size, no offset.
+tarnwick::BookSettings bookOf(const QString &folder, const QStringList &pictures, QSize size)
+{
+    tarnwick::BookSettings settings;
+    settings.pictureFolder = folder;
+    settings.documentName = QStringLiteral("MyEBook.dml");
+    settings.bookWidth = settings.pictureWidth = QString::number(size.width());
+    settings.bookHeight = settings.pictureHeight = QString::number(size.height());
+    settings.pictureLeft = settings.pictureTop = QStringLiteral("0");
+    settings.pictures = pictures;
+    return settings;
+}
+#endif
+
 [[maybe_unused]] bool gbkCanHold(const QString &text)
 {
     QStringEncoder encoder("GBK");
@@ -254,6 +268,15 @@ private Q_SLOTS:
     void wholeFolder();
 
 private:
+    // A new folder named after the current data row, ending in "/".
+    QString rowFolder(const QString &prefix = QString()) const
+    {
+        const QString folder =
+            m_dir.filePath(prefix + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_')) + u'/';
+        QDir().mkpath(folder);
+        return folder;
+    }
+
     QTemporaryDir m_dir;
 };
 
@@ -309,9 +332,7 @@ void tst_hostile::picture()
     QFETCH(QSize, size);
     using namespace tarnwick;
 
-    const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'))
-        + u'/';
-    QVERIFY(QDir().mkpath(folder));
+    const QString folder = rowFolder();
     QVERIFY(writeFile(folder + name, bytes));
 
     // Listed by name, whatever the content.
@@ -330,14 +351,8 @@ void tst_hostile::picture()
 
     // Generation with the sizes the preset gives (or the defaults when it gave
     // nothing): a document, or the engine's size message.
-    BookSettings settings;
-    settings.pictureFolder = folder;
-    settings.documentName = QStringLiteral("MyEBook.dml");
     const QSize preset = read.value_or(QSize(1024, 768));
-    settings.bookWidth = settings.pictureWidth = QString::number(preset.width());
-    settings.bookHeight = settings.pictureHeight = QString::number(preset.height());
-    settings.pictureLeft = settings.pictureTop = QStringLiteral("0");
-    settings.pictures = listPictures(folder);
+    const BookSettings settings = bookOf(folder, listPictures(folder), preset);
     const std::optional<CheckFailure> failure = checkBook(settings);
     const bool sizeAccepted = preset.width() >= 10 && preset.width() <= 2000 && preset.height() >= 10
         && preset.height() <= 2000;
@@ -446,9 +461,7 @@ void tst_hostile::name()
     QFETCH(bool, writable);
     using namespace tarnwick;
 
-    const QString folder = m_dir.filePath(QStringLiteral("name_") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_'))
-        + u'/';
-    QVERIFY(QDir().mkpath(folder));
+    const QString folder = rowFolder(QStringLiteral("name_"));
     QVERIFY(writeFile(folder + name, jpegBytes(testImage(20, 10))));
     // Another picture before it, so a refused name is not the first page.
     QVERIFY(writeFile(folder + QStringLiteral("!first.jpg"), jpegBytes(testImage(20, 10))));
@@ -458,13 +471,7 @@ void tst_hostile::name()
     QVERIFY(listed.contains(name));
     QCOMPARE(readPictureSize(folder + name).value_or(QSize()), QSize(20, 10));
 
-    BookSettings settings;
-    settings.pictureFolder = folder;
-    settings.documentName = QStringLiteral("MyEBook.dml");
-    settings.bookWidth = settings.pictureWidth = QStringLiteral("20");
-    settings.bookHeight = settings.pictureHeight = QStringLiteral("10");
-    settings.pictureLeft = settings.pictureTop = QStringLiteral("0");
-    settings.pictures = listed;
+    const BookSettings settings = bookOf(folder, listed, QSize(20, 10));
 
     const std::optional<CheckFailure> failure = checkBook(settings);
     if (!writable) {
@@ -511,13 +518,7 @@ void tst_hostile::wholeFolder()
     for (const QString &name : names)
         QVERIFY2(listed.contains(name), qPrintable(name));
 
-    BookSettings settings;
-    settings.pictureFolder = folder;
-    settings.documentName = QStringLiteral("MyEBook.dml");
-    settings.bookWidth = settings.pictureWidth = QStringLiteral("30");
-    settings.bookHeight = settings.pictureHeight = QStringLiteral("20");
-    settings.pictureLeft = settings.pictureTop = QStringLiteral("0");
-    settings.pictures = listed;
+    BookSettings settings = bookOf(folder, listed, QSize(30, 20));
     const std::optional<CheckFailure> failure = checkBook(settings);
     QVERIFY(failure);
     QString firstBad;
