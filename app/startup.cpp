@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTranslator>
 
 namespace tarnwick {
 
@@ -17,6 +20,16 @@ void setUpApplication(QApplication &app)
     QFont font = app.font();
     font.setPixelSize(12);
     QApplication::setFont(font);
+
+    // Qt's own texts (the folder and colour choosers, the Yes and No buttons)
+    // speak Chinese like the rest of the window, whatever the desktop's
+    // language. Without the translation file they stay in English.
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+    else
+        delete translator;
 }
 
 } // namespace tarnwick

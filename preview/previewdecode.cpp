@@ -24,8 +24,11 @@ constexpr qint64 kLargePictureBytes = 4 * kMegabyte;
 QImage largePictureBuffer(QSize size, QImage::Format format)
 {
 #if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
+    // Qt's JPEG reader reports an unset format for a header it refuses.
+    if (size.isEmpty() || format <= QImage::Format_Invalid || format >= QImage::NImageFormats)
+        return {};
     const int depth = QImage::toPixelFormat(format).bitsPerPixel();
-    if (size.isEmpty() || depth <= 0)
+    if (depth <= 0)
         return {};
     const qint64 bytesPerLine = (qint64(size.width()) * depth + 31) / 32 * 4;
     const qint64 bytes = bytesPerLine * size.height();

@@ -26,6 +26,8 @@ packages=(
     # end-to-end test under a real X server, screenshots
     xvfb xauth openbox xdotool x11-utils imagemagick
     fonts-wqy-microhei libjpeg-turbo-progs
+    # Qt's own dialogs and buttons in Chinese
+    qt6-translations-l10n
     # packaging
     dpkg-dev file shared-mime-info desktop-file-utils
 )

@@ -1,19 +1,32 @@
 #!/usr/bin/env bash
 # End-to-end run of the real tarnwick window under Xvfb with openbox, driven by
-# xdotool with real X input events. Screenshots go to docs/ (e2e-*.png).
+# xdotool with real X input events: the real folder chooser, the list commands,
+# the preview, the real colour chooser, the border, generation and the prompt;
+# then a second start that must find every input restored.
+# The documents the window writes are compared byte for byte with what
+# tarnwick-make writes for the same inputs.
 # Usage: bash tests/e2e/run-e2e.sh BUILD_DIR
+# Screenshots go to $TARNWICK_E2E_SHOTS (default BUILD_DIR/e2e-shots).
 set -euo pipefail
 build=$(cd "${1:?usage: run-e2e.sh BUILD_DIR}" && pwd)
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 program=$build/bin/tarnwick
-if [ ! -x "$program" ]; then
-    echo "e2e: SKIPPED - $program is not built in this checkout"
+make_program=$build/bin/tarnwick-make
+if [ ! -x "$program" ] || [ ! -x "$make_program" ]; then
+    echo "e2e: SKIPPED - tarnwick or tarnwick-make is not built in $build"
     exit 0
 fi
+shots=${TARNWICK_E2E_SHOTS:-$build/e2e-shots}
+mkdir -p "$shots"
+shots=$(cd "$shots" && pwd)
 
 work=$(mktemp -d)
 pids=()
 cleanup() {
+    local status=$?
+    if [ "$status" -ne 0 ]; then
+        import -window root "$shots/e2e-failure.png" 2>/dev/null || true
+        for log in "$work"/*.log; do [ -s "$log" ] && { echo "--- $log"; tail -20 "$log"; }; done
+    fi
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
     rm -rf "$work"
 }
@@ -22,18 +35,23 @@ trap cleanup EXIT
 fail() { echo "e2e: FAIL - $*" >&2; exit 1; }
 step() { echo "e2e: $*"; }
 
-# A free display number.
+# Polls a condition (a shell command) for up to five seconds.
+wait_until() {
+    for _ in $(seq 100); do eval "$1" && return 0; sleep 0.05; done
+    return 1
+}
+
+# --- The X server, a window manager and a clean user --------------------------
 display=99
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 export DISPLAY=:$display
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+wait_until "xdpyinfo >/dev/null 2>&1" || fail "Xvfb did not start"
 # Without a window manager Qt windows never become active nor get the focus.
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
-sleep 1
+wait_until "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window" || fail "openbox did not start"
 
 export XDG_CONFIG_HOME=$work/config
 export XDG_RUNTIME_DIR=$work/runtime
@@ -42,69 +60,277 @@ chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
 ini=$XDG_CONFIG_HOME/Vellicor.ini
 
+# "Open with the associated application" ends in xdg-open; this one only notes
+# what it was asked to open.
+mkdir -p "$work/bin"
+cat >"$work/bin/xdg-open" <<EOF
+#!/bin/sh
+printf '%s\n' "\$@" >>"$work/opened"
+EOF
+chmod +x "$work/bin/xdg-open"
+export PATH=$work/bin:$PATH
+
+# The pictures: four solid colours, so the preview can be told apart by a pixel.
+pictures=$work/相册
+mkdir -p "$pictures"
+convert -size 400x300 xc:'#ff0000' "$pictures/a.jpg"
+convert -size 400x300 xc:'#0000ff' "$pictures/b.gif"
+convert -size 200x100 xc:'#00ff00' "$pictures/c.jpg"
+convert -size 400x300 xc:'#ffff00' "$pictures/山水.jpg"
+# xdotool types ASCII reliably; the chooser gets the folder through a link.
+ln -s "$pictures" "$work/album"
+
+# --- Helpers on the program's windows ------------------------------------------
 start_program() {
-    "$program" >"$work/tarnwick.log" 2>&1 &
+    "$program" >>"$work/tarnwick.log" 2>&1 &
     app=$!
     pids+=("$app")
-    window=""
-    for _ in $(seq 100); do
-        window=$(xdotool search --sync --onlyvisible --pid "$app" 2>/dev/null | head -1 || true)
-        [ -n "$window" ] && break
-        sleep 0.1
-    done
-    [ -n "$window" ] || fail "no tarnwick window appeared"
-    xdotool windowactivate --sync "$window" 2>/dev/null || true
-    sleep 0.5
+    main=""
+    wait_until 'main=$(xdotool search --all --onlyvisible --pid "$app" --name "^Tarnwick$" 2>/dev/null | head -1); [ -n "$main" ]' ||
+        fail "no tarnwick window appeared"
+    activate "$main"
 }
 
+activate() { xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true; }
+
+# Absolute position of a window's client area: "X Y".
+origin() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x, y}'; }
 client_size() { xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}'; }
 
+# Clicks at client coordinates of the main window (control positions are
+# twips / 15 in its fixed layout).
+click() {
+    activate "$main"
+    local x y
+    read -r x y < <(origin "$main")
+    xdotool mousemove $((x + $1)) $((y + $2)) click 1
+    sleep 0.2
+}
+
+# List1's rows: the list's client area starts at (30, 98), rows are 14 pixels.
+click_row() { click 60 $((106 + 14 * $1)); }
+
+# Replaces the text of the box at client coordinates with a typed text.
+type_into() {
+    click "$1" "$2"
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 10 "$3"
+}
+
+# The window of this program with exactly this title, waited for.
+window_named() {
+    local title=$1 found=""
+    wait_until 'found=$(xdotool search --all --onlyvisible --pid "$app" --name "^$title\$" 2>/dev/null | head -1); [ -n "$found" ]' ||
+        fail "no window \"$title\" appeared"
+    echo "$found"
+}
+
+visible_windows() { xdotool search --all --onlyvisible --pid "$app" 2>/dev/null | wc -l; }
+
+pixel() { import -window root -crop "1x1+$1+$2" -depth 8 txt:- | awk 'NR==2{print $3}'; }
+
+# Whether the screen pixel at X Y is within 8 of the colour #RRGGBB (JPEG
+# rounding leaves solid colours a step or two off).
+near() {
+    local hex want i d
+    hex=$(pixel "$1" "$2")
+    hex=${hex#\#} want=${3#\#}
+    [ ${#hex} -eq 6 ] || return 1
+    for i in 0 2 4; do
+        d=$((16#${hex:i:2} - 16#${want:i:2}))
+        [ "$d" -le 8 ] && [ "$d" -ge -8 ] || return 1
+    done
+}
+
+# A screenshot of the screen trimmed to the windows on it.
 screenshot() {
-    mkdir -p "$here/docs"
-    import -window root "$here/docs/e2e-$1.png" && step "screenshot docs/e2e-$1.png"
+    sleep 0.2
+    import -window root png:- | convert - -trim +repage "$shots/e2e-$1.png"
+    step "screenshot e2e-$1.png"
 }
 
-wait_gone() {
-    for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
-    return 1
+wait_gone() { wait_until "! kill -0 $1 2>/dev/null"; }
+
+# The colour chooser: the HTML box takes the colour, Enter accepts.
+choose_colour() {
+    local dialog
+    dialog=$(window_named "选择颜色")
+    activate "$dialog"
+    xdotool key --clearmodifiers alt+h ctrl+a
+    xdotool type --delay 10 "$1"
+    [ -n "${2:-}" ] && screenshot "$2"
+    xdotool key Return
+    wait_until "! xdotool search --all --onlyvisible --pid $app --name '^选择颜色\$' >/dev/null 2>&1" ||
+        fail "the colour chooser stayed open"
 }
 
-# 1. First start on an empty store: the fixed 540 x 332 client area, nothing stored.
+# Expected document: tarnwick-make on a copy of the folder, same inputs.
+expected_document() {
+    local copy=$work/expected-$1
+    shift
+    rm -rf "$copy"
+    cp -r "$pictures" "$copy"
+    rm -f "$copy"/*.dml
+    "$make_program" "$@" "$copy" >/dev/null
+    echo "$copy"
+}
+
+# --- 1. First start on an empty store ------------------------------------------
 step "first start"
 start_program
-size=$(client_size "$window")
+size=$(client_size "$main")
 [ "$size" = "540x332" ] || fail "client area is $size, expected 540x332"
 step "client area $size"
 screenshot first-start
-
-# 2. Alt+Q quits at once and saves nothing.
-xdotool key --window "$window" --clearmodifiers alt+q
+# Alt+Q quits at once and saves nothing.
+xdotool key --clearmodifiers alt+q
 wait_gone "$app" || fail "Alt+Q did not end the program"
 [ ! -e "$ini" ] || fail "quitting wrote $ini"
 step "Alt+Q ended the program without writing settings"
 
-# 3. Stored settings from an earlier run: the program starts with them and
-#    leaves the file as it was.
-cat >"$ini" <<'INI'
+# --- 2. A whole run -------------------------------------------------------------
+step "second start: browse, arrange, preview, colours, generate"
+start_program
+click 238 44                                  # Command1, the folder button
+chooser=$(window_named "请选择图片所在目录：")
+activate "$chooser"
+xdotool type --delay 10 "$work/album"
+screenshot folder-chooser
+xdotool key Return
+wait_until "! xdotool search --all --onlyvisible --pid $app --name '^请选择图片所在目录：\$' >/dev/null 2>&1" ||
+    fail "the folder chooser stayed open"
+screenshot scanned
+
+# Name order (zh_CN collation puts Han before Latin): 山水.jpg a.jpg b.gif
+# c.jpg. b.gif goes to the top, c.jpg is removed.
+click_row 2
+click 210 104                                 # Label11, to the top
+click_row 3
+click 200 209                                 # Label15, remove
+
+# Preview: ticking with an entry current moves the main window to the corner
+# and opens the preview with its top-left corner at the client area's centre.
+click_row 0
+click 206 236                                 # Check2
+wait_until '[ "$(visible_windows)" -eq 2 ]' || fail "ticking the preview box opened no preview"
+preview=$(xdotool search --all --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$main" | head -1)
+read -r px py < <(origin "$preview")
+read -r mx my < <(origin "$main")
+[ "$(client_size "$preview")" = "642x482" ] || fail "preview is $(client_size "$preview"), expected 642x482"
+[ "$mx" -le 10 ] && [ "$my" -le 40 ] || fail "the main window was not moved to the corner ($mx,$my)"
+# 8100 x 4980 twips of client area: the corner 4050 and 2500 twips from the screen's.
+[ "$px" -eq 270 ] && [ "$py" -eq 167 ] || fail "preview at ($px,$py), expected (270,167)"
+step "preview at ($px,$py), the main window's client area at ($mx,$my)"
+probe_x=$((px + 300)) probe_y=$((py + 250))   # inside every picture, below the main window
+wait_until 'near $probe_x $probe_y "#0000ff"' || fail "the preview does not show b.gif: $(pixel $probe_x $probe_y)"
+click_row 2
+wait_until 'near $probe_x $probe_y "#ff0000"' || fail "clicking a.jpg did not load it: $(pixel $probe_x $probe_y)"
+xdotool key Up                                # the keyboard moves the preview along
+wait_until 'near $probe_x $probe_y "#ffff00"' || fail "Up did not load 山水.jpg: $(pixel $probe_x $probe_y)"
+screenshot preview
+# Escape released in the preview unticks the box, which closes the preview.
+activate "$preview"
+xdotool key Escape
+wait_until '[ "$(visible_windows)" -eq 1 ]' || fail "Escape did not close the preview"
+click_row 0
+sleep 0.3
+[ "$(visible_windows)" -eq 1 ] || fail "the preview box is still ticked after Escape"
+step "preview followed clicks and keys, Escape closed it and unticked the box"
+
+# Background colour through the real colour chooser, then the border.
+click 428 88                                  # Label5
+choose_colour "#3366cc" colour-chooser
+read -r mx my < <(origin "$main")
+near $((mx + 428)) $((my + 88)) "#3366cc" || fail "the background swatch shows $(pixel $((mx + 428)) $((my + 88)))"
+click 293 120                                 # Check1, the border
+click 437 120                                 # Label8, the border colour shown with it
+choose_colour "#008000"
+near $((mx + 437)) $((my + 120)) "#008000" || fail "the border swatch shows $(pixel $((mx + 437)) $((my + 120)))"
+
+type_into 100 292 "Trip.dml"                  # Text2
+type_into 364 229 "12"                        # Text8, the left offset: too large
+xdotool key --clearmodifiers alt+b
+warning=$(window_named "错误信息")
+screenshot warning
+activate "$warning"
+xdotool key Return
+wait_until "! xdotool search --all --onlyvisible --pid $app --name '^错误信息\$' >/dev/null 2>&1" || fail "the warning stayed open"
+[ ! -e "$pictures/Trip.dml" ] || fail "a document was written although a check failed"
+# The warning put the focus on the offending box: typing goes there.
+activate "$main"
+xdotool key --clearmodifiers ctrl+a
+xdotool type "10"
+type_into 364 189 "300"                       # Text3(2), the picture width
+xdotool key --clearmodifiers alt+b
+prompt=$(window_named "提示信息")
+screenshot prompt
+activate "$prompt"
+xdotool key --clearmodifiers alt+n
+wait_until "! xdotool search --all --onlyvisible --pid $app --name '^提示信息\$' >/dev/null 2>&1" || fail "the prompt stayed open"
+[ ! -e "$work/opened" ] || fail "answering No opened the document"
+
+[ -f "$pictures/Trip.dml" ] || fail "no Trip.dml was written"
+printf '%s\n' b.gif 山水.jpg a.jpg >"$work/pages"
+expected=$(expected_document first --name Trip.dml --book-width 400 --book-height 300 \
+    --picture-width 300 --picture-height 300 --left 10 --top 0 \
+    --background '#3366cc' --border '#008000' --pages "$work/pages")
+cmp "$pictures/Trip.dml" "$expected/Trip.dml" || fail "the document differs from tarnwick-make's"
+step "Trip.dml is byte for byte what tarnwick-make writes for the same inputs"
+
+cat >"$work/expected.ini" <<'INI'
 [Pellory]
-dmlfilename=Trip.dml
-width1=800
-height1=600
-width2=780
-height2=580
-left=10
-right=20
-BGColor=255
+BGColor=13395507
 border=1
-bordercolor=65280
+bordercolor=32768
+dmlfilename=Trip.dml
+height1=300
+height2=300
+left=10
+right=0
+width1=400
+width2=300
 INI
+diff "$ini" "$work/expected.ini" >&2 || fail "the stored settings differ"
+step "the settings were stored"
+
+xdotool key --clearmodifiers alt+q
+wait_gone "$app" || fail "Alt+Q did not end the program"
 cp "$ini" "$work/stored.ini"
-step "start with stored settings"
+
+# --- 3. Third start: the inputs come back ---------------------------------------
+step "third start: the stored inputs restored"
+rm "$pictures/Trip.dml"
 start_program
 screenshot restored
-# Closing through the window manager runs the unload handling and saves nothing.
-# openbox binds Alt+F4 to a polite close (WM_DELETE_WINDOW).
-xdotool windowactivate --sync "$window" 2>/dev/null || true
+read -r mx my < <(origin "$main")
+near $((mx + 428)) $((my + 88)) "#3366cc" || fail "the background colour was not restored"
+near $((mx + 437)) $((my + 120)) "#008000" || fail "the border and its colour were not restored"
+click 238 44
+chooser=$(window_named "请选择图片所在目录：")
+activate "$chooser"
+xdotool type --delay 10 "$work/album"
+xdotool key Return
+wait_until "! xdotool search --all --onlyvisible --pid $app --name '^请选择图片所在目录：\$' >/dev/null 2>&1" ||
+    fail "the folder chooser stayed open"
+# The scan presets the book and picture sizes from the first picture, as it
+# always does; the rest must be what the second run left.
+type_into 364 189 "300"
+xdotool key --clearmodifiers alt+b
+prompt=$(window_named "提示信息")
+activate "$prompt"
+xdotool key --clearmodifiers alt+y
+wait_until '[ -s "$work/opened" ]' || fail "answering Yes did not open the document"
+step "Yes opened $(cat "$work/opened")"
+grep -q "Trip.dml" "$work/opened" || fail "the opened document is not Trip.dml"
+expected=$(expected_document restored --name Trip.dml --book-width 400 --book-height 300 \
+    --picture-width 300 --picture-height 300 --left 10 --top 0 \
+    --background '#3366cc' --border '#008000')
+cmp "$pictures/Trip.dml" "$expected/Trip.dml" || fail "after a restart the document differs: inputs not restored"
+cmp -s "$ini" "$work/stored.ini" || fail "the same inputs stored differently"
+step "name, offsets, colours and border came back; the document and settings match"
+
+# Closing through the window manager ends the program and saves nothing more.
+activate "$main"
 xdotool key --clearmodifiers alt+F4
 wait_gone "$app" || fail "closing the window did not end the program"
 cmp -s "$ini" "$work/stored.ini" || fail "closing the window changed the settings"
