@@ -45,13 +45,21 @@ wait_until() {
 display=99
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 export DISPLAY=:$display
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# -noreset: without it the server resets when xdpyinfo, its first client, leaves,
+# and a client connecting during that reset is refused.
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 wait_until "xdpyinfo >/dev/null 2>&1" || fail "Xvfb did not start"
 # Without a window manager Qt windows never become active nor get the focus.
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_until "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window" || fail "openbox did not start"
+for attempt in 1 2 3; do
+    openbox >>"$work/openbox.log" 2>&1 &
+    wm=$!
+    pids+=("$wm")
+    wait_until "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'" && sleep 0.2 &&
+        kill -0 "$wm" 2>/dev/null && break
+    kill "$wm" 2>/dev/null || true
+    [ "$attempt" -lt 3 ] || fail "openbox did not start"
+done
 
 export XDG_CONFIG_HOME=$work/config
 export XDG_RUNTIME_DIR=$work/runtime
@@ -89,6 +97,7 @@ start_program() {
     wait_until 'main=$(xdotool search --all --onlyvisible --pid "$app" --name "^Tarnwick$" 2>/dev/null | head -1); [ -n "$main" ]' ||
         fail "no tarnwick window appeared"
     activate "$main"
+    wait_until '[ "$(xdotool getactivewindow 2>/dev/null)" = "$main" ]' || fail "the tarnwick window never became active"
 }
 
 activate() { xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true; }
