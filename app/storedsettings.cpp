@@ -10,8 +10,86 @@ namespace {
 
 const QString section = QStringLiteral("Pellory");
 
+// Far beyond the few hundred bytes Tarnwick writes.
+constexpr qint64 kLargestSettingsFile = 1024 * 1024;
+
+// Whether one value line (the text after '=') holds a value that QSettings
+// would read as one of its serialised types. Those begin with a single '@'
+// once quotes and escapes are undone; "@Variant(" hands bytes from the file to
+// QDataStream, where a crafted length asks for gigabytes. Tarnwick only stores
+// plain texts, whose leading '@' QSettings writes doubled.
+bool holdsSerialisedValue(QByteArrayView value)
+{
+    bool inQuotes = false;
+    bool atElementStart = true;
+    bool singleAt = false;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        char c = value[i];
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            continue;
+        }
+        if (c == ',' && !inQuotes) { // an unquoted comma starts a list element
+            if (singleAt)
+                return true;
+            atElementStart = true;
+            continue;
+        }
+        if (c == '\\' && i + 1 < value.size()) {
+            const char next = value[++i];
+            int base = next == 'x' || next == 'X' ? 16 : (next >= '0' && next <= '7' ? 8 : 0);
+            if (base == 0) {
+                c = next;
+            } else {
+                int code = 0;
+                qsizetype j = base == 16 ? i + 1 : i;
+                for (; j < value.size(); ++j) {
+                    const int digit = QByteArrayView("0123456789abcdef").indexOf(char(value[j] | 0x20));
+                    if (digit < 0 || digit >= base)
+                        break;
+                    code = qMin(code * base + digit, 0x10000);
+                }
+                i = j - 1;
+                c = code == '@' ? '@' : 'x';
+            }
+        } else if (atElementStart && !inQuotes && (c == ' ' || c == '\t')) {
+            continue;
+        }
+        if (singleAt) {
+            if (c != '@')
+                return true;
+            singleAt = false; // "@@": a plain text beginning with '@'
+        } else if (atElementStart && c == '@') {
+            singleAt = true;
+        }
+        atElementStart = false;
+    }
+    return singleAt;
+}
+
+// A settings file Tarnwick did not write: too large, or holding a value
+// QSettings would deserialise. Lines ending in a backslash continue.
+bool isForeign(const QString &iniPath)
+{
+    QFile file(iniPath);
+    if (!file.exists())
+        return false;
+    if (file.size() > kLargestSettingsFile || !file.open(QIODevice::ReadOnly))
+        return true;
+    QByteArray text = file.readAll();
+    text.replace("\\\r\n", "").replace("\\\n", "");
+    for (QByteArrayView line : text.split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals >= 0 && !line.trimmed().startsWith(';') && holdsSerialisedValue(line.sliced(equals + 1)))
+            return true;
+    }
+    return false;
+}
+
 bool isDamaged(const QString &iniPath)
 {
+    if (isForeign(iniPath))
+        return true;
     QSettings store(iniPath, QSettings::IniFormat);
     store.allKeys(); // the file is parsed on first access
     return store.status() == QSettings::FormatError;
@@ -21,6 +99,8 @@ bool isDamaged(const QString &iniPath)
 
 StoredSettings StoredSettings::load(const QString &iniPath)
 {
+    if (isForeign(iniPath))
+        return {};
     QSettings store(iniPath, QSettings::IniFormat);
     store.beginGroup(section);
     const auto text = [&store](const QString &key) { return store.value(key).toString(); };

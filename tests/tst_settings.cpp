@@ -139,6 +139,49 @@ private Q_SLOTS:
         QCOMPARE(StoredSettings::load(file), sample());
     }
 
+    // QSettings deserialises a value written as "@Variant(...)" with
+    // QDataStream, where a crafted length asks for gigabytes. Tarnwick never
+    // writes one; a file holding one, in any spelling, is not trusted.
+    void serialisedValuesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << QByteArray("@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)") << true << QString();
+        QTest::newRow("after blanks") << QByteArray("   @Variant(x)") << true << QString();
+        QTest::newRow("quoted") << QByteArray("\"@Variant(x)\"") << true << QString();
+        QTest::newRow("hex escape") << QByteArray("\\x40Variant(x)") << true << QString();
+        QTest::newRow("long hex escape") << QByteArray("\\x0040Variant(x)") << true << QString();
+        QTest::newRow("octal escape") << QByteArray("\\100Variant(x)") << true << QString();
+        QTest::newRow("list element") << QByteArray("a.dml, @Variant(x)") << true << QString();
+        QTest::newRow("after a plain @@") << QByteArray("@@a, @DateTime(x)") << true << QString();
+        QTest::newRow("continued line") << QByteArray("\\\n@Variant(x)") << true << QString();
+        QTest::newRow("doubled @") << QByteArray("@@home.dml") << false << QStringLiteral("@home.dml");
+        QTest::newRow("@ inside") << QByteArray("a@b.dml") << false << QStringLiteral("a@b.dml");
+        QTest::newRow("quoted comma") << QByteArray("\"a, @b.dml\"") << false << QStringLiteral("a, @b.dml");
+        QTest::newRow("other escapes") << QByteArray("\"a\\x41\\tb.dml\"") << false << QStringLiteral("aA\tb.dml");
+    }
+
+    void serialisedValuesAreRefused()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(bool, refused);
+        QFETCH(QString, name);
+        const QString file = path(QStringLiteral("foreign.ini"));
+        writeRaw(file, "[Pellory]\nwidth1=640\ndmlfilename=" + raw + "\nheight1=480\n");
+        const StoredSettings loaded = StoredSettings::load(file);
+        if (refused) {
+            QCOMPARE(loaded, StoredSettings());
+            // The next save replaces the file instead of carrying the value on.
+            QVERIFY(sample().save(file));
+            QCOMPARE(StoredSettings::load(file), sample());
+        } else {
+            QCOMPARE(loaded.width1, QStringLiteral("640"));
+            QCOMPARE(loaded.height1, QStringLiteral("480"));
+            QCOMPARE(loaded.dmlfilename, name);
+        }
+    }
+
     void unreadableAndUnwritablePath()
     {
         // A folder where the file should be: nothing can be read or written.
