@@ -14,15 +14,16 @@ const QString section = QStringLiteral("Pellory");
 constexpr qint64 kLargestSettingsFile = 1024 * 1024;
 
 // Whether one value line (the text after '=') holds a value that QSettings
-// would read as one of its serialised types. Those begin with a single '@'
-// once quotes and escapes are undone; "@Variant(" hands bytes from the file to
-// QDataStream, where a crafted length asks for gigabytes. Tarnwick only stores
-// plain texts, whose leading '@' QSettings writes doubled.
+// would hand to QDataStream: "@Variant(...)" or "@DateTime(...)" once quotes
+// and escapes are undone, where a crafted length asks for gigabytes.
+// Tarnwick stores texts only; QSettings writes them plain, as "@@..." when
+// they begin with '@', or as "@String(...)" when they hold a NUL.
 bool holdsSerialisedValue(QByteArrayView value)
 {
     bool inQuotes = false;
     bool atElementStart = true;
-    bool singleAt = false;
+    bool afterAt = false; // inside the type name of an "@Type(" form
+    QByteArray typeName;
     for (qsizetype i = 0; i < value.size(); ++i) {
         char c = value[i];
         if (c == '"') {
@@ -30,14 +31,13 @@ bool holdsSerialisedValue(QByteArrayView value)
             continue;
         }
         if (c == ',' && !inQuotes) { // an unquoted comma starts a list element
-            if (singleAt)
-                return true;
             atElementStart = true;
+            afterAt = false;
             continue;
         }
         if (c == '\\' && i + 1 < value.size()) {
             const char next = value[++i];
-            int base = next == 'x' || next == 'X' ? 16 : (next >= '0' && next <= '7' ? 8 : 0);
+            const int base = next == 'x' || next == 'X' ? 16 : (next >= '0' && next <= '7' ? 8 : 0);
             if (base == 0) {
                 c = next;
             } else {
@@ -50,21 +50,27 @@ bool holdsSerialisedValue(QByteArrayView value)
                     code = qMin(code * base + digit, 0x10000);
                 }
                 i = j - 1;
-                c = code == '@' ? '@' : 'x';
+                c = code > 0 && code < 0x80 ? char(code) : '?';
             }
         } else if (atElementStart && !inQuotes && (c == ' ' || c == '\t')) {
             continue;
         }
-        if (singleAt) {
-            if (c != '@')
-                return true;
-            singleAt = false; // "@@": a plain text beginning with '@'
+        if (afterAt) {
+            if (c == '(') {
+                if (typeName == "Variant" || typeName == "DateTime")
+                    return true;
+                afterAt = false;
+                continue;
+            }
+            typeName += c;
+            afterAt = (typeName != "@") && typeName.size() <= 8; // "@@" is a plain text
         } else if (atElementStart && c == '@') {
-            singleAt = true;
+            afterAt = true;
+            typeName.clear();
         }
         atElementStart = false;
     }
-    return singleAt;
+    return false;
 }
 
 // A settings file Tarnwick did not write: too large, or holding a value

@@ -141,7 +141,8 @@ private Q_SLOTS:
 
     // QSettings deserialises a value written as "@Variant(...)" with
     // QDataStream, where a crafted length asks for gigabytes. Tarnwick never
-    // writes one; a file holding one, in any spelling, is not trusted.
+    // writes one; a file holding one, in any spelling, is not trusted. What
+    // QSettings writes for texts ("@@...", "@String(...)") is.
     void serialisedValuesAreRefused_data()
     {
         QTest::addColumn<QByteArray>("raw");
@@ -159,6 +160,8 @@ private Q_SLOTS:
         QTest::newRow("doubled @") << QByteArray("@@home.dml") << false << QStringLiteral("@home.dml");
         QTest::newRow("@ inside") << QByteArray("a@b.dml") << false << QStringLiteral("a@b.dml");
         QTest::newRow("quoted comma") << QByteArray("\"a, @b.dml\"") << false << QStringLiteral("a, @b.dml");
+        QTest::newRow("text with a NUL") << QByteArray("@String(a\\0b)") << false << QString::fromLatin1("a\0b", 3);
+        QTest::newRow("string, then a variant") << QByteArray("@String(a), @Variant(x)") << true << QString();
         QTest::newRow("other escapes") << QByteArray("\"a\\x41\\tb.dml\"") << false << QStringLiteral("aA\tb.dml");
     }
 
