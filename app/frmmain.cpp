@@ -4,11 +4,11 @@
 #include "app/icons.h"
 #include "app/storedsettings.h"
 #include "app/typedlengthlimit.h"
-#include "book/boxnumber.h"
 #include "book/bookcheck.h"
 #include "book/colourvalue.h"
 #include "book/dmlwriter.h"
 #include "pictures/linklabel.h"
+#include "preview/panmath.h"
 #include "pictures/picturefolder.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistmodel.h"
@@ -32,10 +32,9 @@ namespace tarnwick {
 
 namespace {
 
-// The layout is given in twips; 15 twips make one pixel at 96 dots per inch.
 constexpr int px(int twips)
 {
-    return (twips + 7) / 15;
+    return twipsToPixels(twips);
 }
 
 QRect twips(int left, int top, int width, int height)
@@ -46,27 +45,36 @@ QRect twips(int left, int top, int width, int height)
 // What the user may type into a size or offset box.
 constexpr int numberBoxTypingLimit = 4;
 
-const QString defaultDocumentName = QStringLiteral("MyEBook.dml");
-const QString defaultWidth = QStringLiteral("1024");
-const QString defaultHeight = QStringLiteral("768");
-const QString defaultOffset = QStringLiteral("0");
-
 const QString browseTitle = QStringLiteral(u"请选择图片所在目录：");
 const QString generatedQuestion = QStringLiteral(u"dml文件生成完毕！现在需要用DeskTop Author将它打开吗？");
 const QString settingsNotSaved = QStringLiteral(u"dml文件已生成，但无法保存设置：");
 const QString pictureNotReadable = QStringLiteral(u"无法读取图片的尺寸：");
+const QString folderNotReadable = QStringLiteral(u"无法读取图片目录：");
 
-QString checkValueText(Qt::CheckState state)
+BorderSwitch borderSwitch(Qt::CheckState state)
 {
     switch (state) {
     case Qt::Checked:
-        return QStringLiteral("1");
+        return BorderSwitch::On;
     case Qt::PartiallyChecked:
-        return QStringLiteral("2");
+        return BorderSwitch::Greyed;
     case Qt::Unchecked:
         break;
     }
-    return QStringLiteral("0");
+    return BorderSwitch::Off;
+}
+
+Qt::CheckState checkState(BorderSwitch border)
+{
+    switch (border) {
+    case BorderSwitch::On:
+        return Qt::Checked;
+    case BorderSwitch::Greyed:
+        return Qt::PartiallyChecked;
+    case BorderSwitch::Off:
+        break;
+    }
+    return Qt::Unchecked;
 }
 
 template <typename W>
@@ -151,24 +159,24 @@ void frmMain::createControls()
     List1 = named(new PictureListView(Frame1), QStringLiteral("List1"), twips(210, 360, 2370, 2190));
     m_pictureModel = new PictureListModel(this);
     m_pictureList = new PictureListController(List1, m_pictureModel, this);
-    const auto command = [this](ListCommand which, int left, int top) {
+    const auto command = [this](ListCommand which, const QString &name, int left, int top) {
         LinkLabel *label = m_pictureList->createCommandLabel(which, Frame1);
+        label->setObjectName(name);
         label->move(px(left), px(top));
         label->adjustSize();
         return label;
     };
-    Label11 = command(ListCommand::MoveToTop, 2610, 360);
-    Label12 = command(ListCommand::MoveUp, 2610, 680);
-    Label14 = command(ListCommand::MoveDown, 2610, 1125);
-    Label13 = command(ListCommand::MoveToBottom, 2610, 1440);
-    Label15 = command(ListCommand::Remove, 2625, 1920);
+    Label11 = command(ListCommand::MoveToTop, QStringLiteral("Label11"), 2610, 360);
+    Label12 = command(ListCommand::MoveUp, QStringLiteral("Label12"), 2610, 680);
+    Label14 = command(ListCommand::MoveDown, QStringLiteral("Label14"), 2610, 1125);
+    Label13 = command(ListCommand::MoveToBottom, QStringLiteral("Label13"), 2610, 1440);
+    Label15 = command(ListCommand::Remove, QStringLiteral("Label15"), 2625, 1920);
     Check2 = named(new QCheckBox(QStringLiteral(u"预览"), Frame1), QStringLiteral("Check2"),
                    twips(2760, 2310, 675, 255));
 
     Frame3 = frame(this, QStringLiteral("Frame3"), QStringLiteral(u"dml 文件名"),
                    twips(240, 3960, 3615, 750));
     Text2 = textBox(Frame3, QStringLiteral("Text2"), twips(120, 240, 3375, 375));
-    Text2->setText(defaultDocumentName);
 
     Frame4 = frame(this, QStringLiteral("Frame4"), QStringLiteral(u"E书属性"),
                    twips(4080, 240, 3735, 1935));
@@ -177,14 +185,15 @@ void frmMain::createControls()
     Label2 = caption(Frame4, QStringLiteral("Label2"), QStringLiteral(u"高："), 1680, 450);
     Text3[1] = numberBox(Frame4, QStringLiteral("Text3(1)"), twips(2040, 360, 615, 375));
     Label3 = caption(Frame4, QStringLiteral("Label3"), QStringLiteral(u"背景颜色："), 240, 986);
-    Label5 = named(new ColourSwatch(0xFFFFFF, Frame4), QStringLiteral("Label5"),
+    const BookSettings defaults;
+    Label5 = named(new ColourSwatch(defaults.backgroundColour, Frame4), QStringLiteral("Label5"),
                    twips(2040, 926, 615, 300));
     Label5->setToolTip(QStringLiteral(u"点击 选择E书背景的颜色"));
     Check1 = named(new QCheckBox(QStringLiteral(u"边框"), Frame4), QStringLiteral("Check1"),
                    twips(240, 1440, 735, 255));
     Label4 = caption(Frame4, QStringLiteral("Label4"), QStringLiteral(u"边框颜色："), 1380, 1477);
     Label4->hide();
-    Label8 = named(new ColourSwatch(0x000000, Frame4), QStringLiteral("Label8"),
+    Label8 = named(new ColourSwatch(defaults.borderColour, Frame4), QStringLiteral("Label8"),
                    twips(2280, 1417, 375, 300));
     Label8->setToolTip(QStringLiteral(u"点击 选择E书边框的颜色"));
     Label8->hide();
@@ -240,34 +249,50 @@ void frmMain::Form_Load()
 
 void frmMain::GetConfig()
 {
-    const StoredSettings stored = StoredSettings::load(m_settingsPath);
+    BookSettings inputs = readBookSettings();
+    inputs.restoreStored(loadStoredTexts(m_settingsPath));
+    showInputs(inputs);
+}
 
-    const auto restore = [](QLineEdit *box, const QString &text, const QString &fallback) {
-        const QString trimmed = trimBlanks(text);
-        box->setText(trimmed.isEmpty() ? fallback : trimmed);
-    };
-    restore(Text2, stored.dmlfilename, defaultDocumentName);
-    restore(Text3[0], stored.width1, defaultWidth);
-    restore(Text3[1], stored.height1, defaultHeight);
-    restore(Text3[2], stored.width2, defaultWidth);
-    restore(Text3[3], stored.height2, defaultHeight);
-    restore(Text8, stored.left, defaultOffset);
-    restore(Text7, stored.right, defaultOffset);
+void frmMain::showInputs(const BookSettings &inputs)
+{
+    Text2->setText(inputs.documentName);
+    Text3[0]->setText(inputs.bookWidth);
+    Text3[1]->setText(inputs.bookHeight);
+    Text3[2]->setText(inputs.pictureWidth);
+    Text3[3]->setText(inputs.pictureHeight);
+    Text8->setText(inputs.pictureLeft);
+    Text7->setText(inputs.pictureTop);
+    Label5->setColour(inputs.backgroundColour);
+    Label8->setColour(inputs.borderColour);
+    // The border caption and swatch follow through Check1_Click.
+    Check1->setCheckState(checkState(inputs.border));
+}
 
-    // A stored colour that is not a signed 32-bit decimal number is ignored,
-    // like an empty one: the swatch keeps its colour.
-    if (const auto colour = fromStoredColourText(stored.BGColor))
-        Label5->setColour(*colour);
-
-    const QString border = trimBlanks(stored.border.value_or(checkValueText(Check1->checkState())));
-    if (border == QLatin1String("1")) {
-        Check1->setCheckState(Qt::Checked);
-        Label4->show();
-        Label8->show();
+QWidget *frmMain::control(BookField field) const
+{
+    switch (field) {
+    case BookField::PictureList:
+    case BookField::Folder:
+        return Command1;
+    case BookField::BookWidth:
+        return Text3[0];
+    case BookField::BookHeight:
+        return Text3[1];
+    case BookField::PictureWidth:
+        return Text3[2];
+    case BookField::PictureHeight:
+        return Text3[3];
+    case BookField::PictureLeft:
+        return Text8;
+    case BookField::PictureTop:
+        return Text7;
+    case BookField::DocumentName:
+        return Text2;
+    case BookField::PictureName:
+        return List1;
     }
-
-    if (const auto colour = fromStoredColourText(stored.bordercolor))
-        Label8->setColour(*colour);
+    return nullptr;
 }
 
 bool frmMain::IsFormLoaded(const QString &name) const
@@ -349,9 +374,16 @@ void frmMain::Command1_Click()
     }
     const QString folder = folderText(chosen);
     Text1->setText(folder);
-    m_pictureList->refill(listPictures(folder));
+    QString reason;
+    const std::optional<QStringList> listed = listPictures(folder, &reason);
+    m_pictureList->refill(listed.value_or(QStringList()));
     const QStringList names = pictureEntries();
     Frame1->setTitle(QStringLiteral(u"图片列表(%1个)").arg(names.size()));
+    if (!listed) {
+        // An unreadable folder is not an empty one: say so.
+        m_platform.showWarning(this, folderNotReadable + folder + u'\n' + reason);
+        return;
+    }
     if (names.isEmpty())
         return;
     const QString first = folder + names.first();
@@ -360,17 +392,16 @@ void frmMain::Command1_Click()
         m_platform.showWarning(this, pictureNotReadable + first);
         return;
     }
-    Text3[0]->setText(QString::number(size->width()));
-    Text3[1]->setText(QString::number(size->height()));
-    Text3[2]->setText(Text3[0]->text());
-    Text3[3]->setText(Text3[1]->text());
+    BookSettings inputs = readBookSettings();
+    inputs.presetFromFirstPicture(*size);
+    showInputs(inputs);
 }
 
 BookSettings frmMain::readBookSettings() const
 {
     BookSettings s;
-    s.pictureFolder = trimBlanks(Text1->text());
-    s.documentName = trimBlanks(Text2->text());
+    s.pictureFolder = Text1->text();
+    s.documentName = Text2->text();
     s.bookWidth = Text3[0]->text();
     s.bookHeight = Text3[1]->text();
     s.pictureWidth = Text3[2]->text();
@@ -378,26 +409,9 @@ BookSettings frmMain::readBookSettings() const
     s.pictureLeft = Text8->text();
     s.pictureTop = Text7->text();
     s.backgroundColour = Label5->colour();
-    s.borderOn = Check1->checkState() == Qt::Checked;
+    s.border = borderSwitch(Check1->checkState());
     s.borderColour = Label8->colour();
     s.pictures = pictureEntries();
-    return s;
-}
-
-StoredSettings frmMain::currentSettings() const
-{
-    StoredSettings s;
-    s.dmlfilename = trimBlanks(Text2->text());
-    s.width1 = trimBlanks(Text3[0]->text());
-    s.height1 = trimBlanks(Text3[1]->text());
-    s.width2 = trimBlanks(Text3[2]->text());
-    s.height2 = trimBlanks(Text3[3]->text());
-    s.left = trimBlanks(Text8->text());
-    s.right = trimBlanks(Text7->text());
-    s.BGColor = toStoredColourText(Label5->colour());
-    s.border = checkValueText(Check1->checkState());
-    // Kept even with the border off, so it comes back when turned on.
-    s.bordercolor = toStoredColourText(Label8->colour());
     return s;
 }
 
@@ -414,12 +428,10 @@ void frmMain::runGenerate()
 {
     // Document and settings both come from this one reading of the controls.
     const BookSettings book = readBookSettings();
-    const StoredSettings stored = currentSettings();
 
     if (const std::optional<CheckFailure> failure = checkBook(book)) {
         m_platform.showWarning(this, failure->message);
-        if (QWidget *control = findChild<QWidget *>(failure->focus))
-            control->setFocus();
+        control(failure->field)->setFocus();
         return;
     }
 
@@ -432,7 +444,7 @@ void frmMain::runGenerate()
         m_platform.showWarning(this, *failure);
         return;
     }
-    if (!stored.save(m_settingsPath))
+    if (!saveStoredTexts(m_settingsPath, book.storedValues()))
         m_platform.showWarning(this, settingsNotSaved + m_settingsPath);
     if (m_platform.askYesNo(this, generatedQuestion))
         m_platform.openDocument(book.outputPath());

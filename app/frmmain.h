@@ -73,7 +73,10 @@ private:
     void Command3_Click();
     void runGenerate();
     BookSettings readBookSettings() const;
-    StoredSettings currentSettings() const;
+    // Puts every input but the folder and the list into the controls.
+    void showInputs(const BookSettings &inputs);
+    // The control that shows a field, and takes the focus when a check fails.
+    QWidget *control(BookField field) const;
     QStringList pictureEntries() const;
     void chooseColour(ColourSwatch *swatch);
 

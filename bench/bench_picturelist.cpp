@@ -75,7 +75,7 @@ void BM_ListCommand(benchmark::State &state)
         benchmark::DoNotOptimize(list.controller.run(command));
         list.view.viewport()->repaint();
     }
-    state.SetLabel(listCommandObjectName(command).toStdString());
+    state.SetLabel(listCommandCaption(command).toStdString());
 }
 
 // The scan target: listing a folder of 32,767 pictures and filling List1.
@@ -98,7 +98,7 @@ void BM_ScanAndRefill(benchmark::State &state)
     const QString folder = dir.path() + QLatin1Char('/');
     qsizetype count = 0;
     for (auto _ : state) {
-        const QStringList names = listPictures(folder);
+        const QStringList names = listPictures(folder).value_or(QStringList());
         list.controller.refill(names);
         list.view.viewport()->repaint();
         count = names.size();

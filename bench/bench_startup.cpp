@@ -183,15 +183,11 @@ int main(int argc, char **argv)
     // The tarnwick child restores a full set of stored settings.
     QTemporaryDir dir;
     settingsPath = dir.filePath(QStringLiteral("Vellicor.ini"));
-    tarnwick::StoredSettings stored;
-    stored.dmlfilename = QStringLiteral("MyEBook.dml");
-    stored.width1 = stored.width2 = QStringLiteral("800");
-    stored.height1 = stored.height2 = QStringLiteral("600");
-    stored.left = stored.right = QStringLiteral("0");
-    stored.BGColor = QStringLiteral("16777215");
-    stored.border = QStringLiteral("1");
-    stored.bordercolor = QStringLiteral("255");
-    stored.save(settingsPath);
+    tarnwick::BookSettings stored;
+    stored.setBookSize(QStringLiteral("800"), QStringLiteral("600"));
+    stored.border = tarnwick::BorderSwitch::On;
+    stored.borderColour = 0xFF;
+    tarnwick::saveStoredTexts(settingsPath, stored.storedValues());
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -7,12 +7,11 @@
 namespace tarnwick {
 
 // The first input fault of a generation run: the message shown to the user and
-// the object name of the control that gets the focus ("Command1", "Text3(0)" …
-// "Text3(3)", "Text8", "Text7", "Text2", "List1").
+// the input it concerns.
 struct CheckFailure
 {
     QString message;
-    QString focus;
+    BookField field = BookField::PictureList;
 
     bool operator==(const CheckFailure &) const = default;
 };

@@ -5,7 +5,6 @@
 #include "book/gbktext.h"
 
 #include <QSaveFile>
-#include <QStringEncoder>
 
 #include <charconv>
 #include <cstring>
@@ -100,13 +99,13 @@ QByteArray headSegment(const BookSettings &settings)
         + "\" maskcolor=\"0FF00h\" turnmode=\"FLY3\" withcart=\"NO\" lineheight=\"2\" maxlines=\"5\""
           " flyspeed=\"FASTEST\" exheight=\"40\" showstate=\"WITHOUTMENU\" trackinterval=\"30\""
           " withtrack=\"NO\" bordercolor=\""
-        + borderColourNotation(settings.borderOn, settings.borderColour)
+        + borderColourNotation(settings.borderOn(), settings.borderColour)
         + "\" characterset=\"CHINESEGB2312\" unicode=\"NO\" withpassword=\"NO\" pagenumbertype=\"1\""
           " backfilenumber=\"1\" disableprint=\"YES\" disableemail=\"YES\" autostart=\"NO\""
           " pagetransitions=\"5,5,5,5,5,5,5,5,5,5\" pagetimeintervals=\"5,5,5,5,5,5,5,5,5,5\""
           " withbackwindow=\"NO\" backwindowcolor=\"00h\" withbooktrans=\"NO\" booktransclr=\"0FF00h\""
           " booktranspgn=\"0\" bookupid=\"1\" noborder=\""
-        + noBorderNotation(settings.borderOn)
+        + noBorderNotation(settings.borderOn())
         + "\" disablesaveas=\"YES\" bookdrmpagenum=\"3\" bookdrmmode=\"0\" boundopacity=\"80\""
           " boundbackcolor=\"0808080h\" bookviewprotect=\"0\" bookeditimgprotect=\"2\""
           " bookeimgdrmpgn=\"3\" bookeimgdrmitn=\"5\" minimumwmpver=\"6\"/>\r\n\r\n";
@@ -140,19 +139,14 @@ std::optional<QString> writeDocument(QIODevice &device, const BookSettings &sett
     page.reserve(builder.maxSize(256));
     QByteArray name;
     name.reserve(256);
-    QStringEncoder encoder("GBK");
+    PictureNameEncoder encoder;
     const int count = int(settings.pictures.size());
     for (int i = 0; i < count; ++i) {
         const QString &picture = settings.pictures.at(i);
         // The checks have refused unwritable names; this guards a caller that
         // skipped them, so a name never reaches the document as "?".
-        if (breaksMarkup(picture) || !QStringView(picture).isValidUtf16())
+        if (!encoder.encode(picture, name))
             return unwritableNameReason(picture);
-        name.resize(encoder.requiredSpace(picture.size()));
-        char *end = encoder.appendToBuffer(name.data(), picture);
-        if (encoder.hasError())
-            return unwritableNameReason(picture);
-        name.truncate(end - name.constData());
         builder.build(page, i, name);
         if (!writeAll(device, page))
             return device.errorString();

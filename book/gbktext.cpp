@@ -1,11 +1,24 @@
 #include "book/gbktext.h"
 
-#include <QStringEncoder>
-
 namespace tarnwick {
+
+namespace {
+
+bool breaksMarkup(QStringView name)
+{
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u == u'"' || u < 0x20 || (u >= 0x7F && u < 0xA0))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 std::optional<QByteArray> encodeGbk(QStringView text)
 {
+    // The encoder drops a trailing lone surrogate without an error.
     if (!text.isValidUtf16())
         return std::nullopt;
     // A fresh encoder each time: its error flag is sticky.
@@ -18,41 +31,37 @@ std::optional<QByteArray> encodeGbk(QStringView text)
     return bytes;
 }
 
-bool breaksMarkup(QStringView name)
+PictureNameEncoder::PictureNameEncoder()
+    : m_encoder("GBK")
 {
-    for (const QChar c : name) {
-        const char16_t u = c.unicode();
-        if (u == u'"' || u < 0x20 || (u >= 0x7F && u < 0xA0))
-            return true;
-    }
-    return false;
+}
+
+bool PictureNameEncoder::encode(QStringView name, QByteArray &out)
+{
+    if (!m_encoder.isValid() || breaksMarkup(name) || !name.isValidUtf16())
+        return false;
+    out.resize(m_encoder.requiredSpace(name.size()));
+    char *end = m_encoder.appendToBuffer(out.data(), name);
+    if (m_encoder.hasError())
+        return false;
+    out.truncate(end - out.constData());
+    return true;
 }
 
 std::optional<QByteArray> encodePictureName(QStringView name)
 {
-    if (breaksMarkup(name))
+    QByteArray bytes;
+    if (!PictureNameEncoder().encode(name, bytes))
         return std::nullopt;
-    return encodeGbk(name);
+    return bytes;
 }
 
 qsizetype firstUnwritablePictureName(const QStringList &names)
 {
-    // One encoder for the whole run: its error flag is sticky, but the run
-    // stops at the first name that sets it, so that name is the culprit.
-    // Opening an ICU converter per name would cost more than the encoding.
-    QStringEncoder encoder("GBK");
-    if (!encoder.isValid())
-        return names.isEmpty() ? -1 : 0;
+    PictureNameEncoder encoder;
     QByteArray scratch;
     for (qsizetype i = 0; i < names.size(); ++i) {
-        const QString &name = names.at(i);
-        if (breaksMarkup(name) || !QStringView(name).isValidUtf16())
-            return i;
-        const qsizetype space = encoder.requiredSpace(name.size());
-        if (scratch.size() < space)
-            scratch.resize(space);
-        encoder.appendToBuffer(scratch.data(), name);
-        if (encoder.hasError())
+        if (!encoder.encode(names.at(i), scratch))
             return i;
     }
     return -1;

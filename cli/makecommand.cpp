@@ -43,8 +43,10 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         "Writes the .dml picture book of FOLDER's GIF and JPEG files into FOLDER.\n"
         "Exit status: 0 written (the path is printed), 1 a check failed, 2 usage error,\n"
         "3 the document could not be written."));
-    const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Document name (MyEBook.dml)."),
-                                  QStringLiteral("TEXT"), QStringLiteral("MyEBook.dml"));
+    const BookSettings defaults;
+    const QCommandLineOption name(QStringLiteral("name"),
+                                  QStringLiteral("Document name (%1).").arg(defaults.documentName),
+                                  QStringLiteral("TEXT"), defaults.documentName);
     const QCommandLineOption bookWidth(QStringLiteral("book-width"),
                                        QStringLiteral("Book width (the first picture's width)."),
                                        QStringLiteral("TEXT"));
@@ -56,10 +58,12 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     const QCommandLineOption pictureHeight(QStringLiteral("picture-height"),
                                            QStringLiteral("Picture height (the book height)."),
                                            QStringLiteral("TEXT"));
-    const QCommandLineOption left(QStringLiteral("left"), QStringLiteral("Picture left offset (0)."),
-                                  QStringLiteral("TEXT"), QStringLiteral("0"));
-    const QCommandLineOption top(QStringLiteral("top"), QStringLiteral("Picture top offset (0)."),
-                                 QStringLiteral("TEXT"), QStringLiteral("0"));
+    const QCommandLineOption left(QStringLiteral("left"),
+                                  QStringLiteral("Picture left offset (%1).").arg(defaults.pictureLeft),
+                                  QStringLiteral("TEXT"), defaults.pictureLeft);
+    const QCommandLineOption top(QStringLiteral("top"),
+                                 QStringLiteral("Picture top offset (%1).").arg(defaults.pictureTop),
+                                 QStringLiteral("TEXT"), defaults.pictureTop);
     const QCommandLineOption background(QStringLiteral("background"),
                                         QStringLiteral("Page colour, signed decimal or #RRGGBB (white)."),
                                         QStringLiteral("COLOUR"));
@@ -96,8 +100,12 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
 
     BookSettings settings;
     settings.pictureFolder = folderText(folderInfo.absoluteFilePath());
-    settings.documentName = trimBlanks(parser.value(name));
-    const QStringList listing = listPictures(settings.pictureFolder);
+    settings.documentName = parser.value(name);
+    QString unreadable;
+    const std::optional<QStringList> listed = listPictures(settings.pictureFolder, &unreadable);
+    if (!listed)
+        return usageError(QStringLiteral("cannot read %1: %2").arg(positional.constFirst(), unreadable));
+    const QStringList &listing = *listed;
 
     if (parser.isSet(pages)) {
         const QString file = parser.value(pages);
@@ -120,22 +128,28 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         settings.pictures = listing;
     }
 
-    // The window presets the book size from the first listed picture.
-    settings.bookWidth = parser.value(bookWidth);
-    settings.bookHeight = parser.value(bookHeight);
+    // As in the window, the book takes the first listed picture's size and the
+    // picture fills the page; only a size that is not given is read.
+    QString width = parser.value(bookWidth);
+    QString height = parser.value(bookHeight);
     if ((!parser.isSet(bookWidth) || !parser.isSet(bookHeight)) && !listing.isEmpty()) {
         const QString first = settings.pictureFolder + listing.constFirst();
         const std::optional<QSize> size = readPictureSize(first);
         if (!size)
             return usageError(QStringLiteral("cannot read the size of ") + first
                               + QStringLiteral("; give --book-width and --book-height"));
+        BookSettings preset;
+        preset.presetFromFirstPicture(*size);
         if (!parser.isSet(bookWidth))
-            settings.bookWidth = QString::number(size->width());
+            width = preset.bookWidth;
         if (!parser.isSet(bookHeight))
-            settings.bookHeight = QString::number(size->height());
+            height = preset.bookHeight;
     }
-    settings.pictureWidth = parser.isSet(pictureWidth) ? parser.value(pictureWidth) : settings.bookWidth;
-    settings.pictureHeight = parser.isSet(pictureHeight) ? parser.value(pictureHeight) : settings.bookHeight;
+    settings.setBookSize(width, height);
+    if (parser.isSet(pictureWidth))
+        settings.pictureWidth = parser.value(pictureWidth);
+    if (parser.isSet(pictureHeight))
+        settings.pictureHeight = parser.value(pictureHeight);
     settings.pictureLeft = parser.value(left);
     settings.pictureTop = parser.value(top);
 
@@ -149,7 +163,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         const std::optional<ColourValue> colour = parseColourArgument(parser.value(border));
         if (!colour)
             return usageError(QStringLiteral("not a colour: ") + parser.value(border));
-        settings.borderOn = true;
+        settings.border = BorderSwitch::On;
         settings.borderColour = *colour;
     }
 

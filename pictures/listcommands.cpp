@@ -195,23 +195,6 @@ QString listCommandToolTip(ListCommand command)
     return {};
 }
 
-QString listCommandObjectName(ListCommand command)
-{
-    switch (command) {
-    case ListCommand::MoveToTop:
-        return QStringLiteral("Label11");
-    case ListCommand::MoveUp:
-        return QStringLiteral("Label12");
-    case ListCommand::MoveToBottom:
-        return QStringLiteral("Label13");
-    case ListCommand::MoveDown:
-        return QStringLiteral("Label14");
-    case ListCommand::Remove:
-        return QStringLiteral("Label15");
-    }
-    return {};
-}
-
 QString pictureListToolTip()
 {
     return QStringLiteral(u"按住Crtl键或鼠标左键不放可以选择多项");

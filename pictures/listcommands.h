@@ -9,12 +9,12 @@
 
 namespace tarnwick {
 
-// The five commands beside List1.
+// The five commands that arrange the picture list.
 enum class ListCommand { MoveToTop, MoveUp, MoveToBottom, MoveDown, Remove };
 
 enum class ListEditOutcome {
     Unchanged, // nothing to do: empty list, nothing selected, or the guard at the edge
-    Moved,     // entries moved: List1 takes the keyboard focus
+    Moved,     // entries moved: the list takes the keyboard focus
     Removed,   // entries removed: the focus stays where it was
 };
 
@@ -35,10 +35,9 @@ ListEdit removeSelected(QStringList &names, std::vector<bool> &selected);
 ListEdit applyListCommand(ListCommand command, QStringList &names, std::vector<bool> &selected);
 
 
-// The captions, tooltips and object names of the five command labels, and List1's tooltip.
+// The captions and tooltips of the five command labels, and the picture list's tooltip.
 QString listCommandCaption(ListCommand command);
 QString listCommandToolTip(ListCommand command);
-QString listCommandObjectName(ListCommand command);
 QString pictureListToolTip();
 
 } // namespace tarnwick

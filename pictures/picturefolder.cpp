@@ -5,6 +5,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <strings.h>
 #include <vector>
@@ -33,18 +34,34 @@ bool codePointLess(const QString &a, const QString &b)
 
 } // namespace
 
-QStringList listPictures(const QString &folder)
+std::optional<QStringList> listPictures(const QString &folder, QString *reason)
 {
     QStringList names;
     if (folder.isEmpty())
         return names;
+    const auto failed = [reason](int error) -> std::optional<QStringList> {
+        if (reason)
+            *reason = qt_error_string(error);
+        return std::nullopt;
+    };
     DIR *dir = opendir(QFile::encodeName(folder).constData());
     if (!dir)
-        return names;
+        return failed(errno);
     const int dirFd = dirfd(dir);
     // The entry type saves a stat per file; only links and unknown types are
     // looked at, and a link counts as the ordinary file it leads to.
-    while (const dirent *entry = readdir(dir)) {
+    for (;;) {
+        // readdir tells the end of the folder from a read error only by errno.
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (!entry) {
+            const int error = errno;
+            if (error != 0) {
+                closedir(dir);
+                return failed(error);
+            }
+            break;
+        }
         const char *name = entry->d_name;
         if (name[0] == '.')
             continue;

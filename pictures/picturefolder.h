@@ -11,8 +11,10 @@ namespace tarnwick {
 
 // The GIF and JPEG files of a folder as bare names in name order: ordinary
 // files (or links to them) whose names end in .gif or .jpg in any case, no
-// folders, no dot files. Nothing when the folder cannot be read.
-QStringList listPictures(const QString &folder);
+// folders, no dot files. Nothing when the folder cannot be read (missing, no
+// permission, an I/O error); reason, when given, then receives the system's
+// reason. An empty folder text lists nothing.
+std::optional<QStringList> listPictures(const QString &folder, QString *reason = nullptr);
 
 // Sorts names in the tool's name order: case-insensitive collation of the
 // given locale (zh_CN for the C or POSIX locale), ties by code point.

@@ -99,7 +99,6 @@ ListEditOutcome PictureListController::run(ListCommand command)
 LinkLabel *PictureListController::createCommandLabel(ListCommand command, QWidget *parent)
 {
     auto *label = new LinkLabel(listCommandCaption(command), parent);
-    label->setObjectName(listCommandObjectName(command));
     label->setToolTip(listCommandToolTip(command));
     connect(label, &LinkLabel::clicked, this, [this, command] { run(command); });
     return label;

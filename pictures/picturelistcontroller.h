@@ -31,7 +31,7 @@ public:
     void refill(const QStringList &names);
     ListEditOutcome run(ListCommand command);
 
-    // The command label (LinkLabel with caption, tooltip and object name) wired to run().
+    // The command label (LinkLabel with caption and tooltip) wired to run().
     LinkLabel *createCommandLabel(ListCommand command, QWidget *parent);
 
     int currentRow() const;       // -1 when there is no current entry

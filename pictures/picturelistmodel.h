@@ -5,7 +5,7 @@
 
 namespace tarnwick {
 
-// The entries of List1: bare picture file names in display order. Every change
+// The entries of the picture list: bare picture file names in display order. Every change
 // replaces the whole list with one model reset, so a 32,767-entry reorder costs
 // one relayout instead of one per entry.
 class PictureListModel : public QAbstractListModel

@@ -7,8 +7,6 @@ namespace tarnwick {
 
 namespace {
 
-// Twips per pixel at 96 dots per inch; the main window's layout is given in twips.
-constexpr double kTwipsPerPixel = 15.0;
 constexpr double kPlacementDropTwips = 10.0;
 
 } // namespace

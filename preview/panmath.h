@@ -15,6 +15,15 @@ namespace tarnwick {
 
 inline constexpr int kPanLimit = 32767;
 
+// The main window's layout is given in twips: 15 make one pixel at 96 dots per inch.
+inline constexpr int kTwipsPerPixel = 15;
+
+// A length in twips as whole pixels, rounded to the nearest.
+constexpr int twipsToPixels(int twips)
+{
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
 // Nearest whole number, a half going to the even neighbour (2.5 -> 2,
 // 3.5 -> 4). Far-off values saturate at twice the 16-bit range, which keeps
 // every later sum of offsets and sizes inside int.

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tarnwick;
@@ -51,7 +53,9 @@ private Q_SLOTS:
     void listing();
     void nameOrder_data();
     void nameOrder();
+    void unreadableFolder_data();
     void unreadableFolder();
+    void folderWithoutPermission();
     void pictureSize();
     void folderText_data();
     void folderText();
@@ -72,8 +76,8 @@ void TestFolder::listing()
 
     const QStringList expected = {QStringLiteral("a b.gif"), QStringLiteral("a.jpg"), QStringLiteral("b.gif"),
                                   QStringLiteral("c.GIF"), QStringLiteral("d.Jpg"), QStringLiteral("link.jpg")};
-    QCOMPARE(listPictures(dir.path()), expected);
-    QCOMPARE(listPictures(dir.path() + u'/'), expected);
+    QCOMPARE(listPictures(dir.path()).value(), expected);
+    QCOMPARE(listPictures(dir.path() + u'/').value(), expected);
 }
 
 void TestFolder::nameOrder_data()
@@ -113,10 +117,53 @@ void TestFolder::nameOrder()
     QCOMPARE(names, expected);
 }
 
+void TestFolder::unreadableFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("error");
+    QTest::newRow("removed") << QStringLiteral("/nonexistent/tarnwick/") << ENOENT;
+    QTest::newRow("a file") << QStringLiteral("/proc/self/status/") << ENOTDIR;
+}
+
+// A folder that cannot be read is reported, never listed as empty.
 void TestFolder::unreadableFolder()
 {
-    QCOMPARE(listPictures(QString()), QStringList());
-    QCOMPARE(listPictures(QStringLiteral("/nonexistent/tarnwick/")), QStringList());
+    QFETCH(QString, folder);
+    QFETCH(int, error);
+    QString reason;
+    QCOMPARE(listPictures(folder, &reason), std::nullopt);
+    QCOMPARE(reason, qt_error_string(error));
+    QCOMPARE(listPictures(QString(), &reason), QStringList());
+}
+
+// Root reads every folder, so the permission case runs as nobody in a child.
+void TestFolder::folderWithoutPermission()
+{
+    if (geteuid() != 0)
+        QSKIP("needs root to switch to another user");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("a.gif")), QByteArray()));
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    int pipeEnds[2];
+    QVERIFY(::pipe(pipeEnds) == 0);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        QString reason;
+        const bool refused = ::setgid(65534) == 0 && ::setuid(65534) == 0 && !listPictures(dir.path(), &reason)
+            && reason == qt_error_string(EACCES);
+        const char result = refused ? 'y' : 'n';
+        (void)!::write(pipeEnds[1], &result, 1);
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    char result = 0;
+    QCOMPARE(::read(pipeEnds[0], &result, 1), ssize_t(1));
+    ::close(pipeEnds[0]);
+    ::waitpid(child, nullptr, 0);
+    QCOMPARE(result, 'y');
 }
 
 void TestFolder::pictureSize()

@@ -1,10 +1,12 @@
 #include "app/colourswatch.h"
 #include "mainwindowfixture.h"
+#include "pictures/listcommands.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QInputMethodEvent>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -27,6 +29,8 @@ const QStringList numberBoxes{QStringLiteral("Text3(0)"), QStringLiteral("Text3(
                               QStringLiteral("Text8"),    QStringLiteral("Text7")};
 
 } // namespace
+
+Q_DECLARE_METATYPE(tarnwick::ListCommand)
 
 class tst_frmMain : public QObject, protected MainWindowFixture
 {
@@ -500,42 +504,51 @@ private Q_SLOTS:
                      qPrintable(frame->objectName()));
     }
 
+    // Each command label of the window runs the command its caption names:
+    // P Q R S T with Q and S selected.
     void commandLabels_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("toolTip");
-        QTest::newRow("Label11") << "Label11" << QStringLiteral(u"上移到顶部")
-                                 << QStringLiteral(u"将选择的项移动到列表的顶部");
-        QTest::newRow("Label12") << "Label12" << QStringLiteral(u"上移一行")
-                                 << QStringLiteral(u"将选择的项分别上移一行");
-        QTest::newRow("Label13") << "Label13" << QStringLiteral(u"下移到底部")
-                                 << QStringLiteral(u"将选择的项移动到列表的底部");
-        QTest::newRow("Label14") << "Label14" << QStringLiteral(u"下移一行")
-                                 << QStringLiteral(u"将选择的项分别下移一行");
-        QTest::newRow("Label15") << "Label15" << QStringLiteral(u"移  除")
-                                 << QStringLiteral(u"将选择的项从列表中移除");
-        QTest::newRow("Label5") << "Label5" << QString() << QStringLiteral(u"点击 选择E书背景的颜色");
-        QTest::newRow("Label8") << "Label8" << QString() << QStringLiteral(u"点击 选择E书边框的颜色");
+        QTest::addColumn<ListCommand>("command");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("Label11") << "Label11" << ListCommand::MoveToTop << "QSPRT";
+        QTest::newRow("Label12") << "Label12" << ListCommand::MoveUp << "QPSRT";
+        QTest::newRow("Label13") << "Label13" << ListCommand::MoveToBottom << "PRTQS";
+        QTest::newRow("Label14") << "Label14" << ListCommand::MoveDown << "PRQTS";
+        QTest::newRow("Label15") << "Label15" << ListCommand::Remove << "PRT";
     }
 
     void commandLabels()
     {
         QFETCH(QString, name);
-        QFETCH(QString, caption);
-        QFETCH(QString, toolTip);
+        QFETCH(ListCommand, command);
+        QFETCH(QString, after);
+        const QString folder = subfolder(QStringLiteral("letters"));
+        for (const QChar letter : QStringLiteral("PQRST"))
+            QVERIFY(writePicture(folder + u'/' + letter + QStringLiteral(".jpg"), 2, 2));
         open();
+        browse(folder);
+        QItemSelectionModel *selection = list()->selectionModel();
+        for (const int row : {1, 3})
+            selection->select(list()->model()->index(row, 0), QItemSelectionModel::Select);
         auto *label = control<QLabel>(name);
-        QCOMPARE(label->text(), caption);
-        QCOMPARE(label->toolTip(), toolTip);
-        QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
-        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
-        if (caption.isEmpty()) {
-            QCOMPARE(label->frameShape(), QFrame::Box);
-            QCOMPARE(label->lineWidth(), 1);
-            QVERIFY(label->autoFillBackground());
-        } else {
-            QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(label->text(), listCommandCaption(command));
+        QTest::mouseClick(label, Qt::LeftButton);
+        QString order;
+        for (const QString &entry : entries())
+            order += entry.front();
+        QCOMPARE(order, after);
+    }
+
+    // Labels that act as buttons: a pointing hand, never the keyboard focus.
+    void clickableLabels()
+    {
+        open();
+        for (const char *name : {"Label11", "Label12", "Label13", "Label14", "Label15", "Label5", "Label8"}) {
+            auto *label = control<QLabel>(QString::fromLatin1(name));
+            QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
+            QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+            QVERIFY2(!label->toolTip().isEmpty(), name);
         }
     }
 };

@@ -6,6 +6,8 @@
 #include <QListView>
 #include <QTest>
 
+#include <cerrno>
+
 using namespace tarnwick;
 
 // The browse command through the real window over real temporary folders.
@@ -120,6 +122,25 @@ private Q_SLOTS:
                                        QStringLiteral("1024"), QStringLiteral("768")}));
         QCOMPARE(m_platform.warnings.size(), 1);
         QVERIFY(m_platform.warnings.first().contains(pics + QStringLiteral("/a.jpg")));
+    }
+
+    // A folder removed between choosing and listing is not an empty folder:
+    // the list is emptied and the user is told why, the sizes stay.
+    void unreadableFolderIsReported()
+    {
+        const QString pics = subfolder(QStringLiteral("gone"));
+        QVERIFY(writePicture(pics + QStringLiteral("/a.jpg"), 64, 48, "JPEG"));
+        browse(pics);
+        QCOMPARE(entries().size(), 1);
+        QVERIFY(QDir(pics).removeRecursively());
+        browse(pics);
+        QCOMPARE(text(QStringLiteral("Text1")), pics + u'/');
+        QCOMPARE(entries(), QStringList());
+        QCOMPARE(caption(), QStringLiteral(u"图片列表(0个)"));
+        QCOMPARE(sizes(), (QStringList{QStringLiteral("64"), QStringLiteral("48"),
+                                       QStringLiteral("64"), QStringLiteral("48")}));
+        QCOMPARE(m_platform.warnings, QStringList{QStringLiteral(u"无法读取图片目录：") + pics + u'/' + u'\n'
+                                                  + qt_error_string(ENOENT)});
     }
 };
 

@@ -196,8 +196,20 @@ private Q_SLOTS:
         QCOMPARE(m_platform.questions, QStringList{doneQuestion});
         const QByteArray document = readAll(documentPath());
         QVERIFY(document.startsWith("\r\n<BOOKHEAD"));
-        for (const auto &[name, text] : inputs)
-            QVERIFY2(document.contains("\"" + text.toLatin1() + "\""), qPrintable(name));
+        // Each box's text lands in its own attribute: the page size in
+        // DIMENSION, the picture's size and place in the first IMAGE.
+        const auto element = [&document](const QByteArray &tag) {
+            const qsizetype start = document.indexOf("<" + tag + " ");
+            return start < 0 ? QByteArray() : document.mid(start, document.indexOf("/>", start) - start);
+        };
+        const QHash<QString, QByteArray> attribute{
+            {QStringLiteral("Text3(0)"), "DIMENSION width"}, {QStringLiteral("Text3(1)"), "DIMENSION height"},
+            {QStringLiteral("Text3(2)"), "IMAGE width"},     {QStringLiteral("Text3(3)"), "IMAGE height"},
+            {QStringLiteral("Text8"), "IMAGE left"},         {QStringLiteral("Text7"), "IMAGE top"}};
+        for (const auto &[name, text] : inputs) {
+            const QList<QByteArray> where = attribute.value(name).split(' ');
+            QVERIFY2(element(where[0]).contains(" " + where[1] + "=\"" + text.toLatin1() + "\""), qPrintable(name));
+        }
     }
 
     // One writer serves the window and tarnwick-make: the same inputs give
@@ -279,19 +291,18 @@ private Q_SLOTS:
         QCOMPARE(m_platform.warnings, QStringList());
         QVERIFY(QFile::exists(documentPath(QStringLiteral("book.dml"))));
 
-        StoredSettings expected;
-        expected.dmlfilename = QStringLiteral("book.dml");
-        expected.width1 = QStringLiteral("800");
-        expected.height1 = QStringLiteral("600");
-        expected.width2 = QStringLiteral("780");
-        expected.height2 = QStringLiteral("580");
-        expected.left = QStringLiteral("10");
-        expected.right = QStringLiteral("20");
-        expected.BGColor = QStringLiteral("255");
-        expected.border = QStringLiteral("0");
-        // The border colour is stored with the border off.
-        expected.bordercolor = QStringLiteral("16711680");
-        QCOMPARE(StoredSettings::load(iniPath()), expected);
+        const StoredTexts expected{{QStringLiteral("dmlfilename"), QStringLiteral("book.dml")},
+                                   {QStringLiteral("width1"), QStringLiteral("800")},
+                                   {QStringLiteral("height1"), QStringLiteral("600")},
+                                   {QStringLiteral("width2"), QStringLiteral("780")},
+                                   {QStringLiteral("height2"), QStringLiteral("580")},
+                                   {QStringLiteral("left"), QStringLiteral("10")},
+                                   {QStringLiteral("right"), QStringLiteral("20")},
+                                   {QStringLiteral("BGColor"), QStringLiteral("255")},
+                                   {QStringLiteral("border"), QStringLiteral("0")},
+                                   // The border colour is stored with the border off.
+                                   {QStringLiteral("bordercolor"), QStringLiteral("16711680")}};
+        QCOMPARE(loadStoredTexts(iniPath()), expected);
 
         // A new window shows what was stored; the folder and list are not.
         m_window.reset();
@@ -327,7 +338,7 @@ private Q_SLOTS:
         control<QCheckBox>(QStringLiteral("Check1"))->setCheckState(Qt::CheckState(state));
         control<ColourSwatch>(QStringLiteral("Label8"))->setColour(0xFF);
         generate();
-        QCOMPARE(StoredSettings::load(iniPath()).border, std::optional<QString>(stored));
+        QCOMPARE(loadStoredTexts(iniPath()).value(QStringLiteral("border")), stored);
         const QByteArray document = readAll(documentPath());
         QCOMPARE(document.contains("noborder=\"NO\" "), borderInDocument);
         QCOMPARE(document.contains("bordercolor=\"0FFh\""), borderInDocument);

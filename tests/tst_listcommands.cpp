@@ -112,7 +112,6 @@ private Q_SLOTS:
     void trimming_data();
     void trimming();
     void removeKeepsTexts();
-    void texts();
 };
 
 void TestListCommands::commands_data()
@@ -261,14 +260,6 @@ void TestListCommands::removeKeepsTexts()
     flags = {false, true};
     moveUp(names, flags);
     QCOMPARE(names, (QStringList{QStringLiteral("b.gif"), QStringLiteral(" a.gif ")}));
-}
-
-void TestListCommands::texts()
-{
-    QCOMPARE(listCommandCaption(ListCommand::Remove), QStringLiteral(u"移  除"));
-    QCOMPARE(listCommandObjectName(ListCommand::MoveToBottom), QStringLiteral("Label13"));
-    QCOMPARE(listCommandObjectName(ListCommand::MoveDown), QStringLiteral("Label14"));
-    QCOMPARE(listCommandToolTip(ListCommand::MoveDown), QStringLiteral(u"将选择的项分别下移一行"));
 }
 
 QTEST_APPLESS_MAIN(TestListCommands)

@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <sys/mount.h>
+#include <unistd.h>
 
 using namespace tarnwick;
 
@@ -102,6 +104,7 @@ private Q_SLOTS:
     void fileSizeLimitKeepsOlder_data();
     void fileSizeLimitKeepsOlder();
     void fullDiskKeepsOlder();
+    void unreadableFolder();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -314,6 +317,35 @@ void TestMake::fullDiskKeepsOlder()
     QCOMPARE(run.exitCode, 3);
     QVERIFY(run.err.startsWith(messages::cannotWrite() + path + u'\n'));
     QCOMPARE(readAll(path), QByteArray("older"));
+}
+
+// A folder the user may enter but not list is reported, not taken as empty.
+// Root lists every folder, so the program runs as nobody.
+void TestMake::unreadableFolder()
+{
+    if (geteuid() != 0)
+        QSKIP("needs root to run the program as another user");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pictures = dir.filePath(QStringLiteral("closed"));
+    QVERIFY(QDir().mkpath(pictures));
+    QVERIFY(writeJpeg(pictures + QStringLiteral("/a.jpg"), 20, 10));
+    const auto enterOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(dir.path(), enterOnly));
+    QVERIFY(QFile::setPermissions(pictures, enterOnly));
+
+    QProcess process;
+    process.setChildProcessModifier([] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(99);
+    });
+    process.start(program, {pictures});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardOutput().isEmpty());
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(err.contains(qt_error_string(EACCES)), qPrintable(err));
+    QVERIFY(!QFile::exists(pictures + QStringLiteral("/MyEBook.dml")));
 }
 
 QTEST_GUILESS_MAIN(TestMake)
