@@ -6,6 +6,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -81,6 +82,8 @@ class tst_PictureListController : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void scrollPositionIsKept_data();
+    void scrollPositionIsKept();
     void refillClearsSelectionAndCurrent();
     void commands_data();
     void commands();
@@ -247,6 +250,41 @@ void tst_PictureListController::labelClickRunsCommand()
     QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(w.model.names(), letters(after));
+}
+
+// A command keeps the list where the user scrolled it, also when the edit
+// happens far from the rows in view.
+void tst_PictureListController::scrollPositionIsKept_data()
+{
+    QTest::addColumn<ListCommand>("command");
+    QTest::addColumn<int>("row");
+    QTest::newRow("down, in view") << ListCommand::MoveDown << 160;
+    QTest::newRow("to top, far below") << ListCommand::MoveToTop << 390;
+    QTest::newRow("remove, far above") << ListCommand::Remove << 3;
+    QTest::newRow("to bottom, in view") << ListCommand::MoveToBottom << 155;
+}
+
+void tst_PictureListController::scrollPositionIsKept()
+{
+    QFETCH(ListCommand, command);
+    QFETCH(int, row);
+    Window w;
+    QVERIFY(w.exposed());
+    QStringList names;
+    for (int i = 0; i < 400; ++i)
+        names.append(QStringLiteral("%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
+    w.controller->refill(names);
+    w.view->scrollTo(w.model.index(150), QAbstractItemView::PositionAtTop);
+    const int scroll = w.view->verticalScrollBar()->value();
+    QVERIFY(scroll > 0);
+    // As a click leaves it: the entry selected and current.
+    w.view->selectionModel()->setCurrentIndex(w.model.index(row), QItemSelectionModel::Select);
+    w.view->verticalScrollBar()->setValue(scroll);
+    QVERIFY(w.controller->run(command) != ListEditOutcome::Unchanged);
+    QCOMPARE(w.view->verticalScrollBar()->value(), scroll);
+    // Still so once the view has laid itself out again.
+    QApplication::processEvents();
+    QCOMPARE(w.view->verticalScrollBar()->value(), scroll);
 }
 
 QTEST_MAIN(tst_PictureListController)
