@@ -1,5 +1,9 @@
 #include "pictures/listcommands.h"
 
+#include "pictures/picturefolder.h"
+
+#include <algorithm>
+
 namespace tarnwick {
 
 namespace {
@@ -53,6 +57,21 @@ bool anySelected(const std::vector<bool> &selected)
 void fitFlags(const QStringList &names, std::vector<bool> &selected)
 {
     selected.resize(size_t(names.size()), false);
+}
+
+// Puts the entries in the order origin gives (origin[newRow] = old row),
+// texts and flags unchanged.
+ListEdit reorder(QStringList &names, std::vector<bool> &selected, std::vector<int> origin)
+{
+    bool same = true;
+    for (size_t row = 0; row < origin.size() && same; ++row)
+        same = origin[row] == int(row);
+    if (same)
+        return {};
+    Reorder out(names, qsizetype(origin.size()));
+    for (const int row : origin)
+        out.keep(row, selected[size_t(row)]);
+    return out.finish(names, selected, ListEditOutcome::Moved);
 }
 
 } // namespace
@@ -161,6 +180,47 @@ ListEdit applyListCommand(ListCommand command, QStringList &names, std::vector<b
     return {};
 }
 
+ListEdit arrangeList(ListOrder order, QStringList &names, std::vector<bool> &selected, const QLocale &locale)
+{
+    fitFlags(names, selected);
+    const int n = int(names.size());
+    std::vector<int> origin(static_cast<size_t>(n));
+    if (order == ListOrder::Reverse) {
+        for (int row = 0; row < n; ++row)
+            origin[size_t(row)] = n - 1 - row;
+    } else {
+        const std::vector<qsizetype> sorted =
+            pictureNameOrder(names, order == ListOrder::Numeric ? NameOrder::Numeric : NameOrder::Name, locale);
+        for (int row = 0; row < n; ++row)
+            origin[size_t(row)] = int(sorted[size_t(row)]);
+    }
+    return reorder(names, selected, std::move(origin));
+}
+
+ListEdit moveSelectedTo(qsizetype row, QStringList &names, std::vector<bool> &selected)
+{
+    fitFlags(names, selected);
+    if (!anySelected(selected))
+        return {};
+    const qsizetype n = names.size();
+    row = std::clamp<qsizetype>(row, 0, n);
+    std::vector<int> origin;
+    origin.reserve(size_t(n));
+    const auto unselectedBefore = [&](qsizetype end) {
+        for (qsizetype i = 0; i < end; ++i)
+            if (!selected[size_t(i)])
+                origin.push_back(int(i));
+    };
+    unselectedBefore(row);
+    for (qsizetype i = 0; i < n; ++i)
+        if (selected[size_t(i)])
+            origin.push_back(int(i));
+    for (qsizetype i = row; i < n; ++i)
+        if (!selected[size_t(i)])
+            origin.push_back(int(i));
+    return reorder(names, selected, std::move(origin));
+}
+
 QString listCommandCaption(ListCommand command)
 {
     switch (command) {
@@ -191,6 +251,36 @@ QString listCommandToolTip(ListCommand command)
         return QStringLiteral(u"将选择的项分别下移一行");
     case ListCommand::Remove:
         return QStringLiteral(u"将选择的项从列表中移除");
+    }
+    return {};
+}
+
+QString listCommandMenuText(ListCommand command)
+{
+    switch (command) {
+    case ListCommand::MoveToTop:
+        return QStringLiteral(u"上移到顶部(&T)");
+    case ListCommand::MoveUp:
+        return QStringLiteral(u"上移一行(&U)");
+    case ListCommand::MoveToBottom:
+        return QStringLiteral(u"下移到底部(&B)");
+    case ListCommand::MoveDown:
+        return QStringLiteral(u"下移一行(&D)");
+    case ListCommand::Remove:
+        return QStringLiteral(u"移除(&R)");
+    }
+    return {};
+}
+
+QString listOrderMenuText(ListOrder order)
+{
+    switch (order) {
+    case ListOrder::Name:
+        return QStringLiteral(u"按文件名排列(&N)");
+    case ListOrder::Numeric:
+        return QStringLiteral(u"按数字顺序排列(&S)");
+    case ListOrder::Reverse:
+        return QStringLiteral(u"倒序排列(&V)");
     }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "book/boxnumber.h"
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -34,10 +35,26 @@ ListEdit moveDown(QStringList &names, std::vector<bool> &selected);
 ListEdit removeSelected(QStringList &names, std::vector<bool> &selected);
 ListEdit applyListCommand(ListCommand command, QStringList &names, std::vector<bool> &selected);
 
+// Orders for the whole list: as a fresh scan would list the entries, with
+// runs of digits compared as numbers (1, 2, ... 10), or the current order
+// backwards. Every entry keeps its text and its selected flag; the outcome is
+// Moved, or Unchanged when the list already stands in that order.
+enum class ListOrder { Name, Numeric, Reverse };
+ListEdit arrangeList(ListOrder order, QStringList &names, std::vector<bool> &selected,
+                     const QLocale &locale = QLocale());
+
+// Moves the selected entries, in their order, to stand where the gap before
+// row is (row == count: the end), as a drag and drop does. They stay
+// selected and keep their texts.
+ListEdit moveSelectedTo(qsizetype row, QStringList &names, std::vector<bool> &selected);
+
 
 // The captions and tooltips of the five command labels, and the picture list's tooltip.
 QString listCommandCaption(ListCommand command);
 QString listCommandToolTip(ListCommand command);
 QString pictureListToolTip();
+// The entries of the picture list's context menu, with their access keys.
+QString listCommandMenuText(ListCommand command);
+QString listOrderMenuText(ListOrder order);
 
 } // namespace tarnwick

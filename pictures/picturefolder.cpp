@@ -81,7 +81,7 @@ std::optional<QStringList> listPictures(const QString &folder, QString *reason)
     return names;
 }
 
-void sortPictureNames(QStringList &names, const QLocale &locale)
+std::vector<qsizetype> pictureNameOrder(const QStringList &names, NameOrder kind, const QLocale &locale)
 {
     // The C locale's sort keys are case-sensitive although its compare() is
     // not; Tarnwick speaks Chinese, so it collates as zh_CN there.
@@ -90,12 +90,12 @@ void sortPictureNames(QStringList &names, const QLocale &locale)
         : locale;
     QCollator collator(collation);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(false);
+    collator.setNumericMode(kind == NameOrder::Numeric);
 
     // Sort keys once per name, then compare keys only.
     std::vector<QCollatorSortKey> keys;
     keys.reserve(size_t(names.size()));
-    for (const QString &name : std::as_const(names))
+    for (const QString &name : names)
         keys.push_back(collator.sortKey(name));
     std::vector<qsizetype> order(size_t(names.size()));
     for (size_t i = 0; i < order.size(); ++i)
@@ -106,9 +106,14 @@ void sortPictureNames(QStringList &names, const QLocale &locale)
             return c < 0;
         return codePointLess(names.at(a), names.at(b));
     });
+    return order;
+}
+
+void sortPictureNames(QStringList &names, const QLocale &locale)
+{
     QStringList sorted;
     sorted.reserve(names.size());
-    for (const qsizetype i : order)
+    for (const qsizetype i : pictureNameOrder(names, NameOrder::Name, locale))
         sorted.append(names.at(i));
     names = std::move(sorted);
 }

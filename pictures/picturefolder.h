@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace tarnwick {
 
@@ -16,8 +17,18 @@ namespace tarnwick {
 // reason. An empty folder text lists nothing.
 std::optional<QStringList> listPictures(const QString &folder, QString *reason = nullptr);
 
-// Sorts names in the tool's name order: case-insensitive collation of the
-// given locale (zh_CN for the C or POSIX locale), ties by code point.
+// How names are ordered: as a scan lists them, or with each run of digits
+// compared as the number it spells (page2 before page10).
+enum class NameOrder { Name, Numeric };
+
+// The positions of names in the tool's name order: case-insensitive
+// collation of the given locale (zh_CN for the C or POSIX locale), names
+// that compare equal by code point, so the result never depends on the
+// order given. order[i] is the position in names of the i-th name.
+std::vector<qsizetype> pictureNameOrder(const QStringList &names, NameOrder kind = NameOrder::Name,
+                                        const QLocale &locale = QLocale());
+
+// Sorts names in the tool's name order.
 void sortPictureNames(QStringList &names, const QLocale &locale = QLocale());
 
 // A picture's pixel size, read from its header only; nothing when unreadable.

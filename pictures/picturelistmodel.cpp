@@ -1,5 +1,7 @@
 #include "pictures/picturelistmodel.h"
 
+#include <QMimeData>
+
 namespace tarnwick {
 
 PictureListModel::PictureListModel(QObject *parent)
@@ -21,7 +23,32 @@ QVariant PictureListModel::data(const QModelIndex &index, int role) const
 
 Qt::ItemFlags PictureListModel::flags(const QModelIndex &index) const
 {
-    return QAbstractListModel::flags(index) | Qt::ItemNeverHasChildren;
+    // Drops go between entries, never onto one.
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    return QAbstractListModel::flags(index) | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled;
+}
+
+QStringList PictureListModel::mimeTypes() const
+{
+    return {QStringLiteral("application/x-tarnwick-pages")};
+}
+
+QMimeData *PictureListModel::mimeData(const QModelIndexList &) const
+{
+    auto *data = new QMimeData;
+    data->setData(mimeTypes().constFirst(), QByteArray());
+    return data;
+}
+
+bool PictureListModel::dropMimeData(const QMimeData *, Qt::DropAction, int, int, const QModelIndex &)
+{
+    return false;
+}
+
+Qt::DropActions PictureListModel::supportedDropActions() const
+{
+    return Qt::MoveAction;
 }
 
 void PictureListModel::setNames(const QStringList &names)

@@ -7,19 +7,32 @@ namespace tarnwick {
 // List1's view. Moving the current entry with the keyboard (arrows, Page
 // Up/Down, Home/End, typing a name's first letters) counts as a click on the
 // entry, as it does in a classic list box, so an open preview follows it.
+// Dragging with the left button pressed on a selected entry carries all the
+// selected entries to the drop position; pressed on an entry that is not
+// selected, it selects a run of entries as a plain list box does.
 class PictureListView : public QListView
 {
     Q_OBJECT
 
 public:
-    using QListView::QListView;
+    explicit PictureListView(QWidget *parent = nullptr);
 
 Q_SIGNALS:
     // The user moved the current entry to another entry with a key.
     void currentMovedByKey(const QModelIndex &current);
+    // The selected entries were dropped into the gap before row (row ==
+    // count: after the last entry).
+    void selectionDropped(int row);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    bool m_pressedOnSelected = false;
 };
 
 } // namespace tarnwick

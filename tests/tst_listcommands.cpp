@@ -6,6 +6,7 @@
 using namespace tarnwick;
 
 Q_DECLARE_METATYPE(tarnwick::ListCommand)
+Q_DECLARE_METATYPE(tarnwick::ListOrder)
 Q_DECLARE_METATYPE(tarnwick::ListEditOutcome)
 
 namespace {
@@ -112,6 +113,10 @@ private Q_SLOTS:
     void trimming_data();
     void trimming();
     void removeKeepsTexts();
+    void orders_data();
+    void orders();
+    void dropPosition_data();
+    void dropPosition();
 };
 
 void TestListCommands::commands_data()
@@ -260,6 +265,93 @@ void TestListCommands::removeKeepsTexts()
     flags = {false, true};
     moveUp(names, flags);
     QCOMPARE(names, (QStringList{QStringLiteral("b.gif"), QStringLiteral(" a.gif ")}));
+}
+
+void TestListCommands::orders_data()
+{
+    QTest::addColumn<ListOrder>("order");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("expected");
+    const auto split = [](const char16_t *text) { return QString::fromUtf16(text).split(u' '); };
+    QTest::newRow("scans named by number") << ListOrder::Numeric << split(u"10.jpg 2.jpg 1.jpg 11.jpg 3.jpg")
+                                           << split(u"1.jpg 2.jpg 3.jpg 10.jpg 11.jpg");
+    QTest::newRow("same, by name") << ListOrder::Name << split(u"10.jpg 2.jpg 1.jpg 11.jpg 3.jpg")
+                                   << split(u"1.jpg 10.jpg 11.jpg 2.jpg 3.jpg");
+    QTest::newRow("prefix and number") << ListOrder::Numeric << split(u"page10.gif page2.gif Page1.gif")
+                                       << split(u"Page1.gif page2.gif page10.gif");
+    // Leading zeros do not count in the numeric order; names equal to it go
+    // by code point, whatever order they came in.
+    QTest::newRow("leading zeros") << ListOrder::Numeric << split(u"a1.jpg a001.jpg a01.jpg a2.jpg")
+                                   << split(u"a001.jpg a01.jpg a1.jpg a2.jpg");
+    QTest::newRow("several digit runs") << ListOrder::Numeric << split(u"v2p1.jpg v1p10.jpg v1p2.jpg v10p1.jpg")
+                                        << split(u"v1p2.jpg v1p10.jpg v2p1.jpg v10p1.jpg");
+    QTest::newRow("digits before letters") << ListOrder::Numeric << split(u"b.jpg 9.jpg a10.jpg 10.jpg")
+                                           << split(u"9.jpg 10.jpg a10.jpg b.jpg");
+    QTest::newRow("case is a tie") << ListOrder::Numeric << split(u"b.jpg A.jpg a.jpg B.jpg")
+                                   << split(u"A.jpg a.jpg B.jpg b.jpg");
+    QTest::newRow("chinese names") << ListOrder::Numeric << split(u"第10页.jpg 第2页.jpg 封面.jpg 1.jpg")
+                                   << split(u"1.jpg 第2页.jpg 第10页.jpg 封面.jpg");
+    QTest::newRow("reverse") << ListOrder::Reverse << split(u"b.jpg a.jpg c.jpg") << split(u"c.jpg a.jpg b.jpg");
+}
+
+// The orders keep every entry's selected flag with its entry, and the sorted
+// ones never depend on the order they start from.
+void TestListCommands::orders()
+{
+    QFETCH(ListOrder, order);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, expected);
+    const QLocale zh(QLocale::Chinese, QLocale::China);
+    const QString marked = names.at(1);
+    QStringList list = names;
+    std::vector<bool> flags(size_t(list.size()), false);
+    flags[1] = true;
+    const ListEdit edit = arrangeList(order, list, flags, zh);
+    QCOMPARE(list, expected);
+    QCOMPARE(rowsOf(flags), QList<int>{int(expected.indexOf(marked))});
+    QCOMPARE(edit.outcome, ListEditOutcome::Moved);
+    // Arranged again: unchanged for a sort, back to the start for reverse.
+    QCOMPARE(arrangeList(order, list, flags, zh).outcome,
+             order == ListOrder::Reverse ? ListEditOutcome::Moved : ListEditOutcome::Unchanged);
+    if (order != ListOrder::Reverse) {
+        QStringList backwards(names.crbegin(), names.crend());
+        std::vector<bool> none;
+        arrangeList(order, backwards, none, zh);
+        QCOMPARE(backwards, expected);
+    }
+}
+
+void TestListCommands::dropPosition_data()
+{
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("two to the top") << QList<int>{1, 3} << 0 << "QSPRT";
+    QTest::newRow("two to the end") << QList<int>{0, 2} << 5 << "QSTPR";
+    QTest::newRow("into the middle") << QList<int>{0, 4} << 3 << "QRPTS";
+    QTest::newRow("onto itself") << QList<int>{1, 2} << 2 << "PQRST";
+    QTest::newRow("just below itself") << QList<int>{1, 2} << 3 << "PQRST";
+    QTest::newRow("nothing selected") << QList<int>{} << 0 << "PQRST";
+}
+
+void TestListCommands::dropPosition()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(int, row);
+    QFETCH(QString, expected);
+    QStringList names;
+    for (const QChar c : QStringLiteral("PQRST"))
+        names.append(QString(c));
+    std::vector<bool> flags = flagsOf(5, selected);
+    const ListEdit edit = moveSelectedTo(row, names, flags);
+    QCOMPARE(names.join(QString()), expected);
+    QCOMPARE(edit.outcome, expected == u"PQRST" ? ListEditOutcome::Unchanged : ListEditOutcome::Moved);
+    // The moved entries stay selected.
+    QList<int> stillSelected;
+    for (int r : selected)
+        stillSelected.append(int(names.indexOf(QString(QChar(u"PQRST"[r])))));
+    std::sort(stillSelected.begin(), stillSelected.end());
+    QCOMPARE(rowsOf(flags), stillSelected);
 }
 
 QTEST_APPLESS_MAIN(TestListCommands)
