@@ -1,6 +1,5 @@
 #include "pictures/picturelistview.h"
 
-#include <QContextMenuEvent>
 #include <QDrag>
 #include <QDropEvent>
 #include <QItemSelectionModel>
@@ -19,9 +18,10 @@ PictureListView::PictureListView(QWidget *parent)
 
 void PictureListView::keyPressEvent(QKeyEvent *event)
 {
-    // Shift+F10 opens the context menu like the Menu key does.
-    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier
-        && contextMenuPolicy() == Qt::CustomContextMenu) {
+    // The Menu key and Shift+F10 open the context menu at the current entry.
+    const bool menuKey = (event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier)
+        || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menuKey && contextMenuPolicy() == Qt::CustomContextMenu) {
         const QModelIndex current = currentIndex();
         const QRect rect = current.isValid() ? visualRect(current) : QRect();
         Q_EMIT customContextMenuRequested(rect.isValid() ? rect.center() : QPoint(0, 0));
@@ -67,17 +67,21 @@ void PictureListView::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    const QPoint position = event->position().toPoint();
-    const QModelIndex target = indexAt(position);
-    int row = model()->rowCount();
-    if (target.isValid()) {
-        const QRect rect = visualRect(target);
-        row = position.y() < rect.center().y() ? target.row() : target.row() + 1;
-    }
     event->setDropAction(Qt::MoveAction);
     event->accept();
     setState(NoState);
     viewport()->update();
+    dropSelectionAt(event->position().toPoint());
+}
+
+void PictureListView::dropSelectionAt(const QPoint &position)
+{
+    // The upper half of an entry drops before it, the lower half after it,
+    // below the last entry at the end: where the drop indicator was drawn.
+    const QModelIndex target = indexAt(position);
+    int row = model()->rowCount();
+    if (target.isValid())
+        row = position.y() < visualRect(target).center().y() ? target.row() : target.row() + 1;
     Q_EMIT selectionDropped(row);
 }
 

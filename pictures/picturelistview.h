@@ -17,6 +17,9 @@ class PictureListView : public QListView
 public:
     explicit PictureListView(QWidget *parent = nullptr);
 
+    // Drops the dragged selection at a point of the viewport.
+    void dropSelectionAt(const QPoint &position);
+
 Q_SIGNALS:
     // The user moved the current entry to another entry with a key.
     void currentMovedByKey(const QModelIndex &current);

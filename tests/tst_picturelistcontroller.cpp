@@ -1,8 +1,14 @@
 #include "pictures/linklabel.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistmodel.h"
+#include "pictures/picturelistview.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QMenu>
+#include <QRandomGenerator>
+#include <QTimer>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
@@ -23,7 +29,7 @@ namespace {
 // A shown window with List1 and a line edit to hold the focus elsewhere.
 struct Window {
     QWidget window;
-    QListView *view = nullptr;
+    PictureListView *view = nullptr;
     QLineEdit *other = nullptr;
     PictureListModel model;
     std::unique_ptr<PictureListController> controller;
@@ -31,7 +37,7 @@ struct Window {
     Window()
     {
         auto *layout = new QVBoxLayout(&window);
-        view = new QListView(&window);
+        view = new PictureListView(&window);
         view->setObjectName(QStringLiteral("List1"));
         other = new QLineEdit(&window);
         layout->addWidget(view);
@@ -82,6 +88,13 @@ class tst_PictureListController : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void undoRedoReplaysRecordedLists();
+    void keysRunTheLabelCommands_data();
+    void keysRunTheLabelCommands();
+    void undoAndRedoKeys();
+    void contextMenu();
+    void dragMovesTheSelection();
+    void dragFromUnselectedEntrySelectsARun();
     void scrollPositionIsKept_data();
     void scrollPositionIsKept();
     void refillClearsSelectionAndCurrent();
@@ -285,6 +298,255 @@ void tst_PictureListController::scrollPositionIsKept()
     // Still so once the view has laid itself out again.
     QApplication::processEvents();
     QCOMPARE(w.view->verticalScrollBar()->value(), scroll);
+}
+
+// Random sequences of commands, orders and drops, with the selection changed
+// between them; undoing every step gives back each recorded list and
+// selection in turn, and redoing gives them forward again.
+void tst_PictureListController::undoRedoReplaysRecordedLists()
+{
+    Window w;
+    QVERIFY(w.exposed());
+    QRandomGenerator random(1207);
+    for (int round = 0; round < 20; ++round) {
+        w.controller->refill(letters(QStringLiteral("ABCDEFGHIJKL")));
+        QVERIFY(!w.controller->undoStack()->canUndo());
+        QList<PictureListController::State> before;
+        QList<PictureListController::State> after;
+        for (int step = 0; step < 25; ++step) {
+            w.view->selectionModel()->clear();
+            const int count = w.model.rowCount();
+            QList<int> rows;
+            for (int row = 0; row < count; ++row)
+                if (random.bounded(3) == 0)
+                    rows.append(row);
+            w.select(rows);
+            const PictureListController::State start = w.controller->state();
+            const int what = int(random.bounded(9));
+            ListEditOutcome outcome;
+            if (what < 5)
+                outcome = w.controller->run(ListCommand(what));
+            else if (what < 8)
+                outcome = w.controller->arrange(ListOrder(what - 5));
+            else
+                outcome = w.controller->moveSelectedTo(int(random.bounded(count + 1)));
+            if (outcome == ListEditOutcome::Unchanged) {
+                QCOMPARE(w.controller->state().names, start.names);
+                continue;
+            }
+            before.append(start);
+            after.append(w.controller->state());
+        }
+        QUndoStack *stack = w.controller->undoStack();
+        QCOMPARE(stack->count(), before.size());
+        for (qsizetype i = before.size() - 1; i >= 0; --i) {
+            stack->undo();
+            QCOMPARE(w.model.names(), before[i].names);
+            QCOMPARE(w.controller->selectedFlags(), before[i].selected);
+        }
+        for (qsizetype i = 0; i < after.size(); ++i) {
+            stack->redo();
+            QCOMPARE(w.model.names(), after[i].names);
+            QCOMPARE(w.controller->selectedFlags(), after[i].selected);
+        }
+    }
+}
+
+void tst_PictureListController::keysRunTheLabelCommands_data()
+{
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("Alt+Home") << QKeyCombination(Qt::AltModifier, Qt::Key_Home) << "QSPRT";
+    QTest::newRow("Alt+Up") << QKeyCombination(Qt::AltModifier, Qt::Key_Up) << "QPSRT";
+    QTest::newRow("Alt+End") << QKeyCombination(Qt::AltModifier, Qt::Key_End) << "PRTQS";
+    QTest::newRow("Alt+Down") << QKeyCombination(Qt::AltModifier, Qt::Key_Down) << "PRQTS";
+    QTest::newRow("Delete") << QKeyCombination(Qt::NoModifier, Qt::Key_Delete) << "PRT";
+}
+
+// Each key does what its label does, selection and current entry included,
+// while the list has the focus; elsewhere it does nothing.
+void tst_PictureListController::keysRunTheLabelCommands()
+{
+    QFETCH(QKeyCombination, key);
+    QFETCH(QString, after);
+    Window w;
+    QVERIFY(w.exposed());
+    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.select({1, 3});
+    w.view->selectionModel()->setCurrentIndex(w.model.index(3), QItemSelectionModel::NoUpdate);
+    w.focusElsewhere();
+    QTRY_VERIFY(w.other->hasFocus());
+    QTest::keyClick(w.other, key.key(), key.keyboardModifiers());
+    QCOMPARE(w.model.names(), letters(QStringLiteral("PQRST")));
+
+    // What the label's command leaves, then undone.
+    ListCommand command = ListCommand::MoveToTop;
+    for (const ListCommand c : {ListCommand::MoveToTop, ListCommand::MoveUp, ListCommand::MoveToBottom,
+                                ListCommand::MoveDown, ListCommand::Remove}) {
+        QStringList names = letters(QStringLiteral("PQRST"));
+        std::vector<bool> flags{false, true, false, true, false};
+        applyListCommand(c, names, flags);
+        if (names.join(QString()) == after)
+            command = c;
+    }
+    w.controller->run(command);
+    const PictureListController::State byLabel = w.controller->state();
+    w.controller->undoStack()->undo();
+    w.focusElsewhere();
+
+    w.view->setFocus();
+    QTRY_VERIFY(w.view->hasFocus());
+    QTest::keyClick(w.view, key.key(), key.keyboardModifiers());
+    const PictureListController::State byKey = w.controller->state();
+    QCOMPARE(byKey.names.join(QString()), after);
+    QCOMPARE(byKey.names, byLabel.names);
+    QCOMPARE(byKey.selected, byLabel.selected);
+    QCOMPARE(byKey.current, byLabel.current);
+}
+
+void tst_PictureListController::undoAndRedoKeys()
+{
+    Window w;
+    QVERIFY(w.exposed());
+    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.view->setFocus();
+    QTRY_VERIFY(w.view->hasFocus());
+    w.select({4});
+    QTest::keyClick(w.view, Qt::Key_Home, Qt::AltModifier);
+    w.view->selectionModel()->clear();
+    w.select({0, 1});
+    QTest::keyClick(w.view, Qt::Key_Delete);
+    QCOMPARE(w.model.names(), letters(QStringLiteral("QRS")));
+    QTest::keyClick(w.view, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.model.names(), letters(QStringLiteral("TPQRS")));
+    QCOMPARE(w.selectedRows(), (QList<int>{0, 1}));
+    QTest::keyClick(w.view, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.model.names(), letters(QStringLiteral("PQRST")));
+    QCOMPARE(w.selectedRows(), QList<int>{4});
+    QTest::keyClick(w.view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(w.model.names(), letters(QStringLiteral("TPQRS")));
+    QTest::keyClick(w.view, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(w.model.names(), letters(QStringLiteral("QRS")));
+    // A new list starts a new history.
+    w.controller->refill(letters(QStringLiteral("AB")));
+    QTest::keyClick(w.view, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.model.names(), letters(QStringLiteral("AB")));
+}
+
+// The menu opens from the right button, the Menu key and Shift+F10, in its
+// order, with only the entries enabled that would change something.
+void tst_PictureListController::contextMenu()
+{
+    Window w;
+    QVERIFY(w.exposed());
+    w.controller->refill(QStringList{QStringLiteral("10.jpg"), QStringLiteral("2.jpg"), QStringLiteral("3.jpg")});
+    w.select({0});
+    w.view->setFocus();
+    QTRY_VERIFY(w.view->hasFocus());
+
+    QStringList shown;
+    QStringList enabled;
+    const auto readMenuThenClose = [&] {
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            shown.clear();
+            enabled.clear();
+            for (QAction *action : menu->actions()) {
+                const QString text = action->isSeparator() ? QStringLiteral("-") : action->text();
+                shown.append(text + (action->shortcut().isEmpty() ? QString() : u' ' + action->shortcut().toString()));
+                if (action->isEnabled() && !action->isSeparator())
+                    enabled.append(action->text());
+            }
+            menu->close();
+        });
+    };
+    const QPoint onEntry = w.view->visualRect(w.model.index(0)).center();
+    readMenuThenClose();
+    QContextMenuEvent rightButton(QContextMenuEvent::Mouse, onEntry, w.view->viewport()->mapToGlobal(onEntry));
+    QApplication::sendEvent(w.view->viewport(), &rightButton);
+    QCOMPARE(shown, (QStringList{QStringLiteral(u"上移到顶部(&T) Alt+Home"), QStringLiteral(u"上移一行(&U) Alt+Up"),
+                                 QStringLiteral(u"下移一行(&D) Alt+Down"), QStringLiteral(u"下移到底部(&B) Alt+End"),
+                                 QStringLiteral(u"移除(&R) Del"), QStringLiteral("-"),
+                                 QStringLiteral(u"撤销(&Z) Ctrl+Z"), QStringLiteral(u"重做(&Y) Ctrl+Shift+Z"),
+                                 QStringLiteral("-"), QStringLiteral(u"按文件名排列(&N)"),
+                                 QStringLiteral(u"按数字顺序排列(&S)"), QStringLiteral(u"倒序排列(&V)")}));
+    // The first entry is selected: nothing moves up; 10 2 3 is already in
+    // name order; nothing to undo yet.
+    QCOMPARE(enabled, (QStringList{QStringLiteral(u"下移一行(&D)"), QStringLiteral(u"下移到底部(&B)"),
+                                   QStringLiteral(u"移除(&R)"), QStringLiteral(u"按数字顺序排列(&S)"),
+                                   QStringLiteral(u"倒序排列(&V)")}));
+    // Between menus the keys stay live, also those the menu showed disabled.
+    w.window.activateWindow();
+    w.view->setFocus();
+    QTRY_VERIFY(w.view->hasFocus());
+    w.view->selectionModel()->clear();
+    w.select({2});
+    QTest::keyClick(w.view, Qt::Key_Home, Qt::AltModifier);
+    QCOMPARE(w.model.names().first(), QStringLiteral("3.jpg"));
+    QTest::keyClick(w.view, Qt::Key_Down, Qt::AltModifier);
+    QCOMPARE(w.model.names().first(), QStringLiteral("10.jpg"));
+
+    for (const QKeyCombination key : {QKeyCombination(Qt::Key_Menu), QKeyCombination(Qt::ShiftModifier, Qt::Key_F10)}) {
+        w.window.activateWindow();
+        w.view->setFocus();
+        QTRY_VERIFY(w.view->hasFocus());
+        shown.clear();
+        readMenuThenClose();
+        QTest::keyClick(w.view, key.key(), key.keyboardModifiers());
+        QVERIFY2(!shown.isEmpty(), qPrintable(QKeySequence(key).toString()));
+        QVERIFY(enabled.contains(QStringLiteral(u"撤销(&Z)")));
+    }
+}
+
+// A press on a selected entry and a movement start a drag; the drop (which
+// the offscreen platform cannot deliver: the real drag runs in the
+// end-to-end test) carries every selected entry, in order, to the gap under
+// the pointer as one step, and they stay selected.
+void tst_PictureListController::dragMovesTheSelection()
+{
+    Window w;
+    QVERIFY(w.exposed());
+    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.select({0, 2});
+    QWidget *viewport = w.view->viewport();
+    const QPoint from = w.view->visualRect(w.model.index(2)).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(0, QApplication::startDragDistance() + 2));
+    QTest::mouseMove(viewport, from + QPoint(0, 2 * QApplication::startDragDistance() + 4));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, from);
+    QVERIFY(w.view->findChild<QDrag *>());
+    QCOMPARE(w.selectedRows(), (QList<int>{0, 2}));
+
+    const QRect s = w.view->visualRect(w.model.index(3));
+    w.view->dropSelectionAt(QPoint(s.center().x(), s.bottom() - 1)); // the lower half of S: after it
+    QCOMPARE(w.model.names().join(QString()), QStringLiteral("QSPRT"));
+    QCOMPARE(w.selectedRows(), (QList<int>{2, 3}));
+    w.view->dropSelectionAt(QPoint(s.center().x(), w.view->visualRect(w.model.index(0)).top() + 1));
+    QCOMPARE(w.model.names().join(QString()), QStringLiteral("PRQST"));
+    QCOMPARE(w.controller->undoStack()->count(), 2);
+    w.controller->undoStack()->undo();
+    w.controller->undoStack()->undo();
+    QCOMPARE(w.model.names().join(QString()), QStringLiteral("PQRST"));
+    QCOMPARE(w.selectedRows(), (QList<int>{0, 2}));
+}
+
+void tst_PictureListController::dragFromUnselectedEntrySelectsARun()
+{
+    Window w;
+    QVERIFY(w.exposed());
+    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.select({4});
+    QWidget *viewport = w.view->viewport();
+    const QPoint from = w.view->visualRect(w.model.index(1)).center();
+    const QPoint to = w.view->visualRect(w.model.index(3)).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, (from + to) / 2);
+    QTest::mouseMove(viewport, to);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+    QCOMPARE(w.model.names().join(QString()), QStringLiteral("PQRST"));
+    QCOMPARE(w.selectedRows(), (QList<int>{1, 2, 3}));
 }
 
 QTEST_MAIN(tst_PictureListController)
