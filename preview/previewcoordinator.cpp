@@ -1,10 +1,10 @@
 #include "preview/previewcoordinator.h"
 
+#include "pictures/picturelistview.h"
 #include "preview/frmshowpic.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QListView>
 #include <QWidget>
 
 namespace tarnwick {
@@ -19,7 +19,7 @@ bool isFormLoaded(const QString &name)
     return false;
 }
 
-PreviewCoordinator::PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, QListView *list1,
+PreviewCoordinator::PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, PictureListView *list1,
                                        PreviewHost &host, QObject *parent)
     : QObject(parent)
     , m_mainWindow(mainWindow)
@@ -27,6 +27,11 @@ PreviewCoordinator::PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, Q
     , m_list1(list1)
     , m_host(host)
 {
+    // stateChanged, unlike clicked, also reports changes made in code: the
+    // preview's own closing unticks the box and relies on this to close it.
+    connect(m_check2, &QCheckBox::stateChanged, this, &PreviewCoordinator::check2Clicked);
+    connect(m_list1, &QListView::clicked, this, &PreviewCoordinator::list1Clicked);
+    connect(m_list1, &PictureListView::currentMovedByKey, this, &PreviewCoordinator::list1Clicked);
 }
 
 PreviewCoordinator::~PreviewCoordinator()

@@ -1,3 +1,4 @@
+#include "pictures/picturelistview.h"
 #include "preview/frmshowpic.h"
 #include "preview/previewcoordinator.h"
 #include "preview/previewdecode.h"
@@ -7,7 +8,6 @@
 #include <QCloseEvent>
 #include <QImageReader>
 #include <QLabel>
-#include <QListView>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,7 +16,8 @@ using namespace tarnwick;
 
 namespace {
 
-// A small stand-in for the main window, wired the way the real one is.
+// A small stand-in for the main window: its own controls and a coordinator
+// over them, nothing wired by hand.
 class StandInMain : public QWidget, public PreviewHost
 {
 public:
@@ -27,14 +28,12 @@ public:
         resize(540, 332);
         check2 = new QCheckBox(this);
         check2->setObjectName(QStringLiteral("Check2"));
-        list1 = new QListView(this);
+        list1 = new PictureListView(this);
         list1->setObjectName(QStringLiteral("List1"));
         list1->setGeometry(10, 30, 200, 250);
         model = new QStringListModel(this);
         list1->setModel(model);
         coordinator = new PreviewCoordinator(this, check2, list1, *this, this);
-        connect(check2, &QCheckBox::stateChanged, coordinator, &PreviewCoordinator::check2Clicked);
-        connect(list1, &QListView::clicked, coordinator, &PreviewCoordinator::list1Clicked);
     }
 
     QString pictureFolder() const override { return m_folder; }
@@ -54,7 +53,7 @@ public:
     }
 
     QCheckBox *check2;
-    QListView *list1;
+    PictureListView *list1;
     QStringListModel *model;
     PreviewCoordinator *coordinator;
     int untickCalls = 0;
@@ -112,6 +111,8 @@ private Q_SLOTS:
     void reopenRightAfterCloseMakesNewWindow();
     void mainWindowCloseClosesPreview();
     void clickWhileUntickedDoesNothing();
+    void followsCheck2ChangedInCode();
+    void keyMovesInTheListReloadThePreview();
     void isFormLoadedIsExact();
     void quitDeletesPreviewWithoutUnticking();
 
@@ -470,6 +471,42 @@ void tst_PreviewCoordinator::clickWhileUntickedDoesNothing()
     m_main->clickEntry(0);
     QVERIFY(!m_main->coordinator->preview());
     QCOMPARE(m_main->pos(), QPoint(120, 80));
+}
+
+void tst_PreviewCoordinator::followsCheck2ChangedInCode()
+{
+    m_main->list1->setCurrentIndex(m_main->model->index(1));
+    m_main->check2->setChecked(true);
+    QPointer<frmShowPic> preview = m_main->coordinator->preview();
+    QVERIFY(preview && preview->isVisible());
+    QCOMPARE(preview->imageSize(), QSize(200, 100));
+    QCOMPARE(m_main->pos(), QPoint(0, 0));
+    // A partly checked box counts as unticked.
+    m_main->check2->setCheckState(Qt::PartiallyChecked);
+    QVERIFY(!isFormLoaded(frmShowPic::windowName()));
+    QTRY_VERIFY(preview.isNull());
+}
+
+void tst_PreviewCoordinator::keyMovesInTheListReloadThePreview()
+{
+    frmShowPic *preview = openPreview(0);
+    QVERIFY(preview);
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
+    QTest::mouseMove(preview, QPoint(100, 200));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    const QPoint panned = preview->panOffset();
+    QVERIFY(panned != QPoint(0, 0));
+
+    // Up on the first entry moves nothing, so nothing is loaded again.
+    QTest::keyClick(m_main->list1, Qt::Key_Up);
+    QCOMPARE(m_main->list1->currentIndex().row(), 0);
+    QCOMPARE(preview->panOffset(), panned);
+
+    QTest::keyClick(m_main->list1, Qt::Key_Down);
+    QCOMPARE(m_main->list1->currentIndex().row(), 1);
+    QCOMPARE(m_main->coordinator->preview(), preview);
+    QCOMPARE(preview->imageSize(), QSize(200, 100));
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
 }
 
 void tst_PreviewCoordinator::isFormLoadedIsExact()
