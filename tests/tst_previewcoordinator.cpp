@@ -46,6 +46,8 @@ public:
         check2->setChecked(false);
     }
 
+    int rowOf(const QString &entry) const { return int(model->stringList().indexOf(entry)); }
+
     void clickEntry(int row)
     {
         const QRect r = list1->visualRect(model->index(row));
@@ -96,6 +98,8 @@ private Q_SLOTS:
     void formLoadShowsPictureAndInfoLine();
     void formLoadKeepsPreviousOnFailure_data();
     void formLoadKeepsPreviousOnFailure();
+    void undecodablePictureClearsTheArea_data();
+    void undecodablePictureClearsTheArea();
     void decodesLargePhotoAndRefusesAbsurdOnes();
     void largePicturesDecodeAsQtsOwnReaderDoes();
     void pansWideStripWithMouse();
@@ -143,6 +147,21 @@ void tst_PreviewCoordinator::initTestCase()
     gif.write(QByteArray::fromHex("474946383961010001008000"
                                   "00ff00000000002c00000000010001000002024401003b"));
     gif.close();
+    QFile empty(m_folder + QStringLiteral("empty.jpg"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    // The first 200 bytes of a JPEG end in its tables, before any picture data.
+    QFile whole(m_folder + QStringLiteral("b.jpg"));
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    QFile cut(m_folder + QStringLiteral("cut.jpg"));
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    QCOMPARE(cut.write(whole.read(200)), 200);
+    cut.close();
+    // A GIF's header and screen descriptor, and nothing after them.
+    QFile gifHeader(m_folder + QStringLiteral("header.gif"));
+    QVERIFY(gifHeader.open(QIODevice::WriteOnly));
+    gifHeader.write(QByteArray::fromHex("4749463839610a000a000000"));
+    gifHeader.close();
 }
 
 void tst_PreviewCoordinator::init()
@@ -150,7 +169,9 @@ void tst_PreviewCoordinator::init()
     m_main = new StandInMain(m_folder);
     m_main->model->setStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("broken.jpg"),
                                   QStringLiteral("c.jpg"), QStringLiteral("dot.gif"), QStringLiteral("gone.jpg"),
-                                  QStringLiteral(".hidden.jpg"), QStringLiteral("folder.jpg")});
+                                  QStringLiteral(".hidden.jpg"), QStringLiteral("folder.jpg"),
+                                  QStringLiteral("empty.jpg"), QStringLiteral("cut.jpg"),
+                                  QStringLiteral("header.gif")});
     m_main->move(120, 80);
     m_main->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_main));
@@ -215,7 +236,6 @@ void tst_PreviewCoordinator::formLoadShowsPictureAndInfoLine()
 void tst_PreviewCoordinator::formLoadKeepsPreviousOnFailure_data()
 {
     QTest::addColumn<int>("row");
-    QTest::newRow("undecodable") << 2;
     QTest::newRow("missing") << 5;
     QTest::newRow("hidden") << 6;
     QTest::newRow("folder") << 7;
@@ -241,6 +261,54 @@ void tst_PreviewCoordinator::formLoadKeepsPreviousOnFailure()
     QCOMPARE(preview->imageSize(), QSize(1000, 300));
     QCOMPARE(preview->panOffset(), QPoint(0, 0));
     QCOMPARE(preview->pressPoint(), QPoint(0, 0));
+}
+
+void tst_PreviewCoordinator::undecodablePictureClearsTheArea_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("text named .jpg") << QStringLiteral("broken.jpg");
+    QTest::newRow("empty file") << QStringLiteral("empty.jpg");
+    QTest::newRow("JPEG cut before its picture data") << QStringLiteral("cut.jpg");
+    QTest::newRow("GIF with no frame") << QStringLiteral("header.gif");
+}
+
+void tst_PreviewCoordinator::undecodablePictureClearsTheArea()
+{
+    QFETCH(QString, entry);
+    frmShowPic *preview = openPreview(0);
+    QVERIFY(preview);
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
+    QTest::mouseMove(preview, QPoint(100, 200));
+    QVERIFY(preview->panOffset() != QPoint(0, 0));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+
+    m_main->clickEntry(m_main->rowOf(entry));
+    QCOMPARE(m_main->coordinator->preview(), preview);
+    QImage blank(preview->canvas().size(), QImage::Format_RGB32);
+    blank.fill(preview->palette().color(QPalette::Window));
+    QCOMPARE(preview->canvas(), blank);
+    const QImage shown = preview->grab(QRect(1, 100, 640, 380)).toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown, blank.copy(0, 99, 640, 380));
+
+    QLabel *label = preview->infoLine();
+    const qint64 bytes = QFileInfo(m_folder + entry).size();
+    QCOMPARE(label->text(), QStringLiteral(u"图片名称：") + entry + QStringLiteral(u"    无法显示此图片    大小：")
+                                + QString::number(bytes) + QStringLiteral(u" 字节"));
+    QCOMPARE(label->width(), label->sizeHint().width());
+    QCOMPARE(label->x(), 1 + (640 - label->width()) / 2);
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
+
+    // The earlier picture is gone: a drag has nothing to show.
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
+    QTest::mouseMove(preview, QPoint(100, 200));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
+    QCOMPARE(preview->canvas(), blank);
+
+    m_main->clickEntry(1);
+    QCOMPARE(preview->imageSize(), QSize(200, 100));
+    QVERIFY(label->text().startsWith(QStringLiteral(u"图片名称：b.jpg    尺寸：200 × 100 像素")));
+    QVERIFY(preview->canvas() != blank);
 }
 
 void tst_PreviewCoordinator::decodesLargePhotoAndRefusesAbsurdOnes()
