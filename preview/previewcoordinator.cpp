@@ -6,8 +6,32 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QWidget>
+#include <QWindow>
 
 namespace tarnwick {
+
+namespace {
+
+// Puts a top-level window's frame, title bar included, at corner.
+//
+// move() alone is not enough on X11. It turns the corner into a place for
+// the client area with the frame margins the widget has cached, and that
+// cache is refreshed only when the window is moved or resized. If the first
+// such event was handled before the window manager had framed the window,
+// the cached margins stay zero; move() then asks for the client area at the
+// corner, with static gravity, and the title bar ends up above the screen.
+// A frame position reaches the window manager as one (north-west gravity),
+// whatever Qt knows of the margins. move() still comes first because it
+// updates pos() at once, and the new preview is placed from pos() before the
+// window manager has answered.
+void moveFrameTo(QWidget *window, QPoint corner)
+{
+    window->move(corner);
+    if (QWindow *handle = window->windowHandle())
+        handle->setFramePosition(corner);
+}
+
+} // namespace
 
 bool isFormLoaded(const QString &name)
 {
@@ -51,7 +75,7 @@ void PreviewCoordinator::check2Clicked()
         if (!m_list1->currentIndex().isValid())
             return;
         // The new preview is placed from the main window's moved position.
-        m_mainWindow->move(0, 0);
+        moveFrameTo(m_mainWindow, QPoint(0, 0));
         showPreview();
         m_preview->FormLoad();
     } else if (previewLoaded()) {

@@ -442,6 +442,10 @@ void tst_PreviewCoordinator::tickWithCurrentEntryOpensAtCorner()
     QCOMPARE(m_main->pos(), QPoint(0, 0));
     QCOMPARE(preview->pos(), QPoint(270, 167));
     QVERIFY(preview->infoLine()->text().contains(QStringLiteral("a.jpg")));
+    // Once the window system has answered, the frame is still at the corner.
+    QCoreApplication::processEvents();
+    QCOMPARE(m_main->frameGeometry().topLeft(), QPoint(0, 0));
+    QCOMPARE(m_main->pos(), QPoint(0, 0));
 }
 
 void tst_PreviewCoordinator::tickWithoutEntryThenClick()
