@@ -223,12 +223,8 @@ void frmMain::createControls()
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
 
-    // Check2's handling runs for changes made in code as well: the preview's
-    // own closing unticks the box and relies on that.
+    // The coordinator connects to Check2 and List1 itself.
     m_preview = new PreviewCoordinator(this, Check2, List1, *this, this);
-    connect(Check2, &QCheckBox::stateChanged, m_preview, &PreviewCoordinator::check2Clicked);
-    connect(List1, &QListView::clicked, m_preview, &PreviewCoordinator::list1Clicked);
-    connect(List1, &PictureListView::currentMovedByKey, m_preview, &PreviewCoordinator::list1Clicked);
 }
 
 void frmMain::setUpTabOrder()

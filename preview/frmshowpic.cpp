@@ -26,11 +26,23 @@ QString exitHint()
     return QStringLiteral(u"双击鼠标左键或按ESC键退出");
 }
 
-QString infoText(const QString &entry, QSize size, qint64 bytes)
+// The info line: the entry's name, what is known of the picture, and the
+// file's length.
+QString infoText(const QString &entry, const QString &picture, qint64 bytes)
 {
-    return QStringLiteral(u"图片名称：") + entry + QStringLiteral(u"    尺寸：") + QString::number(size.width())
-        + QStringLiteral(u" × ") + QString::number(size.height()) + QStringLiteral(u" 像素    大小：")
-        + QString::number(bytes) + QStringLiteral(u" 字节");
+    return QStringLiteral(u"图片名称：") + entry + QStringLiteral(u"    ") + picture
+        + QStringLiteral(u"    大小：") + QString::number(bytes) + QStringLiteral(u" 字节");
+}
+
+QString pixelSizeText(QSize size)
+{
+    return QStringLiteral(u"尺寸：") + QString::number(size.width()) + QStringLiteral(u" × ")
+        + QString::number(size.height()) + QStringLiteral(u" 像素");
+}
+
+QString undecodableText()
+{
+    return QStringLiteral(u"无法显示此图片");
 }
 
 // A plain file that the folder listing would show: no folder, no device, no
@@ -96,22 +108,31 @@ void frmShowPic::FormLoad()
     const QFileInfo file(m_host.pictureFolder() + entry);
     if (isOrdinaryFile(file)) {
         const qint64 bytes = file.size();
-        QImage picture = decodePreviewPicture(file.filePath());
-        if (!picture.isNull()) {
-            m_loadedImage = std::move(picture);
-            m_viewSize = innerRect().size();
+        m_loadedImage = decodePreviewPicture(file.filePath());
+        m_viewSize = innerRect().size();
+        clearCanvas();
+        if (!m_loadedImage.isNull()) {
             m_imageSize = m_loadedImage.size();
-            clearCanvas();
             showOnCanvas(QPoint(0, 0), visibleSize(m_viewSize, m_imageSize), QPoint(0, 0));
-
-            m_label->setText(infoText(entry, m_imageSize, bytes));
-            m_label->adjustSize();
-            const int left = static_cast<int>(std::floor((m_viewSize.width() - m_label->width()) / 2.0));
-            m_label->move(innerRect().left() + left, m_label->y());
+            setInfoLine(infoText(entry, pixelSizeText(m_imageSize), bytes));
+        } else {
+            // The previous picture must not stay under the new name; with no
+            // picture size there is nothing to pan either.
+            m_imageSize = QSize();
+            repaint(innerRect());
+            setInfoLine(infoText(entry, undecodableText(), bytes));
         }
     }
     m_pan = QPoint(0, 0);
     m_press = QPoint(0, 0);
+}
+
+void frmShowPic::setInfoLine(const QString &text)
+{
+    m_label->setText(text);
+    m_label->adjustSize();
+    const int left = static_cast<int>(std::floor((m_viewSize.width() - m_label->width()) / 2.0));
+    m_label->move(innerRect().left() + left, m_label->y());
 }
 
 void frmShowPic::clearCanvas()

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QSize>
+#include <QString>
 
 class QLabel;
 
@@ -32,8 +33,10 @@ public:
     ~frmShowPic() override;
 
     // Loads the main window's current entry, draws it at the origin and fills
-    // in the info line. A missing, hidden or undecodable file leaves the picture
-    // and the info line as they were. The pan state returns to the origin always.
+    // in the info line. A file that is there but does not decode clears the
+    // drawing area and says so in the info line; a missing or hidden file
+    // leaves the picture and the info line as they were. The pan state returns
+    // to the origin always.
     void FormLoad();
 
     // What the window shows and holds, for the main window and the tests.
@@ -54,6 +57,7 @@ protected:
 
 private:
     void closeByUser();
+    void setInfoLine(const QString &text);
     void clearCanvas();
     void showOnCanvas(QPoint source, QSize size, QPoint target);
 

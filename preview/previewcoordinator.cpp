@@ -1,13 +1,37 @@
 #include "preview/previewcoordinator.h"
 
+#include "pictures/picturelistview.h"
 #include "preview/frmshowpic.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QListView>
 #include <QWidget>
+#include <QWindow>
 
 namespace tarnwick {
+
+namespace {
+
+// Puts a top-level window's frame, title bar included, at corner.
+//
+// move() alone is not enough on X11. It turns the corner into a place for
+// the client area with the frame margins the widget has cached, and that
+// cache is refreshed only when the window is moved or resized. If the first
+// such event was handled before the window manager had framed the window,
+// the cached margins stay zero; move() then asks for the client area at the
+// corner, with static gravity, and the title bar ends up above the screen.
+// A frame position reaches the window manager as one (north-west gravity),
+// whatever Qt knows of the margins. move() still comes first because it
+// updates pos() at once, and the new preview is placed from pos() before the
+// window manager has answered.
+void moveFrameTo(QWidget *window, QPoint corner)
+{
+    window->move(corner);
+    if (QWindow *handle = window->windowHandle())
+        handle->setFramePosition(corner);
+}
+
+} // namespace
 
 bool isFormLoaded(const QString &name)
 {
@@ -19,7 +43,7 @@ bool isFormLoaded(const QString &name)
     return false;
 }
 
-PreviewCoordinator::PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, QListView *list1,
+PreviewCoordinator::PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, PictureListView *list1,
                                        PreviewHost &host, QObject *parent)
     : QObject(parent)
     , m_mainWindow(mainWindow)
@@ -27,6 +51,11 @@ PreviewCoordinator::PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, Q
     , m_list1(list1)
     , m_host(host)
 {
+    // stateChanged, unlike clicked, also reports changes made in code: the
+    // preview's own closing unticks the box and relies on this to close it.
+    connect(m_check2, &QCheckBox::stateChanged, this, &PreviewCoordinator::check2Clicked);
+    connect(m_list1, &QListView::clicked, this, &PreviewCoordinator::list1Clicked);
+    connect(m_list1, &PictureListView::currentMovedByKey, this, &PreviewCoordinator::list1Clicked);
 }
 
 PreviewCoordinator::~PreviewCoordinator()
@@ -46,7 +75,7 @@ void PreviewCoordinator::check2Clicked()
         if (!m_list1->currentIndex().isValid())
             return;
         // The new preview is placed from the main window's moved position.
-        m_mainWindow->move(0, 0);
+        moveFrameTo(m_mainWindow, QPoint(0, 0));
         showPreview();
         m_preview->FormLoad();
     } else if (previewLoaded()) {

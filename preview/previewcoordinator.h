@@ -7,11 +7,11 @@
 #include <QString>
 
 class QCheckBox;
-class QListView;
 class QWidget;
 
 namespace tarnwick {
 
+class PictureListView;
 class PreviewHost;
 
 
@@ -22,9 +22,10 @@ class PreviewHost;
 bool isFormLoaded(const QString &name);
 
 // Keeps the one preview window of the program in step with the main window's
-// preview box Check2 and picture list List1. The main window forwards three
-// events to it: Check2's state changes (also those made in code), List1's
-// clicks and its own close. The coordinator owns the preview: it creates it on
+// preview box Check2 and picture list List1. It connects to them itself:
+// Check2's state changes (also those made in code), List1's clicks and its
+// moves of the current entry by key. The main window only creates it and
+// forwards its own close. The coordinator owns the preview: it creates it on
 // demand, recreates it after every close, and deletes a remaining one when it
 // is itself destroyed (the quit path, which runs no close handling).
 class PreviewCoordinator : public QObject
@@ -32,25 +33,26 @@ class PreviewCoordinator : public QObject
     Q_OBJECT
 
 public:
-    PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, QListView *list1, PreviewHost &host,
+    PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, PictureListView *list1, PreviewHost &host,
                        QObject *parent = nullptr);
     ~PreviewCoordinator() override;
 
-    void check2Clicked();
-    void list1Clicked();
+    // The main window is closing: a preview still open closes with it.
     void mainWindowClosing();
 
     // The preview while it exists (it may be closed and awaiting deletion).
     frmShowPic *preview() const { return m_preview; }
 
 private:
+    void check2Clicked();
+    void list1Clicked();
     bool previewLoaded() const;
     void showPreview();
     void closePreview();
 
     QWidget *m_mainWindow;
     QCheckBox *m_check2;
-    QListView *m_list1;
+    PictureListView *m_list1;
     PreviewHost &m_host;
     QPointer<frmShowPic> m_preview;
 };

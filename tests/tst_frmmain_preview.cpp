@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListView>
@@ -144,6 +145,29 @@ private Q_SLOTS:
         QVERIFY(shown->infoLine()->text().startsWith(QStringLiteral(u"图片名称：a.jpg")));
         QTest::keyClick(list(), Qt::Key_End);
         QCOMPARE(shown->imageSize(), QSize(300, 200));
+    }
+
+    void aDamagedPictureClearsTheViewAMissingOneKeepsIt()
+    {
+        clickEntry(0);
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        frmShowPic *shown = preview();
+        QVERIFY(shown);
+        const QColor red = shown->canvas().pixelColor(10, 300);
+        QVERIFY(red.red() > 240 && red.green() < 16 && red.blue() < 16);
+
+        // b.jpg is overwritten after the scan with something that is no picture.
+        QVERIFY(writeBytes(m_dir->filePath(QStringLiteral("b.jpg")), "not a picture"));
+        clickEntry(1);
+        const QString damaged = QStringLiteral(u"图片名称：b.jpg    无法显示此图片    大小：13 字节");
+        QCOMPARE(shown->infoLine()->text(), damaged);
+        QCOMPARE(shown->canvas().pixelColor(10, 300), shown->palette().color(QPalette::Window));
+
+        // a.jpg disappears: the view and the line stay as they are.
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("a.jpg"))));
+        clickEntry(0);
+        QCOMPARE(preview(), shown);
+        QCOMPARE(shown->infoLine()->text(), damaged);
     }
 
     void listEditsKeepThePreview()

@@ -1,3 +1,4 @@
+#include "pictures/picturelistview.h"
 #include "preview/frmshowpic.h"
 #include "preview/previewcoordinator.h"
 #include "preview/previewdecode.h"
@@ -7,7 +8,6 @@
 #include <QCloseEvent>
 #include <QImageReader>
 #include <QLabel>
-#include <QListView>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,7 +16,8 @@ using namespace tarnwick;
 
 namespace {
 
-// A small stand-in for the main window, wired the way the real one is.
+// A small stand-in for the main window: its own controls and a coordinator
+// over them, nothing wired by hand.
 class StandInMain : public QWidget, public PreviewHost
 {
 public:
@@ -27,14 +28,12 @@ public:
         resize(540, 332);
         check2 = new QCheckBox(this);
         check2->setObjectName(QStringLiteral("Check2"));
-        list1 = new QListView(this);
+        list1 = new PictureListView(this);
         list1->setObjectName(QStringLiteral("List1"));
         list1->setGeometry(10, 30, 200, 250);
         model = new QStringListModel(this);
         list1->setModel(model);
         coordinator = new PreviewCoordinator(this, check2, list1, *this, this);
-        connect(check2, &QCheckBox::stateChanged, coordinator, &PreviewCoordinator::check2Clicked);
-        connect(list1, &QListView::clicked, coordinator, &PreviewCoordinator::list1Clicked);
     }
 
     QString pictureFolder() const override { return m_folder; }
@@ -47,6 +46,8 @@ public:
         check2->setChecked(false);
     }
 
+    int rowOf(const QString &entry) const { return int(model->stringList().indexOf(entry)); }
+
     void clickEntry(int row)
     {
         const QRect r = list1->visualRect(model->index(row));
@@ -54,7 +55,7 @@ public:
     }
 
     QCheckBox *check2;
-    QListView *list1;
+    PictureListView *list1;
     QStringListModel *model;
     PreviewCoordinator *coordinator;
     int untickCalls = 0;
@@ -97,6 +98,8 @@ private Q_SLOTS:
     void formLoadShowsPictureAndInfoLine();
     void formLoadKeepsPreviousOnFailure_data();
     void formLoadKeepsPreviousOnFailure();
+    void undecodablePictureClearsTheArea_data();
+    void undecodablePictureClearsTheArea();
     void decodesLargePhotoAndRefusesAbsurdOnes();
     void largePicturesDecodeAsQtsOwnReaderDoes();
     void pansWideStripWithMouse();
@@ -112,6 +115,8 @@ private Q_SLOTS:
     void reopenRightAfterCloseMakesNewWindow();
     void mainWindowCloseClosesPreview();
     void clickWhileUntickedDoesNothing();
+    void followsCheck2ChangedInCode();
+    void keyMovesInTheListReloadThePreview();
     void isFormLoadedIsExact();
     void quitDeletesPreviewWithoutUnticking();
 
@@ -142,6 +147,21 @@ void tst_PreviewCoordinator::initTestCase()
     gif.write(QByteArray::fromHex("474946383961010001008000"
                                   "00ff00000000002c00000000010001000002024401003b"));
     gif.close();
+    QFile empty(m_folder + QStringLiteral("empty.jpg"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    // The first 200 bytes of a JPEG end in its tables, before any picture data.
+    QFile whole(m_folder + QStringLiteral("b.jpg"));
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    QFile cut(m_folder + QStringLiteral("cut.jpg"));
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    QCOMPARE(cut.write(whole.read(200)), 200);
+    cut.close();
+    // A GIF's header and screen descriptor, and nothing after them.
+    QFile gifHeader(m_folder + QStringLiteral("header.gif"));
+    QVERIFY(gifHeader.open(QIODevice::WriteOnly));
+    gifHeader.write(QByteArray::fromHex("4749463839610a000a000000"));
+    gifHeader.close();
 }
 
 void tst_PreviewCoordinator::init()
@@ -149,7 +169,9 @@ void tst_PreviewCoordinator::init()
     m_main = new StandInMain(m_folder);
     m_main->model->setStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("broken.jpg"),
                                   QStringLiteral("c.jpg"), QStringLiteral("dot.gif"), QStringLiteral("gone.jpg"),
-                                  QStringLiteral(".hidden.jpg"), QStringLiteral("folder.jpg")});
+                                  QStringLiteral(".hidden.jpg"), QStringLiteral("folder.jpg"),
+                                  QStringLiteral("empty.jpg"), QStringLiteral("cut.jpg"),
+                                  QStringLiteral("header.gif")});
     m_main->move(120, 80);
     m_main->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_main));
@@ -214,7 +236,6 @@ void tst_PreviewCoordinator::formLoadShowsPictureAndInfoLine()
 void tst_PreviewCoordinator::formLoadKeepsPreviousOnFailure_data()
 {
     QTest::addColumn<int>("row");
-    QTest::newRow("undecodable") << 2;
     QTest::newRow("missing") << 5;
     QTest::newRow("hidden") << 6;
     QTest::newRow("folder") << 7;
@@ -240,6 +261,54 @@ void tst_PreviewCoordinator::formLoadKeepsPreviousOnFailure()
     QCOMPARE(preview->imageSize(), QSize(1000, 300));
     QCOMPARE(preview->panOffset(), QPoint(0, 0));
     QCOMPARE(preview->pressPoint(), QPoint(0, 0));
+}
+
+void tst_PreviewCoordinator::undecodablePictureClearsTheArea_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("text named .jpg") << QStringLiteral("broken.jpg");
+    QTest::newRow("empty file") << QStringLiteral("empty.jpg");
+    QTest::newRow("JPEG cut before its picture data") << QStringLiteral("cut.jpg");
+    QTest::newRow("GIF with no frame") << QStringLiteral("header.gif");
+}
+
+void tst_PreviewCoordinator::undecodablePictureClearsTheArea()
+{
+    QFETCH(QString, entry);
+    frmShowPic *preview = openPreview(0);
+    QVERIFY(preview);
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
+    QTest::mouseMove(preview, QPoint(100, 200));
+    QVERIFY(preview->panOffset() != QPoint(0, 0));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+
+    m_main->clickEntry(m_main->rowOf(entry));
+    QCOMPARE(m_main->coordinator->preview(), preview);
+    QImage blank(preview->canvas().size(), QImage::Format_RGB32);
+    blank.fill(preview->palette().color(QPalette::Window));
+    QCOMPARE(preview->canvas(), blank);
+    const QImage shown = preview->grab(QRect(1, 100, 640, 380)).toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown, blank.copy(0, 99, 640, 380));
+
+    QLabel *label = preview->infoLine();
+    const qint64 bytes = QFileInfo(m_folder + entry).size();
+    QCOMPARE(label->text(), QStringLiteral(u"图片名称：") + entry + QStringLiteral(u"    无法显示此图片    大小：")
+                                + QString::number(bytes) + QStringLiteral(u" 字节"));
+    QCOMPARE(label->width(), label->sizeHint().width());
+    QCOMPARE(label->x(), 1 + (640 - label->width()) / 2);
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
+
+    // The earlier picture is gone: a drag has nothing to show.
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
+    QTest::mouseMove(preview, QPoint(100, 200));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
+    QCOMPARE(preview->canvas(), blank);
+
+    m_main->clickEntry(1);
+    QCOMPARE(preview->imageSize(), QSize(200, 100));
+    QVERIFY(label->text().startsWith(QStringLiteral(u"图片名称：b.jpg    尺寸：200 × 100 像素")));
+    QVERIFY(preview->canvas() != blank);
 }
 
 void tst_PreviewCoordinator::decodesLargePhotoAndRefusesAbsurdOnes()
@@ -373,6 +442,10 @@ void tst_PreviewCoordinator::tickWithCurrentEntryOpensAtCorner()
     QCOMPARE(m_main->pos(), QPoint(0, 0));
     QCOMPARE(preview->pos(), QPoint(270, 167));
     QVERIFY(preview->infoLine()->text().contains(QStringLiteral("a.jpg")));
+    // Once the window system has answered, the frame is still at the corner.
+    QCoreApplication::processEvents();
+    QCOMPARE(m_main->frameGeometry().topLeft(), QPoint(0, 0));
+    QCOMPARE(m_main->pos(), QPoint(0, 0));
 }
 
 void tst_PreviewCoordinator::tickWithoutEntryThenClick()
@@ -470,6 +543,42 @@ void tst_PreviewCoordinator::clickWhileUntickedDoesNothing()
     m_main->clickEntry(0);
     QVERIFY(!m_main->coordinator->preview());
     QCOMPARE(m_main->pos(), QPoint(120, 80));
+}
+
+void tst_PreviewCoordinator::followsCheck2ChangedInCode()
+{
+    m_main->list1->setCurrentIndex(m_main->model->index(1));
+    m_main->check2->setChecked(true);
+    QPointer<frmShowPic> preview = m_main->coordinator->preview();
+    QVERIFY(preview && preview->isVisible());
+    QCOMPARE(preview->imageSize(), QSize(200, 100));
+    QCOMPARE(m_main->pos(), QPoint(0, 0));
+    // A partly checked box counts as unticked.
+    m_main->check2->setCheckState(Qt::PartiallyChecked);
+    QVERIFY(!isFormLoaded(frmShowPic::windowName()));
+    QTRY_VERIFY(preview.isNull());
+}
+
+void tst_PreviewCoordinator::keyMovesInTheListReloadThePreview()
+{
+    frmShowPic *preview = openPreview(0);
+    QVERIFY(preview);
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
+    QTest::mouseMove(preview, QPoint(100, 200));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    const QPoint panned = preview->panOffset();
+    QVERIFY(panned != QPoint(0, 0));
+
+    // Up on the first entry moves nothing, so nothing is loaded again.
+    QTest::keyClick(m_main->list1, Qt::Key_Up);
+    QCOMPARE(m_main->list1->currentIndex().row(), 0);
+    QCOMPARE(preview->panOffset(), panned);
+
+    QTest::keyClick(m_main->list1, Qt::Key_Down);
+    QCOMPARE(m_main->list1->currentIndex().row(), 1);
+    QCOMPARE(m_main->coordinator->preview(), preview);
+    QCOMPARE(preview->imageSize(), QSize(200, 100));
+    QCOMPARE(preview->panOffset(), QPoint(0, 0));
 }
 
 void tst_PreviewCoordinator::isFormLoadedIsExact()

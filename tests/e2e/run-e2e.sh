@@ -105,6 +105,16 @@ activate() { xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true; }
 # Absolute position of a window's client area: "X Y".
 origin() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x, y}'; }
 client_size() { xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}'; }
+# Absolute position of the frame the window manager put around a window (title
+# bar included): its ancestor right below the root window.
+frame_origin() {
+    local w=$1 root parent
+    root=$(xwininfo -tree -id "$w" | awk '/Root window id:/{print $4}')
+    while parent=$(xwininfo -tree -id "$w" | awk '/Parent window id:/{print $4}') && [ "$parent" != "$root" ]; do
+        w=$parent
+    done
+    origin "$w"
+}
 
 # Clicks at client coordinates of the main window (control positions are
 # twips / 15 in its fixed layout).
@@ -217,19 +227,23 @@ click 210 104                                 # Label11, to the top
 click_row 3
 click 200 209                                 # Label15, remove
 
-# Preview: ticking with an entry current moves the main window to the corner
-# and opens the preview with its top-left corner at the client area's centre.
+# Preview: ticking with an entry current moves the main window's frame, title
+# bar included, to the corner and opens the preview with its top-left corner
+# at the client area's centre measured from that frame corner.
 click_row 0
 click 206 236                                 # Check2
 wait_until '[ "$(visible_windows)" -eq 2 ]' || fail "ticking the preview box opened no preview"
 preview=$(xdotool search --all --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$main" | head -1)
+wait_until 'read -r fx fy < <(frame_origin "$main"); [ "$fx" -eq 0 ] && [ "$fy" -eq 0 ]' ||
+    fail "the main window's frame is at ($fx,$fy), not at the screen's corner"
 read -r px py < <(origin "$preview")
 read -r mx my < <(origin "$main")
 [ "$(client_size "$preview")" = "642x482" ] || fail "preview is $(client_size "$preview"), expected 642x482"
-[ "$mx" -le 10 ] && [ "$my" -le 40 ] || fail "the main window was not moved to the corner ($mx,$my)"
-# 8100 x 4980 twips of client area: the corner 4050 and 2500 twips from the screen's.
-[ "$px" -eq 270 ] && [ "$py" -eq 167 ] || fail "preview at ($px,$py), expected (270,167)"
-step "preview at ($px,$py), the main window's client area at ($mx,$my)"
+[ "$mx" -le 10 ] && [ "$my" -le 40 ] || fail "the main window's client area is at ($mx,$my), too far from its frame"
+# 8100 x 4980 twips of client area: the corner 4050 and 2500 twips from the frame's.
+[ "$px" -eq $((fx + 270)) ] && [ "$py" -eq $((fy + 167)) ] ||
+    fail "preview at ($px,$py), expected ($((fx + 270)),$((fy + 167)))"
+step "preview at ($px,$py), the main window's frame at ($fx,$fy) and its client area at ($mx,$my)"
 probe_x=$((px + 300)) probe_y=$((py + 250))   # inside every picture, below the main window
 wait_until 'near $probe_x $probe_y "#0000ff"' || fail "the preview does not show b.gif: $(pixel $probe_x $probe_y)"
 click_row 2
