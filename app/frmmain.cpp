@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -362,12 +363,16 @@ QStringList frmMain::pictureEntries() const
 
 void frmMain::Command1_Click()
 {
-    const QString chosen = m_platform.chooseFolder(this, browseTitle);
+    // The chooser opens where the user chose last, at first in the home folder.
+    if (m_lastChosenFolder.isEmpty())
+        m_lastChosenFolder = QDir::homePath();
+    const QString chosen = m_platform.chooseFolder(this, browseTitle, m_lastChosenFolder);
     if (chosen.isEmpty()) {
         // The list, its caption and the sizes stay as they were.
         Text1->setText(QString());
         return;
     }
+    m_lastChosenFolder = chosen;
     const QString folder = folderText(chosen);
     Text1->setText(folder);
     QString reason;

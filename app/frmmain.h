@@ -82,6 +82,7 @@ private:
 
     Platform &m_platform;
     QString m_settingsPath;
+    QString m_lastChosenFolder;
     bool m_placed = false;
     // Set while a generation run is under way: its modal boxes process
     // events, and a second click then must not start a nested run.

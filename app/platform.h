@@ -17,8 +17,9 @@ class Platform
 public:
     virtual ~Platform() = default;
 
-    // A modal folder chooser over parent; the absolute folder path, or "" on cancel.
-    virtual QString chooseFolder(QWidget *parent, const QString &title) = 0;
+    // A modal folder chooser over parent, opening in startFolder; the absolute
+    // folder path, or "" on cancel.
+    virtual QString chooseFolder(QWidget *parent, const QString &title, const QString &startFolder) = 0;
     // A modal colour chooser over parent; the chosen colour, or nothing on cancel.
     virtual std::optional<ColourValue> chooseColour(QWidget *parent) = 0;
     // The check-failure box: caption "错误信息", OK, warning icon.

@@ -10,9 +10,9 @@
 
 namespace tarnwick {
 
-QString QtPlatform::chooseFolder(QWidget *parent, const QString &title)
+QString QtPlatform::chooseFolder(QWidget *parent, const QString &title, const QString &startFolder)
 {
-    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);
 }
 
 std::optional<ColourValue> QtPlatform::chooseColour(QWidget *parent)

@@ -8,7 +8,7 @@ namespace tarnwick {
 class QtPlatform final : public Platform
 {
 public:
-    QString chooseFolder(QWidget *parent, const QString &title) override;
+    QString chooseFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
     std::optional<ColourValue> chooseColour(QWidget *parent) override;
     void showWarning(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text) override;

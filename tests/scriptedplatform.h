@@ -25,6 +25,7 @@ public:
     std::function<void()> whileModal;
 
     QStringList folderTitles;
+    QStringList startFolders;
     int colourCalls = 0;
     QStringList warnings;
     QStringList questions;
@@ -33,10 +34,11 @@ public:
     // The object name of the focused widget when each warning was shown.
     QStringList focusAtWarning;
 
-    QString chooseFolder(QWidget *parent, const QString &title) override
+    QString chooseFolder(QWidget *parent, const QString &title, const QString &startFolder) override
     {
         parents.append(parent);
         folderTitles.append(title);
+        startFolders.append(startFolder);
         modal();
         return take(folders, QString());
     }

@@ -124,6 +124,17 @@ private Q_SLOTS:
         QVERIFY(m_platform.warnings.first().contains(pics + QStringLiteral("/a.jpg")));
     }
 
+    // The chooser opens in the home folder, then wherever the user chose
+    // last; a cancel does not count as a choice.
+    void chooserStartsWhereTheUserChoseLast()
+    {
+        const QString pics = subfolder(QStringLiteral("pics"));
+        browse(pics);
+        browse(QString());
+        browse(QString());
+        QCOMPARE(m_platform.startFolders, (QStringList{QDir::homePath(), pics, pics}));
+    }
+
     // A folder removed between choosing and listing is not an empty folder:
     // the list is emptied and the user is told why, the sizes stay.
     void unreadableFolderIsReported()
