@@ -4,6 +4,7 @@
 #include "book/bookcheck.h"
 #include "book/booknotation.h"
 #include "book/dmlwriter.h"
+#include "pictures/listcommands.h"
 #include "pictures/picturefolder.h"
 
 #include <QCommandLineParser>
@@ -73,11 +74,15 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     const QCommandLineOption pages(QStringLiteral("pages"),
                                    QStringLiteral("Page order: one file name per line, \"-\" for standard input."),
                                    QStringLiteral("FILE"));
+    const QCommandLineOption order(QStringLiteral("order"),
+                                   QStringLiteral("Page order of the listing: name (as the window lists it) or\n"
+                                                  "natural (numbers in names in numeric order: 2 before 10)."),
+                                   QStringLiteral("name|natural"), QStringLiteral("name"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({name, bookWidth, bookHeight, pictureWidth, pictureHeight, left, top, background, border,
-                       pages, help, version});
+                       pages, order, help, version});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
 
     if (!parser.parse(arguments))
@@ -87,7 +92,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     if (parser.isSet(version))
         return {MakeWritten, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n"), QString()};
     for (const QCommandLineOption *single : {&name, &bookWidth, &bookHeight, &pictureWidth, &pictureHeight, &left,
-                                             &top, &background, &border, &pages}) {
+                                             &top, &background, &border, &pages, &order}) {
         if (parser.values(*single).size() > 1)
             return usageError(QStringLiteral("--%1 given twice").arg(single->names().constFirst()));
     }
@@ -101,11 +106,18 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     BookSettings settings;
     settings.pictureFolder = folderText(folderInfo.absoluteFilePath());
     settings.documentName = parser.value(name);
+    const QString orderName = parser.value(order);
+    if (orderName != u"name" && orderName != u"natural")
+        return usageError(QStringLiteral("--order: not name or natural: ") + orderName);
     QString unreadable;
-    const std::optional<QStringList> listed = listPictures(settings.pictureFolder, &unreadable);
+    std::optional<QStringList> listed = listPictures(settings.pictureFolder, &unreadable);
     if (!listed)
         return usageError(QStringLiteral("cannot read %1: %2").arg(positional.constFirst(), unreadable));
-    const QStringList &listing = *listed;
+    QStringList &listing = *listed;
+    if (orderName == u"natural") {
+        std::vector<bool> unselected;
+        arrangeList(ListOrder::Numeric, listing, unselected);
+    }
 
     if (parser.isSet(pages)) {
         const QString file = parser.value(pages);

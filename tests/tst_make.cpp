@@ -99,6 +99,8 @@ private Q_SLOTS:
     void defaultsFromFirstPicture();
     void documentAsGiven();
     void pagesOrder();
+    void naturalOrder_data();
+    void naturalOrder();
     void helpAndVersion();
     void checkFailureKeepsOlder();
     void fileSizeLimitKeepsOlder_data();
@@ -221,6 +223,51 @@ void TestMake::documentAsGiven()
     QVERIFY(doc.contains("bordercolor=\"0FFh\""));
     QVERIFY(doc.contains("noborder=\"NO\""));
     QVERIFY(doc.endsWith("</PAGE>\r\n"));
+}
+
+void TestMake::naturalOrder_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("pages");
+    QTest::addColumn<QByteArray>("dimension");
+    const QByteArray nine = "<DIMENSION width=\"30\" height=\"10\"/>";
+    const QByteArray ten = "<DIMENSION width=\"20\" height=\"20\"/>";
+    // The book takes the size of the first picture in the order asked for.
+    QTest::newRow("name order") << QStringList{} << "10 9 a b" << ten;
+    QTest::newRow("natural") << QStringList{QStringLiteral("--order"), QStringLiteral("natural")} << "9 10 a b"
+                             << nine;
+    QTest::newRow("pages win") << QStringList{QStringLiteral("--order=natural"), QStringLiteral("--pages"),
+                                              QStringLiteral("-")}
+                               << "10 9" << nine;
+    QTest::newRow("unknown order") << QStringList{QStringLiteral("--order"), QStringLiteral("numeric")} << QString()
+                                   << QByteArray();
+    QTest::newRow("twice") << QStringList{QStringLiteral("--order=name"), QStringLiteral("--order=natural")}
+                           << QString() << QByteArray();
+}
+
+void TestMake::naturalOrder()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, pages);
+    QFETCH(QByteArray, dimension);
+    QTemporaryDir dir;
+    QVERIFY(writeJpeg(dir.filePath(QStringLiteral("9.jpg")), 30, 10));
+    for (const char *name : {"10.jpg", "a.jpg", "b.jpg"})
+        QVERIFY(writeJpeg(dir.filePath(QString::fromLatin1(name)), 20, 20));
+    const MakeResult result = runInProcess(options << dir.path(), "10.jpg\n9.jpg\n");
+    if (pages.isEmpty()) {
+        QCOMPARE(result.exitCode, 2);
+        return;
+    }
+    QCOMPARE(result.exitCode, 0);
+    const QByteArray doc = readAll(dir.filePath(QStringLiteral("MyEBook.dml")));
+    QStringList written;
+    for (qsizetype at = doc.indexOf(" file=\""); at >= 0; at = doc.indexOf(" file=\"", at + 1)) {
+        const qsizetype start = at + 7;
+        written.append(QString::fromLatin1(doc.mid(start, doc.indexOf(".jpg\"", start) - start)));
+    }
+    QCOMPARE(written.join(u' '), pages);
+    QVERIFY(doc.contains(dimension));
 }
 
 void TestMake::pagesOrder()
