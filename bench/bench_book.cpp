@@ -10,6 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstring>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -141,7 +143,7 @@ void BM_CheckBook(benchmark::State &state)
 BENCHMARK(BM_CheckBook)->Unit(benchmark::kMillisecond);
 
 // Runs a program to completion with its output to /dev/null.
-bool spawnAndWait(const std::vector<std::string> &argv)
+bool spawnAndWait(const std::vector<std::string> &argv, char **environment = environ)
 {
     std::vector<char *> args;
     for (const std::string &a : argv)
@@ -151,7 +153,7 @@ bool spawnAndWait(const std::vector<std::string> &argv)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environment);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return false;
@@ -170,16 +172,42 @@ void BM_LsWholeProcess(benchmark::State &state)
 }
 BENCHMARK(BM_LsWholeProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same listing in a locale-aware name order, which is the work
+// tarnwick-make does before it writes (needs the zh_CN.UTF-8 locale).
+void BM_LsChineseWholeProcess(benchmark::State &state)
+{
+    const std::string folder = bigFolder().toStdString();
+    std::vector<std::string> variables;
+    for (char **v = environ; *v; ++v)
+        if (std::strncmp(*v, "LC_", 3) != 0 && std::strncmp(*v, "LANG", 4) != 0)
+            variables.emplace_back(*v);
+    variables.emplace_back("LC_ALL=zh_CN.UTF-8");
+    std::vector<char *> environment;
+    for (std::string &v : variables)
+        environment.push_back(v.data());
+    environment.push_back(nullptr);
+    for (auto _ : state) {
+        if (!spawnAndWait({"ls", "-1", folder}, environment.data()))
+            state.SkipWithError("ls failed");
+    }
+}
+BENCHMARK(BM_LsChineseWholeProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 #ifdef TARNWICK_MAKE_PATH
+// Arg 1: with --order natural.
 void BM_MakeWholeProcess(benchmark::State &state)
 {
     const std::string folder = bigFolder().toStdString();
+    std::vector<std::string> argv{TARNWICK_MAKE_PATH};
+    if (state.range(0) == 1)
+        argv.insert(argv.end(), {"--order", "natural"});
+    argv.push_back(folder);
     for (auto _ : state) {
-        if (!spawnAndWait({TARNWICK_MAKE_PATH, folder}))
+        if (!spawnAndWait(argv))
             state.SkipWithError("tarnwick-make failed");
     }
 }
-BENCHMARK(BM_MakeWholeProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MakeWholeProcess)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "pictures/picturefolder.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistmodel.h"
+#include "pictures/picturelistview.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,7 +41,7 @@ QStringList pageNames()
 }
 
 struct ShownList {
-    QListView view;
+    PictureListView view;
     PictureListModel model;
     PictureListController controller{&view, &model};
 
@@ -56,7 +57,9 @@ struct ShownList {
     {
         controller.refill(names);
         QItemSelection selection;
-        for (int row = 0; row < model.rowCount(); row += 2)
+        // Odd rows: the first and the last entry stay unselected, so every
+        // command has work to do.
+        for (int row = 1; row < model.rowCount(); row += 2)
             selection.append(QItemSelectionRange(model.index(row)));
         view.selectionModel()->select(selection, QItemSelectionModel::Select);
         view.viewport()->repaint();
@@ -76,6 +79,62 @@ void BM_ListCommand(benchmark::State &state)
         list.view.viewport()->repaint();
     }
     state.SetLabel(listCommandCaption(command).toStdString());
+}
+
+// Undo and redo of one command step (Arg 0: undo, 1: redo).
+void BM_UndoRedo(benchmark::State &state)
+{
+    const QStringList names = pageNames();
+    ShownList list;
+    for (auto _ : state) {
+        state.PauseTiming();
+        list.reset(names);
+        list.controller.run(ListCommand::MoveDown);
+        if (state.range(0) == 1)
+            list.controller.undoStack()->undo();
+        list.view.viewport()->repaint();
+        state.ResumeTiming();
+        if (state.range(0) == 0)
+            list.controller.undoStack()->undo();
+        else
+            list.controller.undoStack()->redo();
+        list.view.viewport()->repaint();
+    }
+    state.SetLabel(state.range(0) == 0 ? "undo" : "redo");
+}
+
+// A drop of every other entry into the middle of the list.
+void BM_DragMove(benchmark::State &state)
+{
+    const QStringList names = pageNames();
+    ShownList list;
+    for (auto _ : state) {
+        state.PauseTiming();
+        list.reset(names);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(list.controller.moveSelectedTo(kEntries / 2 + 1));
+        list.view.viewport()->repaint();
+    }
+}
+
+// The whole-list orders on scan names 1.jpg ... 32767.jpg as the name order
+// lists them (1, 10, 100, ...).
+void BM_Arrange(benchmark::State &state)
+{
+    const auto order = ListOrder(state.range(0));
+    QStringList names;
+    for (int i = 1; i <= kEntries; ++i)
+        names.append(QStringLiteral("%1.jpg").arg(i));
+    sortPictureNames(names);
+    ShownList list;
+    for (auto _ : state) {
+        state.PauseTiming();
+        list.reset(names);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(list.controller.arrange(order));
+        list.view.viewport()->repaint();
+    }
+    state.SetLabel(listOrderMenuText(order).toStdString());
 }
 
 // The scan target: listing a folder of 32,767 pictures and filling List1.
@@ -115,6 +174,13 @@ BENCHMARK(BM_ListCommand)
     ->Arg(int(ListCommand::MoveToBottom))
     ->Arg(int(ListCommand::MoveDown))
     ->Arg(int(ListCommand::Remove))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoRedo)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DragMove)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Arrange)
+    ->Arg(int(ListOrder::Name))
+    ->Arg(int(ListOrder::Numeric))
+    ->Arg(int(ListOrder::Reverse))
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanAndRefill)->Unit(benchmark::kMillisecond);
 

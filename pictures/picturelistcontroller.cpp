@@ -207,6 +207,9 @@ void PictureListController::show(const State &state)
 {
     // The reset scrolls nowhere by itself, but the layout it drops would: keep the place.
     const int scroll = m_view->verticalScrollBar()->value();
+    // The whole list is new: one repaint afterwards instead of the region of
+    // every restored selection range (16,384 of them take 30 ms).
+    m_view->setUpdatesEnabled(false);
     m_model->setNames(state.names);
 
     QItemSelection selection;
@@ -227,6 +230,7 @@ void PictureListController::show(const State &state)
     if (state.current >= 0)
         selectionModel->setCurrentIndex(m_model->index(state.current), QItemSelectionModel::NoUpdate);
     m_view->verticalScrollBar()->setValue(scroll);
+    m_view->setUpdatesEnabled(true);
 }
 
 ListEditOutcome PictureListController::commit(const State &before, State after, const ListEdit &edit,
