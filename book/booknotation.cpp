@@ -19,6 +19,28 @@ QByteArray borderColourNotation(bool borderOn, ColourValue borderColour)
     return borderOn ? colourNotation(borderColour) : QByteArrayLiteral("00h");
 }
 
+std::optional<ColourValue> readColourNotation(QByteArrayView text)
+{
+    if (text.size() < 2 || (text.back() != 'h' && text.back() != 'H'))
+        return std::nullopt;
+    quint64 value = 0;
+    for (const char c : text.first(text.size() - 1)) {
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        if (digit < 0)
+            return std::nullopt;
+        value = value * 16 + quint64(digit);
+        if (value > 0xFFFFFFFFu)
+            return std::nullopt;
+    }
+    return ColourValue(value);
+}
+
 std::optional<ColourValue> parseColourArgument(const QString &text)
 {
     if (text.startsWith(u'#')) {

@@ -3,6 +3,7 @@
 #include "book/booksettings.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -12,6 +13,10 @@ namespace tarnwick {
 // The document's colour notation: "0", the value in upper-case hexadecimal
 // without leading zeros, "h" (0 gives "00h", red gives "0FFh").
 QByteArray colourNotation(ColourValue value);
+
+// Reads the colour notation back: hexadecimal digits (either case) followed
+// by "h" or "H", the value within 32 bits; nothing for anything else.
+std::optional<ColourValue> readColourNotation(QByteArrayView text);
 
 // The noborder value: "NO" when the border is on, else "YES".
 QByteArray noBorderNotation(bool borderOn);

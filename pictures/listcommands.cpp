@@ -2,6 +2,9 @@
 
 #include "pictures/picturefolder.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <algorithm>
 
 namespace tarnwick {
@@ -195,6 +198,59 @@ ListEdit arrangeList(ListOrder order, QStringList &names, std::vector<bool> &sel
             origin[size_t(row)] = int(sorted[size_t(row)]);
     }
     return reorder(names, selected, std::move(origin));
+}
+
+ListEdit arrangeByPages(const QStringList &pages, QStringList &names, std::vector<bool> &selected,
+                        QStringList *missing)
+{
+    fitFlags(names, selected);
+    // Every row of each name, in list order, and how many of them the book
+    // has taken so far.
+    QHash<QString, std::vector<int>> rows;
+    rows.reserve(names.size());
+    for (int row = 0; row < int(names.size()); ++row)
+        rows[names.at(row)].push_back(row);
+    QHash<QString, size_t> taken;
+    std::vector<bool> used(size_t(names.size()), false);
+    std::vector<int> origin;
+    origin.reserve(size_t(std::max(names.size(), pages.size())));
+    QSet<QString> reported;
+    for (const QString &page : pages) {
+        const auto found = rows.constFind(page);
+        if (found == rows.cend()) {
+            if (missing && !reported.contains(page)) {
+                reported.insert(page);
+                missing->append(page);
+            }
+            continue;
+        }
+        size_t &count = taken[page];
+        // A page shown again after every row of its name is taken repeats
+        // the last of them.
+        const int row = found->at(std::min(count, found->size() - 1));
+        ++count;
+        used[size_t(row)] = true;
+        origin.push_back(row);
+    }
+    const size_t fromBook = origin.size();
+    for (int row = 0; row < int(names.size()); ++row)
+        if (!used[size_t(row)])
+            origin.push_back(row);
+
+    QStringList arranged;
+    arranged.reserve(qsizetype(origin.size()));
+    std::vector<bool> flags(origin.size(), false);
+    bool same = origin.size() == size_t(names.size());
+    for (size_t i = 0; i < origin.size(); ++i) {
+        arranged.append(names.at(origin[i]));
+        flags[i] = i >= fromBook;
+        same = same && origin[i] == int(i) && flags[i] == selected[i];
+    }
+    if (same)
+        return {};
+    names = std::move(arranged);
+    selected = std::move(flags);
+    return {ListEditOutcome::Moved, std::move(origin)};
 }
 
 ListEdit moveSelectedTo(qsizetype row, QStringList &names, std::vector<bool> &selected)

@@ -43,6 +43,14 @@ enum class ListOrder { Name, Numeric, Reverse };
 ListEdit arrangeList(ListOrder order, QStringList &names, std::vector<bool> &selected,
                      const QLocale &locale = QLocale());
 
+// Arranges the list by a book's pages: the pages the list holds come first,
+// in the book's order (a page the book shows twice is listed twice); the
+// entries the book does not name follow in their current order and are the
+// ones selected. The book's pages the list lacks are left out and go to
+// missing, each once, in the book's order.
+ListEdit arrangeByPages(const QStringList &pages, QStringList &names, std::vector<bool> &selected,
+                        QStringList *missing = nullptr);
+
 // Moves the selected entries, in their order, to stand where the gap before
 // row is (row == count: the end), as a drag and drop does. They stay
 // selected and keep their texts.

@@ -262,6 +262,15 @@ ListEditOutcome PictureListController::arrange(ListOrder order)
     return commit(before, std::move(after), edit, listOrderMenuText(order));
 }
 
+ListEditOutcome PictureListController::arrangeByPages(const QStringList &pages, const QString &text,
+                                                     QStringList *missing)
+{
+    const State before = state();
+    State after = before;
+    const ListEdit edit = tarnwick::arrangeByPages(pages, after.names, after.selected, missing);
+    return commit(before, std::move(after), edit, text);
+}
+
 ListEditOutcome PictureListController::moveSelectedTo(int row)
 {
     const State before = state();

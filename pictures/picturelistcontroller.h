@@ -41,6 +41,9 @@ public:
     void refill(const QStringList &names);
     ListEditOutcome run(ListCommand command);
     ListEditOutcome arrange(ListOrder order);
+    // Arranges the list by a book's pages as one step (see arrangeByPages);
+    // the pages the list lacks go to missing.
+    ListEditOutcome arrangeByPages(const QStringList &pages, const QString &text, QStringList *missing = nullptr);
     // Moves the selected entries into the gap before row, as a drop does.
     ListEditOutcome moveSelectedTo(int row);
 

@@ -1,0 +1,358 @@
+#include "book/dmlreader.h"
+
+#include "book/booknotation.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace tarnwick {
+
+namespace {
+
+// A document with more pages than this is no book Tarnwick made: refusing it
+// bounds the memory a crafted one can ask for.
+constexpr qsizetype kMostPages = 1 << 20;
+
+QString tooLarge() { return QStringLiteral(u"文件大于64 MiB"); }
+QString noElement(const char *name) { return QStringLiteral(u"缺少%1元素").arg(QLatin1String(name)); }
+QString badColour(QByteArrayView name, QByteArrayView value)
+{
+    return QStringLiteral(u"无法识别的颜色：%1=\"%2\"")
+        .arg(QString::fromLatin1(name), QString::fromLatin1(value.first(std::min<qsizetype>(value.size(), 64))));
+}
+QString notGbk() { return QStringLiteral(u"含有GBK无法解码的字节"); }
+QString tooManyPages() { return QStringLiteral(u"页数超过%1").arg(kMostPages); }
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool sameName(QByteArrayView a, const char *b)
+{
+    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+}
+
+// Whether the bytes are GBK as far as their structure goes: ASCII, the euro
+// sign 0x80, or a lead byte 0x81-0xFE with a trail byte 0x40-0x7E or 0x80-0xFE.
+bool gbkShaped(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const unsigned char *end = p + bytes.size();
+    while (p < end) {
+        // Eight ASCII bytes at a time: markup is almost all ASCII.
+        if (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char c = *p++;
+        if (c < 0x81)
+            continue;
+        if (c == 0xFF || p == end)
+            return false;
+        const unsigned char trail = *p++;
+        if (trail < 0x40 || trail == 0x7F || trail == 0xFF)
+            return false;
+    }
+    return true;
+}
+
+// One element of the markup: its name and the attributes it carries.
+struct Element
+{
+    QByteArrayView name;
+    bool closing = false;
+    std::vector<std::pair<QByteArrayView, QByteArrayView>> attributes;
+
+    QByteArrayView value(const char *attribute, bool *found = nullptr) const
+    {
+        for (const auto &[n, v] : attributes) {
+            if (sameName(n, attribute)) {
+                if (found)
+                    *found = true;
+                return v;
+            }
+        }
+        if (found)
+            *found = false;
+        return {};
+    }
+};
+
+// Walks the elements of the markup in order. Text between elements,
+// comments and declarations are skipped; an element cut short by the end of
+// the text ends the walk.
+class MarkupScanner
+{
+public:
+    explicit MarkupScanner(QByteArrayView text)
+        : m_p(text.data())
+        , m_end(text.data() + text.size())
+    {
+    }
+
+    bool next(Element &element)
+    {
+        for (;;) {
+            const char *open = find('<', m_p);
+            if (!open)
+                return false;
+            m_p = open + 1;
+            if (m_p == m_end)
+                return false;
+            if (*m_p == '!' || *m_p == '?') {
+                // A comment may hold '>' before its end.
+                const bool comment = m_end - m_p >= 3 && std::memcmp(m_p, "!--", 3) == 0;
+                const char *close = comment ? findText("-->", m_p + 3) : find('>', m_p);
+                if (!close)
+                    return false;
+                m_p = close + 1;
+                continue;
+            }
+            element.closing = *m_p == '/';
+            if (element.closing)
+                ++m_p;
+            const char *nameStart = m_p;
+            while (m_p < m_end && !isBlank(*m_p) && *m_p != '>' && *m_p != '/' && *m_p != '<')
+                ++m_p;
+            element.name = QByteArrayView(nameStart, m_p - nameStart);
+            element.attributes.clear();
+            if (!readAttributes(element))
+                return false;
+            if (!element.name.isEmpty())
+                return true;
+        }
+    }
+
+private:
+    const char *find(char c, const char *from) const
+    {
+        return static_cast<const char *>(std::memchr(from, c, size_t(m_end - from)));
+    }
+
+    const char *findText(const char *text, const char *from) const
+    {
+        const size_t length = std::strlen(text);
+        for (const char *p = from; (p = find(text[0], p)) && size_t(m_end - p) >= length; ++p) {
+            if (std::memcmp(p, text, length) == 0)
+                return p;
+        }
+        return nullptr;
+    }
+
+    // Reads name="value" pairs up to the element's end; false when the text
+    // ends first. A malformed attribute ends the element's attributes.
+    bool readAttributes(Element &element)
+    {
+        for (;;) {
+            while (m_p < m_end && isBlank(*m_p))
+                ++m_p;
+            if (m_p == m_end)
+                return false;
+            if (*m_p == '>' || *m_p == '/' || *m_p == '<')
+                break;
+            const char *nameStart = m_p;
+            while (m_p < m_end && !isBlank(*m_p) && *m_p != '=' && *m_p != '>' && *m_p != '/')
+                ++m_p;
+            const QByteArrayView name(nameStart, m_p - nameStart);
+            while (m_p < m_end && isBlank(*m_p))
+                ++m_p;
+            if (m_p == m_end)
+                return false;
+            if (*m_p != '=')
+                continue; // a name without a value
+            ++m_p;
+            while (m_p < m_end && isBlank(*m_p))
+                ++m_p;
+            if (m_p == m_end)
+                return false;
+            const char quote = *m_p;
+            if (quote != '"' && quote != '\'')
+                break;
+            const char *close = find(quote, m_p + 1);
+            if (!close)
+                return false;
+            element.attributes.emplace_back(name, QByteArrayView(m_p + 1, close - m_p - 1));
+            m_p = close + 1;
+        }
+        // Up to and past the element's end.
+        const char *close = find('>', m_p);
+        if (!close)
+            return false;
+        m_p = close + 1;
+        return true;
+    }
+
+    const char *m_p;
+    const char *m_end;
+};
+
+// Turns the attribute values Tarnwick keeps into text, with one GBK decoder
+// for the whole document.
+class ValueDecoder
+{
+public:
+    std::optional<QString> decode(QByteArrayView bytes)
+    {
+        bool ascii = true;
+        for (const char c : bytes)
+            ascii = ascii && (uchar(c) < 0x80);
+        if (ascii)
+            return QString::fromLatin1(bytes);
+        QString text = m_decoder.decode(bytes);
+        if (m_decoder.hasError())
+            return std::nullopt;
+        return text;
+    }
+
+private:
+    QStringDecoder m_decoder{"GBK", QStringDecoder::Flag::Stateless};
+};
+
+} // namespace
+
+std::optional<QString> readDocument(QByteArrayView document, BookSettings &inputs)
+{
+    if (document.size() > kLargestDocument)
+        return tooLarge();
+    if (!gbkShaped(document))
+        return notGbk();
+
+    bool pageFormatSeen = false;
+    bool dimensionSeen = false;
+    QByteArrayView paperColour, noBorder, borderColour;
+    bool paperColourFound = false, borderColourFound = false;
+    QByteArrayView width, height;
+    bool widthFound = false, heightFound = false;
+    // Page 1's picture place and size: left, top, width, height.
+    QByteArrayView place[4];
+    bool placeFound[4] = {};
+    bool firstImageSeen = false;
+
+    std::vector<QByteArrayView> pages;
+    qsizetype pageCount = 0;
+    bool inPage = false;
+    QByteArrayView pageFile, pageImage;
+    bool pageFileFound = false, pageImageFound = false;
+    const auto finishPage = [&] {
+        if (!inPage)
+            return;
+        inPage = false;
+        if (pageFileFound)
+            pages.push_back(pageFile);
+        else if (pageImageFound)
+            pages.push_back(pageImage);
+    };
+
+    MarkupScanner scanner(document);
+    Element element;
+    while (scanner.next(element)) {
+        if (element.closing) {
+            if (sameName(element.name, "PAGE"))
+                finishPage();
+            continue;
+        }
+        if (sameName(element.name, "PAGE")) {
+            finishPage();
+            if (++pageCount > kMostPages)
+                return tooManyPages();
+            inPage = true;
+            pageFileFound = pageImageFound = false;
+        } else if (sameName(element.name, "IMAGE")) {
+            if (!inPage)
+                continue;
+            if (!pageImageFound)
+                pageImage = element.value("bitmapid", &pageImageFound);
+            if (pageCount == 1 && !firstImageSeen) {
+                firstImageSeen = true;
+                const char *const names[4] = {"left", "top", "width", "height"};
+                for (int i = 0; i < 4; ++i)
+                    place[i] = element.value(names[i], &placeFound[i]);
+            }
+        } else if (sameName(element.name, "BITMAP")) {
+            if (inPage && !pageFileFound)
+                pageFile = element.value("file", &pageFileFound);
+        } else if (sameName(element.name, "PAGEFORMAT") && !pageFormatSeen) {
+            pageFormatSeen = true;
+            paperColour = element.value("papercolor", &paperColourFound);
+            borderColour = element.value("bordercolor", &borderColourFound);
+            noBorder = element.value("noborder");
+        } else if (sameName(element.name, "DIMENSION") && !dimensionSeen) {
+            dimensionSeen = true;
+            width = element.value("width", &widthFound);
+            height = element.value("height", &heightFound);
+        }
+    }
+    finishPage();
+
+    if (!pageFormatSeen)
+        return noElement("PAGEFORMAT");
+    if (!dimensionSeen)
+        return noElement("DIMENSION");
+
+    std::optional<ColourValue> paper, border;
+    if (paperColourFound && !(paper = readColourNotation(paperColour.trimmed())))
+        return badColour("papercolor", paperColour);
+    if (borderColourFound && !(border = readColourNotation(borderColour.trimmed())))
+        return badColour("bordercolor", borderColour);
+
+    BookSettings read = inputs;
+    ValueDecoder decoder;
+    const auto take = [&decoder](QByteArrayView bytes, QString &into) {
+        std::optional<QString> text = decoder.decode(bytes);
+        if (!text)
+            return false;
+        into = std::move(*text);
+        return true;
+    };
+    if ((widthFound && !take(width, read.bookWidth)) || (heightFound && !take(height, read.bookHeight)))
+        return notGbk();
+    QString *const placeFields[4] = {&read.pictureLeft, &read.pictureTop, &read.pictureWidth, &read.pictureHeight};
+    for (int i = 0; i < 4; ++i) {
+        if (placeFound[i] && !take(place[i], *placeFields[i]))
+            return notGbk();
+    }
+    read.pictures.clear();
+    read.pictures.reserve(qsizetype(pages.size()));
+    for (const QByteArrayView page : pages) {
+        QString name;
+        if (!take(page, name))
+            return notGbk();
+        read.pictures.append(std::move(name));
+    }
+    if (paper)
+        read.backgroundColour = *paper;
+    if (noBorder.trimmed().compare(QByteArrayView("NO"), Qt::CaseInsensitive) == 0) {
+        read.border = BorderSwitch::On;
+        if (border)
+            read.borderColour = *border;
+    } else {
+        read.border = BorderSwitch::Off;
+    }
+    inputs = std::move(read);
+    return std::nullopt;
+}
+
+std::optional<QString> readDocumentFile(const QString &path, BookSettings &inputs)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    if (file.size() > kLargestDocument)
+        return tooLarge();
+    // At most one byte past the limit, whatever the file claims of its size.
+    const QByteArray bytes = file.read(kLargestDocument + 1);
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    return readDocument(bytes, inputs);
+}
+
+} // namespace tarnwick
