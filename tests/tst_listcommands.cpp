@@ -115,6 +115,8 @@ private Q_SLOTS:
     void removeKeepsTexts();
     void orders_data();
     void orders();
+    void byPages_data();
+    void byPages();
     void dropPosition_data();
     void dropPosition();
 };
@@ -319,6 +321,51 @@ void TestListCommands::orders()
         arrangeList(order, backwards, none, zh);
         QCOMPARE(backwards, expected);
     }
+}
+
+void TestListCommands::byPages_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("missing");
+    // One letter a picture; upper case marks the expected selection.
+    QTest::newRow("same pictures") << "abcd" << "dbca" << "dbca" << "" << "";
+    QTest::newRow("new pictures follow") << "abcde" << "ca" << "cabde" << "bde" << "";
+    QTest::newRow("missing ones left out") << "abc" << "xcyab" << "cab" << "" << "xy";
+    QTest::newRow("a renamed picture") << "abcq" << "cpba" << "cbaq" << "q" << "p";
+    QTest::newRow("a page shown twice") << "abc" << "baab" << "baabc" << "c" << "";
+    QTest::newRow("missing twice, told once") << "ab" << "xbx" << "ba" << "a" << "x";
+    QTest::newRow("empty book") << "ab" << "" << "ab" << "ab" << "";
+    QTest::newRow("empty list") << "" << "ab" << "" << "" << "ab";
+}
+
+void TestListCommands::byPages()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, book);
+    QFETCH(QString, expected);
+    QFETCH(QString, selected);
+    QFETCH(QString, missing);
+    const auto split = [](const QString &letters) {
+        QStringList names;
+        for (const QChar c : letters)
+            names.append(QString(c) + QStringLiteral(".jpg"));
+        return names;
+    };
+    QStringList names = split(list);
+    // Whatever was selected before does not matter.
+    std::vector<bool> flags(size_t(names.size()), true);
+    QStringList left;
+    arrangeByPages(split(book), names, flags, &left);
+    QCOMPARE(names, split(expected));
+    QStringList marked;
+    for (size_t i = 0; i < flags.size(); ++i)
+        if (flags[i])
+            marked.append(names.at(qsizetype(i)));
+    QCOMPARE(marked, split(selected));
+    QCOMPARE(left, split(missing));
 }
 
 void TestListCommands::dropPosition_data()
