@@ -6,6 +6,7 @@
 #include "app/typedlengthlimit.h"
 #include "book/bookcheck.h"
 #include "book/colourvalue.h"
+#include "book/dmlreader.h"
 #include "book/dmlwriter.h"
 #include "pictures/linklabel.h"
 #include "preview/panmath.h"
@@ -17,7 +18,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -51,6 +59,10 @@ const QString generatedQuestion = QStringLiteral(u"dml文件生成完毕！现�
 const QString settingsNotSaved = QStringLiteral(u"dml文件已生成，但无法保存设置：");
 const QString pictureNotReadable = QStringLiteral(u"无法读取图片的尺寸：");
 const QString folderNotReadable = QStringLiteral(u"无法读取图片目录：");
+const QString documentNotFound = QStringLiteral(u"找不到dml文件：");
+const QString documentNotReadable = QStringLiteral(u"无法读取dml文件：");
+const QString picturesSkipped = QStringLiteral(u"以下图片在目录中找不到，已跳过：");
+const QString cannotOpen = QStringLiteral(u"无法打开：");
 
 BorderSwitch borderSwitch(Qt::CheckState state)
 {
@@ -224,6 +236,15 @@ void frmMain::createControls()
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
 
+    // Reopening a book: the list's menu arranges it by the document the
+    // folder and name boxes point at.
+    m_arrangeByDocument = new QAction(QStringLiteral(u"按dml文件排列(&L)"), this);
+    connect(m_arrangeByDocument, &QAction::triggered, this, &frmMain::arrangeByDocument);
+    m_pictureList->addMenuSection({m_arrangeByDocument});
+    connect(m_pictureList->contextMenu(), &QMenu::aboutToShow, this,
+            [this] { m_arrangeByDocument->setEnabled(m_pictureModel->rowCount() > 0); });
+    setAcceptDrops(true);
+
     // The coordinator connects to Check2 and List1 itself.
     m_preview = new PreviewCoordinator(this, Check2, List1, *this, this);
 }
@@ -372,6 +393,11 @@ void frmMain::Command1_Click()
         Text1->setText(QString());
         return;
     }
+    scanFolder(chosen);
+}
+
+bool frmMain::scanFolder(const QString &chosen)
+{
     m_lastChosenFolder = chosen;
     const QString folder = folderText(chosen);
     Text1->setText(folder);
@@ -383,19 +409,89 @@ void frmMain::Command1_Click()
     if (!listed) {
         // An unreadable folder is not an empty one: say so.
         m_platform.showWarning(this, folderNotReadable + folder + u'\n' + reason);
-        return;
+        return false;
     }
     if (names.isEmpty())
-        return;
+        return true;
     const QString first = folder + names.first();
     const std::optional<QSize> size = readPictureSize(first);
     if (!size) {
         m_platform.showWarning(this, pictureNotReadable + first);
-        return;
+        return true;
     }
     BookSettings inputs = readBookSettings();
     inputs.presetFromFirstPicture(*size);
     showInputs(inputs);
+    return true;
+}
+
+void frmMain::arrangeByDocument()
+{
+    const QString path = readBookSettings().outputPath();
+    if (!QFileInfo::exists(path)) {
+        m_platform.showWarning(this, documentNotFound + path);
+        return;
+    }
+    BookSettings inputs = readBookSettings();
+    if (const std::optional<QString> reason = readDocumentFile(path, inputs)) {
+        m_platform.showWarning(this, documentNotReadable + path + u'\n' + *reason);
+        return;
+    }
+    QStringList missing;
+    m_pictureList->arrangeByPages(inputs.pictures, m_arrangeByDocument->text(), &missing);
+    showInputs(inputs);
+    if (missing.isEmpty())
+        return;
+    // A long list of absent pages is cut short: the count says the rest.
+    constexpr qsizetype shown = 20;
+    QString text = picturesSkipped;
+    for (qsizetype i = 0; i < std::min(missing.size(), shown); ++i)
+        text += u'\n' + missing.at(i);
+    if (missing.size() > shown)
+        text += QStringLiteral(u"\n……共%1个").arg(missing.size());
+    m_platform.showWarning(this, text);
+}
+
+void frmMain::openPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        scanFolder(info.absoluteFilePath());
+    } else if (info.isFile() && info.suffix().compare(u"dml", Qt::CaseInsensitive) == 0) {
+        if (!scanFolder(info.absolutePath()))
+            return;
+        Text2->setText(info.fileName());
+        arrangeByDocument();
+    } else {
+        m_platform.showWarning(this, cannotOpen + path);
+    }
+}
+
+// A folder or a .dml file dropped from the file manager opens as if given on
+// the command line.
+static QString droppedPath(const QMimeData *data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    const QFileInfo info(urls.first().toLocalFile());
+    const bool book = info.isFile() && info.suffix().compare(u"dml", Qt::CaseInsensitive) == 0;
+    return info.isDir() || book ? info.filePath() : QString();
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedPath(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedPath(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openPath(path);
 }
 
 BookSettings frmMain::readBookSettings() const

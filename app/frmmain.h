@@ -9,6 +9,7 @@
 
 #include <array>
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -44,6 +45,12 @@ public:
 
     // Puts the stored settings, or their defaults, into the controls.
     void GetConfig();
+    // Opens what the command line or a drop names: a folder is scanned as if
+    // chosen in the folder chooser; a .dml file's folder is scanned, Text2
+    // takes its name and the list is arranged by it; anything else is
+    // reported.
+    void openPath(const QString &path);
+
     // True when a loaded window of the program has exactly this object name.
     bool IsFormLoaded(const QString &name) const;
 
@@ -61,6 +68,8 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void createControls();
@@ -69,6 +78,12 @@ private:
     void Form_Unload();
     void Check1_Click();
     void Command1_Click();
+    // Lists a chosen folder into List1 and presets the sizes; false when the
+    // folder could not be read.
+    bool scanFolder(const QString &chosen);
+    // Arranges List1 by the document at the folder and name boxes and shows
+    // its values.
+    void arrangeByDocument();
     void Command2_Click();
     void Command3_Click();
     void runGenerate();
@@ -105,6 +120,7 @@ private:
     PictureListModel *m_pictureModel = nullptr;
     PictureListController *m_pictureList = nullptr;
     PreviewCoordinator *m_preview = nullptr;
+    QAction *m_arrangeByDocument = nullptr;
     LinkLabel *Label11 = nullptr;
     LinkLabel *Label12 = nullptr;
     LinkLabel *Label13 = nullptr;

@@ -1,0 +1,188 @@
+#include "app/colourswatch.h"
+#include "app/storedsettings.h"
+#include "book/dmlwriter.h"
+#include "mainwindowfixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMimeData>
+#include <QUrl>
+
+using namespace tarnwick;
+
+// Reopening a book in the window: the list's menu entry, a path given to the
+// program and a folder or document dropped on the window.
+class tst_frmMainReopen : public QObject, protected MainWindowFixture
+{
+    Q_OBJECT
+
+public:
+    tst_frmMainReopen() : MainWindowFixture(QStringLiteral("Vellicor.ini")) {}
+
+private:
+    QString m_pictures;
+
+    // A book of the folder's pictures c, a and a page x the folder lacks, in
+    // inputs no preset gives.
+    BookSettings book(const QString &name = QStringLiteral("MyEBook.dml")) const
+    {
+        BookSettings s;
+        s.pictureFolder = m_pictures + u'/';
+        s.documentName = name;
+        s.bookWidth = QStringLiteral(" 900");
+        s.bookHeight = QStringLiteral("700");
+        s.pictureWidth = QStringLiteral("880");
+        s.pictureHeight = QStringLiteral("680");
+        s.pictureLeft = QStringLiteral("10");
+        s.pictureTop = QStringLiteral("-5");
+        s.backgroundColour = 0xFF00;
+        s.border = BorderSwitch::On;
+        s.borderColour = 0xFF;
+        s.pictures = {QStringLiteral("c.jpg"), QStringLiteral("a.jpg"), QStringLiteral("x.jpg")};
+        return s;
+    }
+
+    QAction *menuEntry() const
+    {
+        const QList<QAction *> actions = list()->findChild<QMenu *>()->actions();
+        return actions.isEmpty() ? nullptr : actions.last();
+    }
+
+    QStringList selectedEntries() const
+    {
+        QStringList names;
+        const QAbstractItemModel *model = list()->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            if (list()->selectionModel()->isSelected(model->index(row, 0)))
+                names.append(model->index(row, 0).data().toString());
+        return names;
+    }
+
+    void expectBookShown()
+    {
+        QCOMPARE(entries(), (QStringList{QStringLiteral("c.jpg"), QStringLiteral("a.jpg"), QStringLiteral("b.jpg"),
+                                         QStringLiteral("d.jpg")}));
+        QCOMPARE(selectedEntries(), (QStringList{QStringLiteral("b.jpg"), QStringLiteral("d.jpg")}));
+        QCOMPARE(sizes(), (QStringList{QStringLiteral(" 900"), QStringLiteral("700"), QStringLiteral("880"),
+                                       QStringLiteral("680")}));
+        QCOMPARE(text(QStringLiteral("Text8")), QStringLiteral("10"));
+        QCOMPARE(text(QStringLiteral("Text7")), QStringLiteral("-5"));
+        QCOMPARE(control<ColourSwatch>(QStringLiteral("Label5"))->colour(), ColourValue(0xFF00));
+        QCOMPARE(control<ColourSwatch>(QStringLiteral("Label8"))->colour(), ColourValue(0xFF));
+        QVERIFY(control<QCheckBox>(QStringLiteral("Check1"))->isChecked());
+        QVERIFY(control<QWidget>(QStringLiteral("Label8"))->isVisible());
+        QCOMPARE(m_platform.warnings,
+                 QStringList{QStringLiteral(u"以下图片在目录中找不到，已跳过：\nx.jpg")});
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(startApplication()); }
+
+    void init()
+    {
+        QVERIFY(resetFixture());
+        m_pictures = subfolder(QStringLiteral("pictures"));
+        for (const char *name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+            QVERIFY(writePicture(m_pictures + u'/' + QLatin1String(name), 40, 30));
+    }
+
+    void cleanup() { m_window.reset(); }
+
+    void menuEntryArrangesByTheDocument()
+    {
+        QCOMPARE(saveDocument(book()), std::nullopt);
+        open();
+        browse(m_pictures);
+        QAction *entry = menuEntry();
+        QCOMPARE(entry->text(), QStringLiteral(u"按dml文件排列(&L)"));
+        const QList<QAction *> actions = list()->findChild<QMenu *>()->actions();
+        QVERIFY(actions.at(actions.size() - 2)->isSeparator());
+        entry->trigger();
+        expectBookShown();
+        // One step: undo gives the name order back.
+        list()->setFocus();
+        QTest::keyClick(list(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(entries(), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("c.jpg"),
+                                         QStringLiteral("d.jpg")}));
+    }
+
+    void menuEntryMessages_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no document") << QByteArray() << QStringLiteral(u"找不到dml文件：%1");
+        QTest::newRow("not a document") << QByteArray("hello")
+                                        << QStringLiteral(u"无法读取dml文件：%1\n缺少PAGEFORMAT元素");
+        QByteArray many = "<PAGEFORMAT/><DIMENSION/>";
+        for (int i = 1; i <= 25; ++i)
+            many += "<PAGE/><BITMAP file=\"gone" + QByteArray::number(i) + ".jpg\"/>";
+        QString skipped = QStringLiteral(u"以下图片在目录中找不到，已跳过：");
+        for (int i = 1; i <= 20; ++i)
+            skipped += QStringLiteral("\ngone%1.jpg").arg(i);
+        QTest::newRow("many pages missing") << many << skipped + QStringLiteral(u"\n……共25个");
+    }
+
+    void menuEntryMessages()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QString, message);
+        const QString path = m_pictures + QStringLiteral("/MyEBook.dml");
+        if (!document.isEmpty())
+            QVERIFY(writeBytes(path, document));
+        open();
+        browse(m_pictures);
+        const QStringList sizesBefore = sizes();
+        menuEntry()->trigger();
+        QCOMPARE(m_platform.warnings, QStringList{message.contains(u"%1") ? message.arg(path) : message});
+        if (!message.contains(u"……"))
+            QCOMPARE(sizes(), sizesBefore);
+    }
+
+    // The document's values win over the stored ones; a folder is listed as
+    // if chosen; anything else is reported.
+    void pathGivenToTheProgram()
+    {
+        BookSettings stored;
+        stored.setBookSize(QStringLiteral("500"), QStringLiteral("400"));
+        QVERIFY(saveStoredTexts(iniPath(), stored.storedValues()));
+        QCOMPARE(saveDocument(book(QStringLiteral("Trip.DML"))), std::nullopt);
+        open().openPath(m_pictures + QStringLiteral("/Trip.DML"));
+        QCOMPARE(text(QStringLiteral("Text1")), m_pictures + u'/');
+        QCOMPARE(text(QStringLiteral("Text2")), QStringLiteral("Trip.DML"));
+        expectBookShown();
+
+        m_platform.warnings.clear();
+        m_window->openPath(m_pictures);
+        QCOMPARE(entries().size(), 4);
+        QCOMPARE(sizes().first(), QStringLiteral("40"));
+        const QString odd = m_pictures + QStringLiteral("/a.jpg");
+        m_window->openPath(odd);
+        QCOMPARE(m_platform.warnings, QStringList{QStringLiteral(u"无法打开：") + odd});
+    }
+
+    void dropOnTheWindow()
+    {
+        QCOMPARE(saveDocument(book()), std::nullopt);
+        open();
+        const auto drop = [this](const QString &path) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(m_window.get(), &enter);
+            if (!enter.isAccepted())
+                return false;
+            QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(m_window.get(), &dropped);
+            return true;
+        };
+        QVERIFY(!drop(m_pictures + QStringLiteral("/a.jpg")));
+        QVERIFY(drop(m_pictures + QStringLiteral("/MyEBook.dml")));
+        expectBookShown();
+    }
+};
+
+QTEST_MAIN(tst_frmMainReopen)
+#include "tst_frmmain_reopen.moc"
