@@ -8,25 +8,69 @@ namespace tarnwick {
 
 namespace {
 
+CheckFailure fail(CheckProblem problem, BookField field, const QString &picture = QString())
+{
+    QString message;
+    switch (problem) {
+    case CheckProblem::NoPictures:
+        message = messages::emptyList();
+        break;
+    case CheckProblem::Empty:
+        message = messages::mustNotBeEmpty();
+        break;
+    case CheckProblem::NotANumber:
+        message = messages::enterNumber();
+        break;
+    case CheckProblem::SizeOutOfRange:
+        message = messages::badBookSize();
+        break;
+    case CheckProblem::OffsetOutOfRange:
+        message = messages::badOffset();
+        break;
+    case CheckProblem::PictureTooWide:
+        message = messages::pictureTooWide();
+        break;
+    case CheckProblem::PictureTooTall:
+        message = messages::pictureTooTall();
+        break;
+    case CheckProblem::LeftTooLarge:
+        message = messages::leftTooLarge();
+        break;
+    case CheckProblem::TopTooLarge:
+        message = messages::topTooLarge();
+        break;
+    case CheckProblem::NoFolder:
+        message = messages::noFolder();
+        break;
+    case CheckProblem::BadFileName:
+        message = messages::badFileName();
+        break;
+    case CheckProblem::UnwritableName:
+        message = messages::unwritablePictureName() + picture;
+        break;
+    }
+    return {message, field, problem};
+}
+
 // A box's text goes into the document as typed; blanks that GBK cannot hold
 // (U+00A0, the typographic spaces) are trimmed for the number but could not be
 // written, so such a text does not count as a number.
-std::optional<CheckFailure> boxFailure(const QString &text, const BoxNumber &number,
-                                       const QString &outOfRange, BookField field)
+std::optional<CheckFailure> boxFailure(const QString &text, const BoxNumber &number, CheckProblem outOfRange,
+                                       BookField field)
 {
     if (number.status == BoxStatus::Number && !encodeGbk(text))
-        return CheckFailure{messages::enterNumber(), field};
+        return fail(CheckProblem::NotANumber, field);
     switch (number.status) {
     case BoxStatus::Number:
         return std::nullopt;
     case BoxStatus::Empty:
-        return CheckFailure{messages::mustNotBeEmpty(), field};
+        return fail(CheckProblem::Empty, field);
     case BoxStatus::NotNumeric:
-        return CheckFailure{messages::enterNumber(), field};
+        return fail(CheckProblem::NotANumber, field);
     case BoxStatus::OutOfRange:
         break;
     }
-    return CheckFailure{outOfRange, field};
+    return fail(outOfRange, field);
 }
 
 } // namespace
@@ -34,7 +78,7 @@ std::optional<CheckFailure> boxFailure(const QString &text, const BoxNumber &num
 std::optional<CheckFailure> checkBook(const BookSettings &settings)
 {
     if (settings.pictures.isEmpty())
-        return CheckFailure{messages::emptyList(), BookField::PictureList};
+        return fail(CheckProblem::NoPictures, BookField::PictureList);
 
     const QString *const sizeTexts[4] = {&settings.bookWidth, &settings.bookHeight,
                                          &settings.pictureWidth, &settings.pictureHeight};
@@ -44,47 +88,46 @@ std::optional<CheckFailure> checkBook(const BookSettings &settings)
     for (int i = 0; i < 4; ++i) {
         const BookField field = sizeFields[i];
         const BoxNumber number = readBoxNumber(*sizeTexts[i]);
-        if (auto failure = boxFailure(*sizeTexts[i], number, messages::badBookSize(), field))
+        if (auto failure = boxFailure(*sizeTexts[i], number, CheckProblem::SizeOutOfRange, field))
             return failure;
         if (number.value < 10 || number.value > 2000)
-            return CheckFailure{messages::badBookSize(), field};
+            return fail(CheckProblem::SizeOutOfRange, field);
         sizes[i] = number.value;
     }
     const int bookWidth = sizes[0], bookHeight = sizes[1];
     const int pictureWidth = sizes[2], pictureHeight = sizes[3];
 
     if (pictureWidth > bookWidth)
-        return CheckFailure{messages::pictureTooWide(), BookField::PictureWidth};
+        return fail(CheckProblem::PictureTooWide, BookField::PictureWidth);
     if (pictureHeight > bookHeight)
-        return CheckFailure{messages::pictureTooTall(), BookField::PictureHeight};
+        return fail(CheckProblem::PictureTooTall, BookField::PictureHeight);
 
     // The offsets are 16-bit, the sizes at most 2000: the sums fit an int.
     const BoxNumber left = readBoxNumber(settings.pictureLeft);
-    if (auto failure = boxFailure(settings.pictureLeft, left, messages::badOffset(), BookField::PictureLeft))
+    if (auto failure = boxFailure(settings.pictureLeft, left, CheckProblem::OffsetOutOfRange, BookField::PictureLeft))
         return failure;
     if (pictureWidth + int(left.value) > bookWidth)
-        return CheckFailure{messages::leftTooLarge(), BookField::PictureLeft};
+        return fail(CheckProblem::LeftTooLarge, BookField::PictureLeft);
 
     const BoxNumber top = readBoxNumber(settings.pictureTop);
-    if (auto failure = boxFailure(settings.pictureTop, top, messages::badOffset(), BookField::PictureTop))
+    if (auto failure = boxFailure(settings.pictureTop, top, CheckProblem::OffsetOutOfRange, BookField::PictureTop))
         return failure;
     if (pictureHeight + int(top.value) > bookHeight)
-        return CheckFailure{messages::topTooLarge(), BookField::PictureTop};
+        return fail(CheckProblem::TopTooLarge, BookField::PictureTop);
 
     if (trimBlanks(settings.pictureFolder).isEmpty())
-        return CheckFailure{messages::noFolder(), BookField::Folder};
+        return fail(CheckProblem::NoFolder, BookField::Folder);
 
     const QString name = trimBlanks(settings.documentName);
     if (name.isEmpty())
-        return CheckFailure{messages::mustNotBeEmpty(), BookField::DocumentName};
+        return fail(CheckProblem::Empty, BookField::DocumentName);
     if (name.contains(u'/') || name.contains(u'\\') || name.contains(QChar(0))
         || name == u"." || name == u"..")
-        return CheckFailure{messages::badFileName(), BookField::DocumentName};
+        return fail(CheckProblem::BadFileName, BookField::DocumentName);
 
     const qsizetype unwritable = firstUnwritablePictureName(settings.pictures);
     if (unwritable >= 0)
-        return CheckFailure{messages::unwritablePictureName() + settings.pictures.at(unwritable),
-                            BookField::PictureName};
+        return fail(CheckProblem::UnwritableName, BookField::PictureName, settings.pictures.at(unwritable));
     return std::nullopt;
 }
 
