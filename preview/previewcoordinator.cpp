@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QWidget>
 #include <QWindow>
 
@@ -29,6 +30,27 @@ void moveFrameTo(QWidget *window, QPoint corner)
     window->move(corner);
     if (QWindow *handle = window->windowHandle())
         handle->setFramePosition(corner);
+}
+
+// Up, Down, Page Up, Page Down, Home and End, plain or from the keypad. With
+// Alt they are List1's move commands, and with Shift or Ctrl they extend the
+// selection: changes to the book's order and selection are made in the list,
+// where the user sees them, not from the preview.
+bool isListNavigationKey(const QKeyEvent &event)
+{
+    if ((event.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    switch (event.key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -98,6 +120,23 @@ void PreviewCoordinator::mainWindowClosing()
         closePreview();
 }
 
+bool PreviewCoordinator::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched == m_preview.data() && m_list1->isEnabled()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (isListNavigationKey(*key)) {
+            // List1 handles the key as if it had been pressed there: it moves
+            // the current entry and the selection, and its moved-by-key signal
+            // loads the preview. The preview keeps the focus.
+            QKeyEvent forwarded(QEvent::KeyPress, key->key(), key->modifiers(), key->text(),
+                                key->isAutoRepeat(), ushort(key->count()));
+            QCoreApplication::sendEvent(m_list1, &forwarded);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void PreviewCoordinator::showPreview()
 {
     // A hidden preview has been closed and is waiting for its deferred
@@ -106,8 +145,10 @@ void PreviewCoordinator::showPreview()
         m_preview->deleteLater();
         m_preview.clear();
     }
-    if (!m_preview)
+    if (!m_preview) {
         m_preview = new frmShowPic(m_host);
+        m_preview->installEventFilter(this);
+    }
     m_preview->show();
 }
 

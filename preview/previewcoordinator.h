@@ -24,8 +24,10 @@ bool isFormLoaded(const QString &name);
 // Keeps the one preview window of the program in step with the main window's
 // preview box Check2 and picture list List1. It connects to them itself:
 // Check2's state changes (also those made in code), List1's clicks and its
-// moves of the current entry by key. The main window only creates it and
-// forwards its own close. The coordinator owns the preview: it creates it on
+// moves of the current entry by key. The list's navigation keys pressed in the
+// preview go to List1, so the user can page through the pictures without
+// leaving the preview. The main window only creates it and forwards its own
+// close. The coordinator owns the preview: it creates it on
 // demand, recreates it after every close, and deletes a remaining one when it
 // is itself destroyed (the quit path, which runs no close handling).
 class PreviewCoordinator : public QObject
@@ -42,6 +44,9 @@ public:
 
     // The preview while it exists (it may be closed and awaiting deletion).
     frmShowPic *preview() const { return m_preview; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void check2Clicked();

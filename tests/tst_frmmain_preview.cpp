@@ -147,6 +147,31 @@ private Q_SLOTS:
         QCOMPARE(shown->imageSize(), QSize(300, 200));
     }
 
+    void theListKeysInThePreviewPageThroughThePictures()
+    {
+        clickEntry(0);
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        frmShowPic *shown = preview();
+        QVERIFY(shown);
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        const auto shownColour = [shown] { return shown->canvas().pixelColor(100, 100); };
+        QVERIFY(shownColour().red() > 240 && shownColour().blue() < 16);
+
+        QTest::keyClick(shown, Qt::Key_Down);
+        QCOMPARE(list()->currentIndex().row(), 1);
+        QCOMPARE(list()->selectionModel()->selectedIndexes(), QModelIndexList({list()->currentIndex()}));
+        QCOMPARE(preview(), shown);
+        QCOMPARE(shown->imageSize(), QSize(300, 200));
+        QVERIFY(shown->infoLine()->text().startsWith(QStringLiteral(u"图片名称：b.jpg    ")));
+        QVERIFY(shownColour().blue() > 240 && shownColour().red() < 16);
+        QCOMPARE(QApplication::activeWindow(), shown);
+
+        QTest::keyClick(shown, Qt::Key_Home);
+        QCOMPARE(list()->currentIndex().row(), 0);
+        QVERIFY(shown->infoLine()->text().startsWith(QStringLiteral(u"图片名称：a.jpg    ")));
+        QVERIFY(shownColour().red() > 240 && shownColour().blue() < 16);
+    }
+
     void aDamagedPictureClearsTheViewAMissingOneKeepsIt()
     {
         clickEntry(0);

@@ -117,11 +117,16 @@ private Q_SLOTS:
     void clickWhileUntickedDoesNothing();
     void followsCheck2ChangedInCode();
     void keyMovesInTheListReloadThePreview();
+    void listKeysInThePreviewMoveTheEntry_data();
+    void listKeysInThePreviewMoveTheEntry();
+    void otherKeysInThePreviewLeaveTheList_data();
+    void otherKeysInThePreviewLeaveTheList();
     void isFormLoadedIsExact();
     void quitDeletesPreviewWithoutUnticking();
 
 private:
     frmShowPic *openPreview(int row = 0);
+    QList<int> selectedRows() const;
 
     QTemporaryDir m_dir;
     QString m_folder;
@@ -189,6 +194,15 @@ frmShowPic *tst_PreviewCoordinator::openPreview(int row)
     m_main->list1->setCurrentIndex(m_main->model->index(row));
     m_main->check2->click();
     return m_main->coordinator->preview();
+}
+
+QList<int> tst_PreviewCoordinator::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : m_main->list1->selectionModel()->selectedIndexes())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void tst_PreviewCoordinator::windowAppearance()
@@ -579,6 +593,81 @@ void tst_PreviewCoordinator::keyMovesInTheListReloadThePreview()
     QCOMPARE(m_main->coordinator->preview(), preview);
     QCOMPARE(preview->imageSize(), QSize(200, 100));
     QCOMPARE(preview->panOffset(), QPoint(0, 0));
+}
+
+void tst_PreviewCoordinator::listKeysInThePreviewMoveTheEntry_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    // The whole list fits in List1, so a page is the whole list.
+    QTest::newRow("Down") << int(Qt::Key_Down) << Qt::KeyboardModifiers() << 0 << 1;
+    QTest::newRow("Up") << int(Qt::Key_Up) << Qt::KeyboardModifiers() << 4 << 3;
+    QTest::newRow("Page Down") << int(Qt::Key_PageDown) << Qt::KeyboardModifiers() << 1 << 10;
+    QTest::newRow("Page Up") << int(Qt::Key_PageUp) << Qt::KeyboardModifiers() << 4 << 0;
+    QTest::newRow("Home") << int(Qt::Key_Home) << Qt::KeyboardModifiers() << 3 << 0;
+    QTest::newRow("End") << int(Qt::Key_End) << Qt::KeyboardModifiers() << 0 << 10;
+    QTest::newRow("Down on the keypad") << int(Qt::Key_Down) << Qt::KeyboardModifiers(Qt::KeypadModifier) << 1 << 2;
+}
+
+void tst_PreviewCoordinator::listKeysInThePreviewMoveTheEntry()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    frmShowPic *preview = openPreview(from);
+    QVERIFY(preview);
+    QVERIFY(QTest::qWaitForWindowActive(preview));
+    // Another entry selected as well: the key selects the new entry alone, as in the list.
+    m_main->list1->selectionModel()->select(m_main->model->index(8), QItemSelectionModel::Select);
+    QCOMPARE(selectedRows(), QList<int>({from, 8}));
+
+    QTest::keyClick(preview, Qt::Key(key), modifiers);
+    QCOMPARE(m_main->list1->currentIndex().row(), to);
+    QCOMPARE(selectedRows(), QList<int>({to}));
+    QCOMPARE(m_main->coordinator->preview(), preview);
+    const QString entry = m_main->model->index(to).data().toString();
+    QVERIFY2(preview->infoLine()->text().startsWith(QStringLiteral(u"图片名称：") + entry + QStringLiteral("    ")),
+             qPrintable(preview->infoLine()->text()));
+    QCOMPARE(QApplication::activeWindow(), preview);
+    QVERIFY(!m_main->list1->hasFocus());
+
+    // Escape still closes it.
+    QTest::keyClick(preview, Qt::Key_Escape);
+    QVERIFY(!m_main->check2->isChecked());
+    QVERIFY(!isFormLoaded(frmShowPic::windowName()));
+}
+
+void tst_PreviewCoordinator::otherKeysInThePreviewLeaveTheList_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("Shift+Down") << int(Qt::Key_Down) << Qt::KeyboardModifiers(Qt::ShiftModifier);
+    QTest::newRow("Ctrl+End") << int(Qt::Key_End) << Qt::KeyboardModifiers(Qt::ControlModifier);
+    // Typed in the list, a letter jumps to the first entry starting with it.
+    QTest::newRow("letter") << int(Qt::Key_C) << Qt::KeyboardModifiers();
+}
+
+void tst_PreviewCoordinator::otherKeysInThePreviewLeaveTheList()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    frmShowPic *preview = openPreview(0);  // 1000 x 300: a drag pans it
+    QVERIFY(preview);
+    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
+    QTest::mouseMove(preview, QPoint(100, 200));
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    const QPoint panned = preview->panOffset();
+    QVERIFY(panned != QPoint(0, 0));
+
+    QTest::keyClick(preview, Qt::Key(key), modifiers);
+    QCOMPARE(m_main->list1->currentIndex().row(), 0);
+    QCOMPARE(selectedRows(), QList<int>({0}));
+    // Nothing was loaded again: the pan offset stays.
+    QCOMPARE(preview->panOffset(), panned);
+    QVERIFY(preview->isVisible());
 }
 
 void tst_PreviewCoordinator::isFormLoadedIsExact()

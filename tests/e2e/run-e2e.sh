@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end run of the real tarnwick window under Xvfb with openbox, driven by
 # xdotool with real X input events: the real folder chooser, the list commands,
-# the preview, the real colour chooser, the border, generation and the prompt;
-# then a second start that must find every input restored.
+# the list's keys, undo, drag and drop and context menu, the preview, the real
+# colour chooser, the border, generation and the prompt; then a second start
+# that must find every input restored.
 # The documents the window writes are compared byte for byte with what
 # tarnwick-make writes for the same inputs.
 # Usage: bash tests/e2e/run-e2e.sh BUILD_DIR
@@ -194,6 +195,68 @@ expected_document() {
     echo "$copy"
 }
 
+# The page names of a document, in order.
+page_names() { iconv -f GBK -t UTF-8 "$1" | sed -n 's/.*<BITMAP id="\([^"]*\)".*/\1/p' | tr '\n' ' '; }
+
+# Checks List1's order through what the window writes: generates MyEBook.dml
+# with the boxes as the scan left them and compares it with what tarnwick-make
+# writes for these pages in this order. The list keeps the focus.
+check_order() {
+    local what=$1 prompt expected
+    shift
+    rm -f "$pictures/MyEBook.dml"
+    activate "$main"
+    xdotool key --clearmodifiers alt+b
+    prompt=$(window_named "提示信息")
+    activate "$prompt"
+    xdotool key --clearmodifiers alt+n
+    wait_until "! xdotool search --all --onlyvisible --pid $app --name '^提示信息\$' >/dev/null 2>&1" ||
+        fail "the prompt stayed open"
+    [ -f "$pictures/MyEBook.dml" ] || fail "$what: no MyEBook.dml was written"
+    printf '%s\n' "$@" >"$work/pages"
+    expected=$(expected_document order --pages "$work/pages")
+    cmp -s "$pictures/MyEBook.dml" "$expected/MyEBook.dml" ||
+        fail "$what: the pages are $(page_names "$pictures/MyEBook.dml")- expected $*"
+    rm "$pictures/MyEBook.dml"
+    activate "$main"
+    step "$what: $*"
+}
+
+# Presses the left button at client coordinates of the main window, moves the
+# pointer there in small steps and releases it: a real drag.
+drag() {
+    activate "$main"
+    local x y i steps=12
+    read -r x y < <(origin "$main")
+    xdotool mousemove $((x + $1)) $((y + $2)) mousedown 1
+    sleep 0.1
+    for i in $(seq $steps); do
+        xdotool mousemove $((x + $1 + ($3 - $1) * i / steps)) $((y + $2 + ($4 - $2) * i / steps))
+        sleep 0.05
+    done
+    sleep 0.2
+    xdotool mouseup 1
+    sleep 0.3
+}
+
+# Context menus are the program's other visible windows while the main window
+# is its only one. Presses a key in List1 and checks that it opens exactly one,
+# that nothing more opens while it is up, and that Escape closes it for good.
+# The pointer waits outside the window, where it raises no tooltip.
+check_one_menu() {
+    xdotool mousemove 1010 750
+    wait_until '[ "$(visible_windows)" -eq 1 ]' || fail "$(visible_windows) windows before $1"
+    xdotool key --clearmodifiers "$1"
+    wait_until '[ "$(visible_windows)" -ge 2 ]' || fail "$1 opened no context menu"
+    sleep 0.3
+    [ "$(visible_windows)" -eq 2 ] || fail "$1 opened $(($(visible_windows) - 1)) menus"
+    xdotool key Escape
+    wait_until '[ "$(visible_windows)" -eq 1 ]' ||
+        fail "after $1 and Escape $(($(visible_windows) - 1)) menus are open"
+    sleep 0.3
+    [ "$(visible_windows)" -eq 1 ] || fail "a second menu opened after the one $1 opened was closed"
+}
+
 # --- 1. First start on an empty store ------------------------------------------
 step "first start"
 start_program
@@ -221,11 +284,27 @@ wait_until "! xdotool search --all --onlyvisible --pid $app --name '^请选择�
 screenshot scanned
 
 # Name order (zh_CN collation puts Han before Latin): 山水.jpg a.jpg b.gif
-# c.jpg. b.gif goes to the top, c.jpg is removed.
+# c.jpg. b.gif goes to the top.
 click_row 2
 click 210 104                                 # Label11, to the top
-click_row 3
-click 200 209                                 # Label15, remove
+# The list's own keys: a.jpg up one with Alt+Up, and back with Ctrl+Z.
+click_row 2
+xdotool key --clearmodifiers alt+Up
+check_order "Alt+Up moved a.jpg up" b.gif a.jpg 山水.jpg c.jpg
+xdotool key --clearmodifiers ctrl+z
+check_order "Ctrl+Z undid it" b.gif 山水.jpg a.jpg c.jpg
+# A real drag: c.jpg, selected, pressed and dropped into the upper half of
+# 山水.jpg, that is between b.gif and 山水.jpg. End selects it: a click right
+# before the press would make the press a double-click.
+xdotool key End
+drag 60 $((106 + 14 * 3)) 60 $((106 + 14 * 1 - 3))
+check_order "dragging c.jpg dropped it between b.gif and 山水.jpg" b.gif c.jpg 山水.jpg a.jpg
+# The Menu key opens the context menu once, as Shift+F10 does.
+check_one_menu Menu
+check_one_menu shift+F10
+step "the Menu key and Shift+F10 each opened one context menu, Escape closed it"
+click_row 1
+click 200 209                                 # Label15, remove c.jpg
 
 # Preview: ticking with an entry current moves the main window's frame, title
 # bar included, to the corner and opens the preview with its top-left corner
@@ -251,8 +330,12 @@ wait_until 'near $probe_x $probe_y "#ff0000"' || fail "clicking a.jpg did not lo
 xdotool key Up                                # the keyboard moves the preview along
 wait_until 'near $probe_x $probe_y "#ffff00"' || fail "Up did not load 山水.jpg: $(pixel $probe_x $probe_y)"
 screenshot preview
-# Escape released in the preview unticks the box, which closes the preview.
+# The list's keys work in the preview too, and it keeps the focus.
 activate "$preview"
+xdotool key Down
+wait_until 'near $probe_x $probe_y "#ff0000"' || fail "Down in the preview did not load a.jpg: $(pixel $probe_x $probe_y)"
+[ "$(xdotool getactivewindow)" = "$preview" ] || fail "Down in the preview took the focus away"
+# Escape released in the preview unticks the box, which closes the preview.
 xdotool key Escape
 wait_until '[ "$(visible_windows)" -eq 1 ]' || fail "Escape did not close the preview"
 click_row 0
