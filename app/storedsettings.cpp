@@ -17,22 +17,39 @@ namespace {
 
 const QString section = QStringLiteral("Pellory/");
 
+// The keys holding plain texts; "border" is apart, as it may be missing.
+struct TextKey
+{
+    const char16_t *name;
+    QString StoredSettings::*text;
+};
+constexpr TextKey kTextKeys[] = {
+    {u"dmlfilename", &StoredSettings::dmlfilename},
+    {u"width1", &StoredSettings::width1},
+    {u"height1", &StoredSettings::height1},
+    {u"width2", &StoredSettings::width2},
+    {u"height2", &StoredSettings::height2},
+    {u"left", &StoredSettings::left},
+    {u"right", &StoredSettings::right},
+    {u"BGColor", &StoredSettings::BGColor},
+    {u"bordercolor", &StoredSettings::bordercolor},
+};
+const QString borderKey = section + QStringLiteral("border");
+
+QString keyOf(const TextKey &key)
+{
+    return section + QString::fromUtf16(key.name);
+}
+
 IniTexts storedTexts(const StoredSettings &s)
 {
-    // QSettings cannot write a lone surrogate; what it would make of one is
-    // decided here, so the file can be checked against these texts.
-    return {
-        {section + QStringLiteral("dmlfilename"), wellFormedText(s.dmlfilename)},
-        {section + QStringLiteral("width1"), wellFormedText(s.width1)},
-        {section + QStringLiteral("height1"), wellFormedText(s.height1)},
-        {section + QStringLiteral("width2"), wellFormedText(s.width2)},
-        {section + QStringLiteral("height2"), wellFormedText(s.height2)},
-        {section + QStringLiteral("left"), wellFormedText(s.left)},
-        {section + QStringLiteral("right"), wellFormedText(s.right)},
-        {section + QStringLiteral("BGColor"), wellFormedText(s.BGColor)},
-        {section + QStringLiteral("border"), wellFormedText(s.border.value_or(QString()))},
-        {section + QStringLiteral("bordercolor"), wellFormedText(s.bordercolor)},
-    };
+    // QSettings cannot store a lone surrogate: it is replaced here, so the
+    // file written can be checked against exactly these texts.
+    IniTexts texts;
+    for (const TextKey &key : kTextKeys)
+        texts.insert(keyOf(key), wellFormedText(s.*key.text));
+    texts.insert(borderKey, wellFormedText(s.border.value_or(QString())));
+    return texts;
 }
 
 // A key QSettings can store under the same name: not empty, no empty group.
@@ -83,19 +100,11 @@ StoredSettings StoredSettings::load(const QString &iniPath)
     const std::optional<IniTexts> texts = readIniFile(iniPath);
     if (!texts)
         return {};
-    const auto text = [&texts](const QString &key) { return texts->value(section + key); };
     StoredSettings s;
-    s.dmlfilename = text(QStringLiteral("dmlfilename"));
-    s.width1 = text(QStringLiteral("width1"));
-    s.height1 = text(QStringLiteral("height1"));
-    s.width2 = text(QStringLiteral("width2"));
-    s.height2 = text(QStringLiteral("height2"));
-    s.left = text(QStringLiteral("left"));
-    s.right = text(QStringLiteral("right"));
-    s.BGColor = text(QStringLiteral("BGColor"));
-    if (texts->contains(section + QStringLiteral("border")))
-        s.border = text(QStringLiteral("border"));
-    s.bordercolor = text(QStringLiteral("bordercolor"));
+    for (const TextKey &key : kTextKeys)
+        s.*key.text = texts->value(keyOf(key));
+    if (const auto border = texts->constFind(borderKey); border != texts->cend())
+        s.border = *border;
     return s;
 }
 
