@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 
@@ -235,6 +236,7 @@ private Q_SLOTS:
         QTest::newRow("variant after a quoted newline") << head + "\"a.dml\n\", @Variant(x)\n";
         QTest::newRow("line without =") << head + "a.dml\nwidth2\n";
         QTest::newRow("unclosed section") << head + "a.dml\n[Other\nx=1\n";
+        QTest::newRow("larger than any settings file") << head + "a.dml\n;" + QByteArray(1024 * 1024, 'x') + '\n';
     }
 
     void otherThanTextsAreRefused()
@@ -402,6 +404,16 @@ private Q_SLOTS:
         QVERIFY(QDir(file).isEmpty());
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("folder.ini*")}, QDir::AllEntries | QDir::Hidden),
                  QStringList{QStringLiteral("folder.ini")});
+    }
+
+    // Opening a FIFO for reading waits for a writer.
+    void fifoIsNotWaitedFor()
+    {
+        const QString file = path(QStringLiteral("fifo.ini"));
+        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        QCOMPARE(StoredSettings::load(file), StoredSettings());
+        QVERIFY(sample().save(file));
+        QCOMPARE(StoredSettings::load(file), sample());
     }
 
     void savingReplacesEarlierValues()
