@@ -1,139 +1,125 @@
 #include "app/storedsettings.h"
 
+#include "app/inireader.h"
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include <cstdio>
 
 namespace tarnwick {
 
 namespace {
 
-const QString section = QStringLiteral("Pellory");
+const QString section = QStringLiteral("Pellory/");
 
-// Far beyond the few hundred bytes Tarnwick writes.
-constexpr qint64 kLargestSettingsFile = 1024 * 1024;
-
-// Whether one value line (the text after '=') holds a value that QSettings
-// would hand to QDataStream: "@Variant(...)" or "@DateTime(...)" once quotes
-// and escapes are undone, where a crafted length asks for gigabytes.
-// Tarnwick stores texts only; QSettings writes them plain, as "@@..." when
-// they begin with '@', or as "@String(...)" when they hold a NUL.
-bool holdsSerialisedValue(QByteArrayView value)
+IniTexts storedTexts(const QList<StoredValue> &values)
 {
-    bool inQuotes = false;
-    bool atElementStart = true;
-    bool afterAt = false; // inside the type name of an "@Type(" form
-    QByteArray typeName;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        char c = value[i];
-        if (c == '"') {
-            inQuotes = !inQuotes;
-            continue;
-        }
-        if (c == ',' && !inQuotes) { // an unquoted comma starts a list element
-            atElementStart = true;
-            afterAt = false;
-            continue;
-        }
-        if (c == '\\' && i + 1 < value.size()) {
-            const char next = value[++i];
-            const int base = next == 'x' || next == 'X' ? 16 : (next >= '0' && next <= '7' ? 8 : 0);
-            if (base == 0) {
-                c = next;
-            } else {
-                int code = 0;
-                qsizetype j = base == 16 ? i + 1 : i;
-                for (; j < value.size(); ++j) {
-                    const int digit = QByteArrayView("0123456789abcdef").indexOf(char(value[j] | 0x20));
-                    if (digit < 0 || digit >= base)
-                        break;
-                    code = qMin(code * base + digit, 0x10000);
-                }
-                i = j - 1;
-                c = code > 0 && code < 0x80 ? char(code) : '?';
-            }
-        } else if (atElementStart && !inQuotes && (c == ' ' || c == '\t')) {
-            continue;
-        }
-        if (afterAt) {
-            if (c == '(') {
-                if (typeName == "Variant" || typeName == "DateTime")
-                    return true;
-                afterAt = false;
-                continue;
-            }
-            typeName += c;
-            afterAt = (typeName != "@") && typeName.size() <= 8; // "@@" is a plain text
-        } else if (atElementStart && c == '@') {
-            afterAt = true;
-            typeName.clear();
-        }
-        atElementStart = false;
-    }
-    return false;
+    // QSettings cannot store a lone surrogate: it is replaced here, so the
+    // file written can be checked against exactly these texts.
+    IniTexts texts;
+    for (const auto &[key, text] : values)
+        texts.insert(section + key, wellFormedText(text));
+    return texts;
 }
 
-// A settings file Tarnwick did not write: too large, or holding a value
-// QSettings would deserialise. Lines ending in a backslash continue.
-bool isForeign(const QString &iniPath)
+// A key QSettings can store under the same name: not empty, no empty group.
+bool isPlainKey(const QString &key)
 {
-    QFile file(iniPath);
-    if (!file.exists())
-        return false;
-    if (file.size() > kLargestSettingsFile || !file.open(QIODevice::ReadOnly))
-        return true;
-    QByteArray text = file.readAll();
-    text.replace("\\\r\n", "").replace("\\\n", "");
-    for (QByteArrayView line : text.split('\n')) {
-        const qsizetype equals = line.indexOf('=');
-        if (equals >= 0 && !line.trimmed().startsWith(';') && holdsSerialisedValue(line.sliced(equals + 1)))
-            return true;
-    }
-    return false;
+    return !key.isEmpty() && !key.startsWith(u'/') && !key.endsWith(u'/')
+        && !key.contains(QLatin1StringView("//"));
 }
 
-bool isDamaged(const QString &iniPath)
+// A new, empty file beside the settings file, created with the permissions
+// any new file gets; empty when none could be made.
+QString createFreshFile(const QFileInfo &target)
 {
-    if (isForeign(iniPath))
-        return true;
-    QSettings store(iniPath, QSettings::IniFormat);
-    store.allKeys(); // the file is parsed on first access
-    return store.status() == QSettings::FormatError;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QString candidate = target.absoluteFilePath()
+            + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        QFile file(candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return candidate;
+        if (file.exists())
+            continue;
+        return QString();
+    }
+    return QString();
+}
+
+// Writes texts into a file of their own with QSettings, which then has
+// nothing to merge with, and checks it reads back as exactly those texts.
+// QSaveFile, under QSettings, can report success after its final write
+// failed (full disk), leaving a cut file behind.
+bool writeChecked(const QString &path, const IniTexts &texts)
+{
+    {
+        QSettings store(path, QSettings::IniFormat);
+        for (auto it = texts.cbegin(); it != texts.cend(); ++it)
+            store.setValue(it.key(), it.value());
+        store.sync();
+        if (store.status() != QSettings::NoError)
+            return false;
+    }
+    return readIniFile(path) == texts;
 }
 
 } // namespace
 
 StoredTexts loadStoredTexts(const QString &iniPath)
 {
-    if (isForeign(iniPath))
+    const std::optional<IniTexts> texts = readIniFile(iniPath);
+    if (!texts)
         return {};
-    QSettings store(iniPath, QSettings::IniFormat);
-    store.beginGroup(section);
-    StoredTexts texts;
-    const QStringList keys = store.childKeys();
-    for (const QString &key : keys)
-        texts.insert(key, store.value(key).toString());
-    // QSettings parses on first access, so the status is known only now. A
-    // damaged file may still have given some keys; none of them is trusted.
-    if (store.status() != QSettings::NoError)
-        return {};
-    return texts;
+    StoredTexts stored;
+    for (auto it = texts->cbegin(); it != texts->cend(); ++it) {
+        if (it.key().startsWith(section))
+            stored.insert(it.key().mid(section.size()), it.value());
+    }
+    return stored;
 }
 
 bool saveStoredTexts(const QString &iniPath, const QList<StoredValue> &values)
 {
-    // QSettings keeps the first error it met, so a write failure would go
-    // unnoticed behind the read error of a damaged file. Such a file held no
-    // usable settings anyway (load ignores it): it is replaced.
-    if (isDamaged(iniPath))
-        QFile::remove(iniPath);
-    QSettings store(iniPath, QSettings::IniFormat);
-    store.beginGroup(section);
-    for (const auto &[key, text] : values)
-        store.setValue(key, text);
-    store.endGroup();
-    store.sync();
-    return store.status() == QSettings::NoError;
+    // A settings file that is a link: the file it points to is replaced.
+    QFileInfo target(iniPath);
+    if (target.isSymLink() && !target.canonicalFilePath().isEmpty())
+        target = QFileInfo(target.canonicalFilePath());
+    if (!QDir().mkpath(target.absolutePath()))
+        return false;
+
+    // Other keys of a trusted file stay; nothing of an untrusted one does.
+    IniTexts texts;
+    if (const std::optional<IniTexts> earlier = readIniFile(target.absoluteFilePath())) {
+        for (auto it = earlier->cbegin(); it != earlier->cend(); ++it) {
+            if (isPlainKey(it.key()))
+                texts.insert(it.key(), it.value());
+        }
+    }
+    const IniTexts own = storedTexts(values);
+    texts.insert(own);
+
+    const auto replaceWith = [&target](const IniTexts &contents) {
+        const QString fresh = createFreshFile(target);
+        if (fresh.isEmpty())
+            return false;
+        if (target.exists())
+            QFile::setPermissions(fresh, target.permissions());
+        // rename() replaces the old file in one step; QFile::rename would not.
+        if (writeChecked(fresh, contents)
+            && std::rename(QFile::encodeName(fresh).constData(),
+                           QFile::encodeName(target.absoluteFilePath()).constData()) == 0)
+            return true;
+        QFile::remove(fresh);
+        return false;
+    };
+    // A key QSettings cannot write back as it was read costs the other keys,
+    // never the save.
+    return replaceWith(texts) || (texts.size() > own.size() && replaceWith(own));
 }
 
 QString defaultSettingsPath()

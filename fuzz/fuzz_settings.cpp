@@ -1,12 +1,24 @@
-// Loads arbitrary bytes as the per-user settings file. Loading must never
-// crash, and what it gives back must survive a save and a second load.
+// Each input is used twice.
+// As a settings file: reading it must never crash nor ask for much memory. A
+// file the reader trusts must read the same with QSettings itself, every value
+// a QString: anything else means QSettings would have deserialised something
+// the reader let through. A save over the file keeps its other keys, and what
+// it stores loads back.
+// As ten texts (split at 0xff bytes; a piece starting with 0xfe is raw UTF-16,
+// lone surrogates included): what save() writes with QSettings, load() must
+// give back unchanged.
+#include "app/inireader.h"
 #include "app/storedsettings.h"
+#include "book/booksettings.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace tarnwick;
@@ -21,29 +33,148 @@ struct Environment
     QCoreApplication app{argc, argv};
     QTemporaryDir dir;
     QString input = dir.filePath(QStringLiteral("Vellicor.ini"));
-    QString copy = dir.filePath(QStringLiteral("copy.ini"));
+    QString texts = dir.filePath(QStringLiteral("texts.ini"));
+    QStringList storedKeys = keysSavedBy(dir.filePath(QStringLiteral("keys.ini")));
+    quint64 runs = 0;
+
+    static QStringList keysSavedBy(const QString &path)
+    {
+        if (!saveStoredTexts(path, BookSettings().storedValues()))
+            std::abort();
+        return readIniFile(path).value_or(IniTexts()).keys();
+    }
 };
+
+// The ten settings Tarnwick stores, with their texts from a store (empty
+// where it has none).
+QList<StoredValue> tenOf(const StoredTexts &stored)
+{
+    QList<StoredValue> values = BookSettings().storedValues();
+    for (auto &[key, text] : values)
+        text = stored.value(key);
+    return values;
+}
+
+void fail(int line)
+{
+    std::fprintf(stderr, "check failed at fuzz_settings.cpp:%d\n", line);
+    std::abort();
+}
+
+// Says which check failed before the fuzzer reports the abort.
+#define check(condition) ((condition) ? void() : fail(__LINE__))
+
+void writeFile(const QString &path, QByteArrayView bytes)
+{
+    QFile file(path);
+    check(file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+          && file.write(bytes.data(), bytes.size()) == bytes.size());
+}
+
+// QSettings' own reader drops a leading U+FEFF, and cannot hold a lone
+// surrogate; the reader keeps the one and replaces the other.
+QString comparable(const QString &text)
+{
+    return wellFormedText(text).remove(QChar(0xFEFF));
+}
+
+// A file the reader trusts, read by QSettings in a file of its own name
+// (QSettings caches what it read under the name).
+void compareWithQSettings(Environment &env, QByteArrayView bytes, const IniTexts &texts)
+{
+    const QString path = env.dir.filePath(QStringLiteral("qsettings-%1.ini").arg(++env.runs));
+    // Qt 6.4 reads a file that begins with a byte order mark right, but
+    // reports it as malformed; the reader takes the mark for what it is.
+    writeFile(path, bytes.startsWith("\xef\xbb\xbf") ? bytes.sliced(3) : bytes);
+    {
+        QSettings store(path, QSettings::IniFormat);
+        const QStringList keys = store.allKeys();
+        check(store.status() == QSettings::NoError);
+        check(keys == texts.keys());
+        for (const QString &key : keys) {
+            // Only a normalised key can be asked for by name.
+            if (key.isEmpty() || key.startsWith(u'/') || key.endsWith(u'/') || key.contains(QStringLiteral("//")))
+                continue;
+            const QVariant value = store.value(key);
+            check(value.typeId() == QMetaType::QString);
+            check(comparable(value.toString()) == comparable(texts.value(key)));
+        }
+    }
+    QFile::remove(path);
+}
+
+// QSettings writes a group spelled "general" in any case as [%General],
+// which reads back as "General": such a key cannot be kept, and the save then
+// keeps only its own keys.
+bool qsettingsCannotKeep(const QString &key)
+{
+    const QString group = key.section(u'/', 0, 0);
+    return key.contains(u'/') && group != QStringLiteral("General")
+        && group.compare(QStringLiteral("general"), Qt::CaseInsensitive) == 0;
+}
+
+void saveOverFile(Environment &env, const std::optional<IniTexts> &texts)
+{
+    const StoredTexts loaded = loadStoredTexts(env.input);
+    const QList<StoredValue> ten = tenOf(loaded);
+    check(saveStoredTexts(env.input, ten));
+    const std::optional<IniTexts> after = readIniFile(env.input);
+    check(after.has_value());
+    IniTexts others = *after;
+    for (const QString &key : std::as_const(env.storedKeys))
+        check(others.remove(key) == 1);
+    IniTexts expected;
+    if (texts) {
+        for (auto it = texts->cbegin(); it != texts->cend(); ++it) {
+            const QString &key = it.key();
+            if (!env.storedKeys.contains(key) && !key.isEmpty() && !key.startsWith(u'/')
+                && !key.endsWith(u'/') && !key.contains(QStringLiteral("//")))
+                expected.insert(key, it.value());
+        }
+    }
+    check(others == expected
+          || (others.isEmpty() && std::any_of(expected.keyBegin(), expected.keyEnd(), qsettingsCannotKeep)));
+    // The section's other keys stay; the ten read back as saved.
+    StoredTexts expectedBack = loaded;
+    for (const auto &[key, text] : ten)
+        expectedBack.insert(key, text);
+    check(loadStoredTexts(env.input) == expectedBack);
+}
+
+void saveTexts(Environment &env, QByteArrayView bytes)
+{
+    QList<QString> pieces;
+    for (QByteArrayView piece : QByteArray(bytes.data(), bytes.size()).split('\xff')) {
+        if (piece.startsWith('\xfe'))
+            pieces << QString::fromUtf16(reinterpret_cast<const char16_t *>(piece.data() + 1),
+                                         (piece.size() - 1) / 2);
+        else
+            pieces << QString::fromUtf8(piece);
+    }
+    pieces.resize(10);
+    QList<StoredValue> values = BookSettings().storedValues();
+    for (qsizetype i = 0; i < values.size(); ++i)
+        values[i].second = pieces[i];
+    QFile::remove(env.texts);
+    check(saveStoredTexts(env.texts, values));
+    StoredTexts expected;
+    for (const auto &[key, text] : values)
+        expected.insert(key, wellFormedText(text));
+    check(loadStoredTexts(env.texts) == expected);
+}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static Environment environment;
-    {
-        QFile file(environment.input);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            || file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
-            std::abort();
-    }
-    const StoredTexts loaded = loadStoredTexts(environment.input);
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
 
-    QFile::remove(environment.copy);
-    QList<StoredValue> values;
-    for (auto it = loaded.cbegin(); it != loaded.cend(); ++it)
-        values.append({it.key(), it.value()});
-    if (!saveStoredTexts(environment.copy, values))
-        std::abort();
-    if (loadStoredTexts(environment.copy) != loaded)
-        std::abort();
+    const std::optional<IniTexts> texts = readIniTexts(bytes);
+    if (texts)
+        compareWithQSettings(environment, bytes, *texts);
+    writeFile(environment.input, bytes);
+    saveOverFile(environment, texts);
+    saveTexts(environment, bytes);
     return 0;
 }

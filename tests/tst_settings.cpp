@@ -1,11 +1,19 @@
+#include "app/inireader.h"
 #include "app/storedsettings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+using tarnwick::IniTexts;
 using tarnwick::StoredTexts;
 using tarnwick::StoredValue;
 using tarnwick::loadStoredTexts;
@@ -61,6 +69,28 @@ private:
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         QCOMPARE(f.write(bytes), bytes.size());
+    }
+
+    static QByteArray readRaw(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // The keys a file holds, read without QSettings.
+    static QStringList keysOf(const QString &file)
+    {
+        const std::optional<IniTexts> texts = tarnwick::readIniFile(file);
+        return texts ? texts->keys() : QStringList{QStringLiteral("<untrusted>")};
+    }
+
+    static QStringList storedKeys()
+    {
+        QStringList keys;
+        for (const char *key : {"BGColor", "border", "bordercolor", "dmlfilename", "height1",
+                                "height2", "left", "right", "width1", "width2"})
+            keys << QStringLiteral("Pellory/") + QLatin1StringView(key);
+        return keys;
     }
 
 private Q_SLOTS:
@@ -200,11 +230,190 @@ private Q_SLOTS:
             // The next save replaces the file instead of carrying the value on.
             QVERIFY(save(sample(), file));
             QCOMPARE(loadStoredTexts(file), texts(sample()));
+            QCOMPARE(keysOf(file), storedKeys());
         } else {
             QCOMPARE(loaded.value(QStringLiteral("width1")), QStringLiteral("640"));
             QCOMPARE(loaded.value(QStringLiteral("height1")), QStringLiteral("480"));
             QCOMPARE(loaded.value(QStringLiteral("dmlfilename")), name);
         }
+    }
+
+    // Everything else QSettings would read as something other than a text
+    // makes the whole file untrusted too, as does a line it reports as malformed.
+    void otherThanTextsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        const QByteArray head = "[Pellory]\nwidth1=640\ndmlfilename=";
+        QTest::newRow("list") << head + "a.dml, b.dml\n";
+        QTest::newRow("byte array") << head + "@ByteArray(a.dml)\n";
+        QTest::newRow("invalid") << head + "@Invalid()\n";
+        QTest::newRow("rect") << head + "@Rect(1 2 3 4)\n";
+        QTest::newRow("size") << head + "@Size(1 2)\n";
+        QTest::newRow("point") << head + "@Point(1 2)\n";
+        QTest::newRow("unknown form") << head + "@Text(a.dml)\n";
+        QTest::newRow("single @") << head + "@a.dml\n";
+        QTest::newRow("unclosed string") << head + "@String(a.dml\n";
+        QTest::newRow("variant in another section") << head + "a.dml\n[Other]\nx=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n";
+        QTest::newRow("date in the general section") << "@DateTime(x)=1\nx=@DateTime(\\0)\n" + head + "a.dml\n";
+        QTest::newRow("variant after a quoted newline") << head + "\"a.dml\n\", @Variant(x)\n";
+        QTest::newRow("line without =") << head + "a.dml\nwidth2\n";
+        QTest::newRow("unclosed section") << head + "a.dml\n[Other\nx=1\n";
+        QTest::newRow("larger than any settings file") << head + "a.dml\n;" + QByteArray(1024 * 1024, 'x') + '\n';
+    }
+
+    void otherThanTextsAreRefused()
+    {
+        QFETCH(QByteArray, file);
+        const QString path = this->path(QStringLiteral("other-than-text.ini"));
+        writeRaw(path, file);
+        QCOMPARE(loadStoredTexts(path), StoredTexts());
+        QVERIFY(save(sample(), path));
+        QCOMPARE(keysOf(path), storedKeys());
+    }
+
+    // Values in the forms QSettings writes texts in, and the forms around
+    // them it reads (comments, continued lines, line ends), read back as
+    // those texts.
+    void textsReadBack_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << QByteArray("MyEBook.dml") << QStringLiteral("MyEBook.dml");
+        QTest::newRow("chinese") << QStringLiteral(u"我的书.dml").toUtf8() << QStringLiteral(u"我的书.dml");
+        QTest::newRow("quoted comma, semicolon, equals") << QByteArray("\"a, b; c=d\"") << QStringLiteral("a, b; c=d");
+        QTest::newRow("quoted blanks") << QByteArray("\"  a.dml \"") << QStringLiteral("  a.dml ");
+        QTest::newRow("unquoted blanks dropped") << QByteArray(" \t a b.dml \t ") << QStringLiteral("a b.dml");
+        QTest::newRow("named escapes") << QByteArray("a\\tb\\nc\\rd\\ae\\bf\\fg\\vh\\\\i\\\"j\\?\\'")
+                                       << QStringLiteral("a\tb\nc\rd\ae\bf\fg\vh\\i\"j?'");
+        QTest::newRow("control then hex digit") << QByteArray("a\\x1\\x31") << QStringLiteral("a\x01" "1");
+        QTest::newRow("hex escape") << QByteArray("\\x6211.dml") << QStringLiteral(u"我.dml");
+        QTest::newRow("octal escape") << QByteArray("\\101\\60") << QStringLiteral("A0");
+        QTest::newRow("escaped blanks kept") << QByteArray("a\\x20\\t") << QStringLiteral("a \t");
+        QTest::newRow("surrogate pair") << QByteArray("\\xd83d\\xde00") << QStringLiteral(u"😀");
+        QTest::newRow("lone surrogate") << QByteArray("a\\xd800z") << QStringLiteral(u"a\uFFFDz");
+        QTest::newRow("doubled @") << QByteArray("@@Variant(x)") << QStringLiteral("@Variant(x)");
+        QTest::newRow("quoted doubled @") << QByteArray("\"@@a, b\"") << QStringLiteral("@a, b");
+        QTest::newRow("string with NUL and digits") << QByteArray("@String(a\\0\\x31\\x62)")
+                                                    << QString::fromLatin1("a\0" "1b", 4);
+        QTest::newRow("string with a bracket") << QByteArray("@String(a)b\\0)") << QString::fromLatin1("a)b\0", 4);
+        QTest::newRow("comment after the value") << QByteArray("a.dml ; note") << QStringLiteral("a.dml");
+        QTest::newRow("continued line") << QByteArray("a\\\n  b.dml") << QStringLiteral("a  b.dml");
+        QTest::newRow("carriage return line end") << QByteArray("a.dml\r") << QStringLiteral("a.dml");
+        QTest::newRow("quoted line end") << QByteArray("\"a\nb\"") << QStringLiteral("a\nb");
+        QTest::newRow("leading U+FEFF") << QByteArray("\xef\xbb\xbf" "a.dml") << QStringLiteral(u"\uFEFFa.dml");
+        QTest::newRow("empty") << QByteArray() << QString();
+    }
+
+    void textsReadBack()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(QString, name);
+        const QString file = path(QStringLiteral("texts.ini"));
+        writeRaw(file, "; Tarnwick\n[Pellory]\nwidth1=640\ndmlfilename=" + raw + "\nheight1=480\n");
+        const StoredTexts loaded = loadStoredTexts(file);
+        QCOMPARE(loaded.value(QStringLiteral("width1")), QStringLiteral("640"));
+        QCOMPARE(loaded.value(QStringLiteral("height1")), QStringLiteral("480"));
+        QCOMPARE(loaded.value(QStringLiteral("dmlfilename")), name);
+    }
+
+    // Section and key names as QSettings reads them.
+    void keysReadBack_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("percent-encoded") << QByteArray("[%50ellory]\nwidth%31=640\n");
+        QTest::newRow("group in a key") << QByteArray("[General]\nPellory\\width1=640\n");
+        QTest::newRow("blanks around names") << QByteArray("[ Pellory ] ; x\n  width1  =  640\n");
+        QTest::newRow("repeated key") << QByteArray("[Pellory]\nwidth1=1\nwidth1=640\n");
+        QTest::newRow("repeated section") << QByteArray("[Pellory]\nwidth1=1\n[Other]\nwidth1=2\n[Pellory]\nwidth1=640\n");
+        QTest::newRow("byte order mark and CRLF") << QByteArray("\xef\xbb\xbf[Pellory]\r\n;c\r\nwidth1=640\r\n");
+        QTest::newRow("comment lines") << QByteArray(";a=1\n  ; [x\n[Pellory]\n;width1=1\nwidth1=640\n");
+    }
+
+    void keysReadBack()
+    {
+        QFETCH(QByteArray, file);
+        const QString path = this->path(QStringLiteral("keys.ini"));
+        writeRaw(path, file);
+        QCOMPARE(loadStoredTexts(path), (StoredTexts{{QStringLiteral("width1"), QStringLiteral("640")}}));
+    }
+
+    // Keys Tarnwick does not use, of a trusted file, are still there after a
+    // save, and the save leaves nothing else in the folder.
+    void otherKeysSurviveASave()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Vellicor.ini"));
+        writeRaw(file, "top=1\n[Other]\nlist=\"x, y\"\n[%General]\nn=@@2\n"
+                       "[Pellory]\nwidth1=1\nextra=\\x4e2d\n");
+        QVERIFY(save(sample(), file));
+        StoredTexts expected = texts(sample());
+        expected.insert(QStringLiteral("extra"), QStringLiteral(u"中"));
+        QCOMPARE(loadStoredTexts(file), expected);
+        const std::optional<IniTexts> texts = tarnwick::readIniFile(file);
+        QVERIFY(texts);
+        QCOMPARE(texts->size(), 14);
+        QCOMPARE(texts->value(QStringLiteral("top")), QStringLiteral("1"));
+        QCOMPARE(texts->value(QStringLiteral("Other/list")), QStringLiteral("x, y"));
+        QCOMPARE(texts->value(QStringLiteral("General/n")), QStringLiteral("@2"));
+        QCOMPARE(texts->value(QStringLiteral("Pellory/extra")), QStringLiteral(u"中"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("Vellicor.ini")});
+    }
+
+    // QSettings writes a group named "GENERAL" as [%General], which reads
+    // back as "General": such a key is given up, the save goes through.
+    void keyQSettingsCannotKeepCostsOnlyTheOtherKeys()
+    {
+        const QString file = path(QStringLiteral("general.ini"));
+        writeRaw(file, "[%GENERAL]\nx=1\n[Other]\ny=2\n");
+        QVERIFY(save(sample(), file));
+        QCOMPARE(loadStoredTexts(file), texts(sample()));
+        QCOMPARE(keysOf(file), storedKeys());
+    }
+
+    void permissionsAndLinksAreKept()
+    {
+        QTemporaryDir dir;
+        const QString real = dir.filePath(QStringLiteral("real.ini"));
+        const QString link = dir.filePath(QStringLiteral("Vellicor.ini"));
+        writeRaw(real, "[Pellory]\nwidth1=1\n");
+        const QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(real, mode));
+        QVERIFY(QFile::link(real, link));
+        QVERIFY(save(sample(), link));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(QFileInfo(real).permissions() & ~QFile::Permissions(QFile::ReadUser | QFile::WriteUser), mode);
+        QCOMPARE(loadStoredTexts(real), texts(sample()));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
+    }
+
+    // A write cut short, as on a full disk, is a failed save: QSaveFile
+    // under QSettings reports success for it, the check after the write does
+    // not. The older settings stay as they were.
+    void cutWriteKeepsTheOlderFile()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Vellicor.ini"));
+        const QByteArray older = "[Pellory]\nwidth1=1\n";
+        writeRaw(file, older);
+
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        // Room for QSettings' lock file, not for the whole settings file.
+        QList<StoredValue> s = sample();
+        setValue(s, QStringLiteral("dmlfilename"), QString(4000, u'x'));
+        rlimit small = saved;
+        small.rlim_cur = 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool saved1 = save(s, file);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!saved1);
+        QCOMPARE(readRaw(file), older);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("Vellicor.ini")});
     }
 
     void unreadableAndUnwritablePath()
@@ -214,6 +423,19 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(file));
         QCOMPARE(loadStoredTexts(file), StoredTexts());
         QVERIFY(!save(sample(), file));
+        QVERIFY(QDir(file).isEmpty());
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("folder.ini*")}, QDir::AllEntries | QDir::Hidden),
+                 QStringList{QStringLiteral("folder.ini")});
+    }
+
+    // Opening a FIFO for reading waits for a writer.
+    void fifoIsNotWaitedFor()
+    {
+        const QString file = path(QStringLiteral("fifo.ini"));
+        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        QCOMPARE(loadStoredTexts(file), StoredTexts());
+        QVERIFY(save(sample(), file));
+        QCOMPARE(loadStoredTexts(file), texts(sample()));
     }
 
     void savingReplacesEarlierValues()
