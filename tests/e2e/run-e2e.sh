@@ -91,7 +91,7 @@ ln -s "$pictures" "$work/album"
 
 # --- Helpers on the program's windows ------------------------------------------
 start_program() {
-    "$program" >>"$work/tarnwick.log" 2>&1 &
+    "$program" "$@" >>"$work/tarnwick.log" 2>&1 &
     app=$!
     pids+=("$app")
     main=""
@@ -441,5 +441,34 @@ xdotool key --clearmodifiers alt+F4
 wait_gone "$app" || fail "closing the window did not end the program"
 cmp -s "$ini" "$work/stored.ini" || fail "closing the window changed the settings"
 step "closing the window kept the settings file unchanged"
+
+# --- 4. Reopening a book: the document given to the program --------------------
+step "fourth start: reopening a book by its document"
+"$make_program" --name Reopen.dml --pages - --book-width 400 --book-height 300 --picture-width 200 \
+    --picture-height 100 --left 5 --top 7 --background '#123456' --border '#654321' "$pictures" \
+    >/dev/null <<<$'c.jpg\na.jpg' || fail "tarnwick-make could not write the book to reopen"
+cp "$pictures/Reopen.dml" "$work/reopen-original.dml"
+start_program "$pictures/Reopen.dml"
+screenshot reopened
+# The book's pages first, the folder's other pictures after them in name order.
+others=$(expected_document listing)
+mapfile -t pages < <(printf 'c.jpg\na.jpg\n'; page_names "$others/MyEBook.dml" | tr ' ' '\n' |
+    grep -v -x -e '' -e c.jpg -e a.jpg)
+activate "$main"
+xdotool key --clearmodifiers alt+b
+prompt=$(window_named "提示信息")
+activate "$prompt"
+xdotool key --clearmodifiers alt+n
+wait_until "! xdotool search --all --onlyvisible --pid $app --name '^提示信息\$' >/dev/null 2>&1" ||
+    fail "the prompt stayed open"
+printf '%s\n' "${pages[@]}" >"$work/pages"
+expected=$(expected_document reopened --name Reopen.dml --pages "$work/pages" --book-width 400 \
+    --book-height 300 --picture-width 200 --picture-height 100 --left 5 --top 7 \
+    --background '#123456' --border '#654321')
+cmp "$pictures/Reopen.dml" "$expected/Reopen.dml" ||
+    fail "the reopened book differs: pages $(page_names "$pictures/Reopen.dml")- expected ${pages[*]}"
+step "the arrangement and the inputs came back from the document: ${pages[*]}"
+xdotool key --clearmodifiers alt+q
+wait_gone "$app" || fail "Alt+Q did not end the program"
 
 echo "e2e: PASS"
