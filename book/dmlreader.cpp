@@ -135,6 +135,9 @@ public:
 private:
     const char *find(char c, const char *from) const
     {
+        // An empty text has no storage at all: memchr must not see its null.
+        if (from >= m_end)
+            return nullptr;
         return static_cast<const char *>(std::memchr(from, c, size_t(m_end - from)));
     }
 
