@@ -51,7 +51,7 @@ WindowCommandLine parseWindowCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(version)) {
         result.finish = true;
-        result.standardOutput = QStringLiteral("tarnwick " TARNWICK_VERSION "\n");
+        result.standardOutput = QStringLiteral("tarnwick " TARNWICK_VERSION "\n" TARNWICK_LICENCE_NOTICE);
         return result;
     }
     const QStringList positional = parser.positionalArguments();

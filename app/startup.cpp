@@ -12,6 +12,12 @@ namespace tarnwick {
 
 void setUpApplication(QApplication &app)
 {
+    QCoreApplication::setApplicationName(QStringLiteral("tarnwick"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
+    // The Wayland app id and the X11 startup notification name the installed
+    // desktop entry, so the window gets its icon and taskbar grouping.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARNWICK_APP_ID));
+
     // The fixed layout puts every frame's first control 16 pixels below the
     // frame's top, which assumes the caption sits in the frame's border line
     // as the classic Windows style draws it; Fusion puts it above the line.

@@ -7,7 +7,7 @@ namespace tarnwick {
 // The application-wide look the main window's fixed layout was measured
 // with: the classic Windows style and the desktop's user-interface font at
 // 12 pixels, so that twelve pixels hold one Chinese character as the
-// captions' sizes assume.
+// captions' sizes assume. It also names the program to the desktop.
 void setUpApplication(QApplication &app);
 
 } // namespace tarnwick

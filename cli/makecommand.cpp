@@ -90,7 +90,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     if (parser.isSet(help))
         return {MakeWritten, parser.helpText(), QString()};
     if (parser.isSet(version))
-        return {MakeWritten, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n"), QString()};
+        return {MakeWritten, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n" TARNWICK_LICENCE_NOTICE), QString()};
     for (const QCommandLineOption *single : {&name, &bookWidth, &bookHeight, &pictureWidth, &pictureHeight, &left,
                                              &top, &background, &border, &pages, &order}) {
         if (parser.values(*single).size() > 1)

@@ -306,7 +306,7 @@ void TestMake::helpAndVersion()
         QVERIFY2(help.out.contains(QLatin1String(option)), option);
     const Run version = runProcess({QStringLiteral("--version")});
     QCOMPARE(version.exitCode, 0);
-    QCOMPARE(version.out, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n"));
+    QCOMPARE(version.out, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n" TARNWICK_LICENCE_NOTICE));
 }
 
 void TestMake::checkFailureKeepsOlder()
