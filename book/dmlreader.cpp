@@ -7,15 +7,18 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace tarnwick {
 
 namespace {
 
-// A document with more pages than this is no book Tarnwick made: refusing it
-// bounds the memory a crafted one can ask for.
-constexpr qsizetype kMostPages = 1 << 20;
+// Page numbers are 16-bit: a book holds at most 32,767 pages. Refusing more
+// also bounds what a crafted document can make Tarnwick do: repeated pages
+// are listed again, so a million copies of one page would become a
+// 400-megabyte book.
+constexpr qsizetype kMostPages = 32767;
 
 QString tooLarge() { return QStringLiteral(u"文件大于64 MiB"); }
 QString noElement(const char *name) { return QStringLiteral(u"缺少%1元素").arg(QLatin1String(name)); }
@@ -65,25 +68,48 @@ bool gbkShaped(QByteArrayView bytes)
     return true;
 }
 
-// One element of the markup: its name and the attributes it carries.
+// The elements the reader takes values from, and the attributes it takes
+// from each; every other element and attribute is passed over.
+enum class ElementKind { Other, Page, Image, Bitmap, PageFormat, Dimension };
+
+constexpr int kMostTakenAttributes = 5;
+
+struct ElementShape
+{
+    const char *name;
+    ElementKind kind;
+    const char *attributes[kMostTakenAttributes]; // the unused ones null
+};
+
+// Where each element's taken attributes stand in its shape.
+enum ImageAttribute { ImageBitmapId, ImageLeft, ImageTop, ImageWidth, ImageHeight };
+enum BitmapAttribute { BitmapFile };
+enum PageFormatAttribute { PaperColour, BorderColour, NoBorder };
+enum DimensionAttribute { DimensionWidth, DimensionHeight };
+
+const ElementShape elementShapes[] = {
+    {"PAGE", ElementKind::Page, {}},
+    {"IMAGE", ElementKind::Image, {"bitmapid", "left", "top", "width", "height"}},
+    {"BITMAP", ElementKind::Bitmap, {"file"}},
+    {"PAGEFORMAT", ElementKind::PageFormat, {"papercolor", "bordercolor", "noborder"}},
+    {"DIMENSION", ElementKind::Dimension, {"width", "height"}},
+};
+
+// One element of the markup: what it is and the values of the attributes
+// the reader takes from it, the first of each name. Only these are kept, so
+// an element with millions of attributes costs no memory.
 struct Element
 {
-    QByteArrayView name;
+    ElementKind kind = ElementKind::Other;
     bool closing = false;
-    std::vector<std::pair<QByteArrayView, QByteArrayView>> attributes;
+    QByteArrayView values[kMostTakenAttributes];
+    bool found[kMostTakenAttributes] = {};
 
-    QByteArrayView value(const char *attribute, bool *found = nullptr) const
+    QByteArrayView value(int attribute, bool *isFound = nullptr) const
     {
-        for (const auto &[n, v] : attributes) {
-            if (sameName(n, attribute)) {
-                if (found)
-                    *found = true;
-                return v;
-            }
-        }
-        if (found)
-            *found = false;
-        return {};
+        if (isFound)
+            *isFound = found[attribute];
+        return values[attribute];
     }
 };
 
@@ -123,11 +149,17 @@ public:
             const char *nameStart = m_p;
             while (m_p < m_end && !isBlank(*m_p) && *m_p != '>' && *m_p != '/' && *m_p != '<')
                 ++m_p;
-            element.name = QByteArrayView(nameStart, m_p - nameStart);
-            element.attributes.clear();
-            if (!readAttributes(element))
+            const QByteArrayView name(nameStart, m_p - nameStart);
+            const ElementShape *shape = nullptr;
+            for (const ElementShape &candidate : elementShapes) {
+                if (sameName(name, candidate.name))
+                    shape = &candidate;
+            }
+            element.kind = shape ? shape->kind : ElementKind::Other;
+            std::fill(std::begin(element.found), std::end(element.found), false);
+            if (!readAttributes(element, shape && !element.closing ? shape->attributes : nullptr))
                 return false;
-            if (!element.name.isEmpty())
+            if (!name.isEmpty())
                 return true;
         }
     }
@@ -148,9 +180,10 @@ private:
         return nullptr;
     }
 
-    // Reads name="value" pairs up to the element's end; false when the text
-    // ends first. A malformed attribute ends the element's attributes.
-    bool readAttributes(Element &element)
+    // Reads name="value" pairs up to the element's end, keeping the first
+    // value of each name taken; false when the text ends first. A malformed
+    // attribute ends the element's attributes.
+    bool readAttributes(Element &element, const char *const *taken)
     {
         for (;;) {
             while (m_p < m_end && isBlank(*m_p))
@@ -180,7 +213,13 @@ private:
             const char *close = find(quote, m_p + 1);
             if (!close)
                 return false;
-            element.attributes.emplace_back(name, QByteArrayView(m_p + 1, close - m_p - 1));
+            for (int i = 0; taken && i < kMostTakenAttributes && taken[i]; ++i) {
+                if (!element.found[i] && sameName(name, taken[i])) {
+                    element.found[i] = true;
+                    element.values[i] = QByteArrayView(m_p + 1, close - m_p - 1);
+                    break;
+                }
+            }
             m_p = close + 1;
         }
         // Up to and past the element's end.
@@ -256,39 +295,50 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
     Element element;
     while (scanner.next(element)) {
         if (element.closing) {
-            if (sameName(element.name, "PAGE"))
+            if (element.kind == ElementKind::Page)
                 finishPage();
             continue;
         }
-        if (sameName(element.name, "PAGE")) {
+        switch (element.kind) {
+        case ElementKind::Page:
             finishPage();
             if (++pageCount > kMostPages)
                 return tooManyPages();
             inPage = true;
             pageFileFound = pageImageFound = false;
-        } else if (sameName(element.name, "IMAGE")) {
+            break;
+        case ElementKind::Image:
             if (!inPage)
-                continue;
+                break;
             if (!pageImageFound)
-                pageImage = element.value("bitmapid", &pageImageFound);
+                pageImage = element.value(ImageBitmapId, &pageImageFound);
             if (pageCount == 1 && !firstImageSeen) {
                 firstImageSeen = true;
-                const char *const names[4] = {"left", "top", "width", "height"};
                 for (int i = 0; i < 4; ++i)
-                    place[i] = element.value(names[i], &placeFound[i]);
+                    place[i] = element.value(ImageLeft + i, &placeFound[i]);
             }
-        } else if (sameName(element.name, "BITMAP")) {
+            break;
+        case ElementKind::Bitmap:
             if (inPage && !pageFileFound)
-                pageFile = element.value("file", &pageFileFound);
-        } else if (sameName(element.name, "PAGEFORMAT") && !pageFormatSeen) {
+                pageFile = element.value(BitmapFile, &pageFileFound);
+            break;
+        case ElementKind::PageFormat:
+            if (pageFormatSeen)
+                break;
             pageFormatSeen = true;
-            paperColour = element.value("papercolor", &paperColourFound);
-            borderColour = element.value("bordercolor", &borderColourFound);
-            noBorder = element.value("noborder");
-        } else if (sameName(element.name, "DIMENSION") && !dimensionSeen) {
+            paperColour = element.value(PaperColour, &paperColourFound);
+            borderColour = element.value(BorderColour, &borderColourFound);
+            noBorder = element.value(NoBorder);
+            break;
+        case ElementKind::Dimension:
+            if (dimensionSeen)
+                break;
             dimensionSeen = true;
-            width = element.value("width", &widthFound);
-            height = element.value("height", &heightFound);
+            width = element.value(DimensionWidth, &widthFound);
+            height = element.value(DimensionHeight, &heightFound);
+            break;
+        case ElementKind::Other:
+            break;
         }
     }
     finishPage();

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <utility>
 
 namespace tarnwick {
@@ -43,12 +44,14 @@ QStringList readPageNames(const QByteArray &bytes)
 // shown as \xNN.
 QString printableName(const QString &name)
 {
+    const auto control = [](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0); };
+    if (std::none_of(name.cbegin(), name.cend(), control))
+        return name;
     QString text;
     text.reserve(name.size());
     for (const QChar c : name) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-            text += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        if (control(c))
+            text += QStringLiteral("\\x%1").arg(int(c.unicode()), 2, 16, QLatin1Char('0'));
         else
             text += c;
     }

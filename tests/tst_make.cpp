@@ -337,6 +337,25 @@ void TestMake::like_data()
         << QStringList{QStringLiteral("../b.jpg"), QStringLiteral("/tmp/b.jpg"), QStringLiteral("b\\x1b[2J\\x0a.jpg")}
         << QByteArrayList{"<DIMENSION width=\"640\" height=\"480\"/>", "noborder=\"YES\""};
 
+    // As the authoring application saves it again: LF line breaks, its own
+    // attribute order, elements Tarnwick does not write.
+    const QByteArray savedAgain = "<!-- <PAGE> > -->\n<BOOKHEAD editor='DeskTopAuthor'/>\n"
+                                  "<PAGEFORMAT noborder='NO' bordercolor=\"0ff00h\"\n  papercolor=\"00h\"/>\n"
+                                  "<TEXTBOX width=\"1\" height=\"1\"/>\n"
+                                  "<DIMENSION height=\"700\"\n width=\"900\"/>\n"
+                                  "<PAGE number=\"1\">\n"
+                                  "<IMAGE height=\"650\" width=\"850\" top=\"25\" left=\"20\" bitmapid=\"x.jpg\"/>\n"
+                                  "<BITMAP quality=\"100\" file=\"b.jpg\" id=\"x.jpg\"/>\n</PAGE>\n"
+                                  "<PAGE number=\"2\">\n<IMAGE left=\"1\"/><BITMAP file=\"a.jpg\"/>\n</PAGE>\n";
+    QTest::newRow("saved again")
+        << QStringList{like} << savedAgain << 0 << QStringLiteral(u"b a 中文 c p10 p9") << QStringList{}
+        << QByteArrayList{"<DIMENSION width=\"900\" height=\"700\"/>",
+                          "left=\"20\" top=\"25\" width=\"850\" height=\"650\"", "papercolor=\"00h\"",
+                          "bordercolor=\"0FF00h\"", "noborder=\"NO\""};
+    QTest::newRow("more pages than a book holds")
+        << QStringList{like}
+        << "<PAGEFORMAT/><DIMENSION width='640' height='480'/>" + QByteArray("<PAGE><BITMAP file='a.jpg'/>").repeated(32768)
+        << 2 << QString() << QStringList{} << QByteArrayList{};
     QTest::newRow("with --pages") << QStringList{like, QStringLiteral("--pages=-")} << QByteArray() << 2
                                   << QString() << QStringList{} << QByteArrayList{};
     QTest::newRow("no such document") << QStringList{QStringLiteral("--like=FOLDER/none.dml")} << QByteArray() << 2
