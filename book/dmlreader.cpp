@@ -6,9 +6,9 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
-#include <vector>
 
 namespace tarnwick {
 
@@ -30,14 +30,45 @@ QString badColour(QByteArrayView name, QByteArrayView value)
 QString notGbk() { return QStringLiteral(u"含有GBK无法解码的字节"); }
 QString tooManyPages() { return QStringLiteral(u"页数超过%1").arg(kMostPages); }
 
-bool isBlank(char c)
+// What each byte may do in the markup, one table look-up per byte.
+enum CharClass : quint8 { Blank = 1, EndsElementName = 2, EndsAttributeName = 4 };
+
+constexpr auto charClasses = [] {
+    std::array<quint8, 256> table{};
+    for (const char c : {' ', '\t', '\r', '\n'})
+        table[uchar(c)] = Blank | EndsElementName | EndsAttributeName;
+    table[uchar('>')] = table[uchar('/')] = EndsElementName | EndsAttributeName;
+    table[uchar('<')] = EndsElementName;
+    table[uchar('=')] = EndsAttributeName;
+    return table;
+}();
+
+bool is(char c, CharClass kind)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return charClasses[uchar(c)] & kind;
 }
 
-bool sameName(QByteArrayView a, const char *b)
+bool isBlank(char c)
 {
-    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+    return is(c, Blank);
+}
+
+// Markup names compare without regard to ASCII case; most differ in length,
+// which is checked first.
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    }
+    return true;
 }
 
 // Whether the bytes are GBK as far as their structure goes: ASCII, the euro
@@ -76,9 +107,9 @@ constexpr int kMostTakenAttributes = 5;
 
 struct ElementShape
 {
-    const char *name;
+    QByteArrayView name;
     ElementKind kind;
-    const char *attributes[kMostTakenAttributes]; // the unused ones null
+    QByteArrayView attributes[kMostTakenAttributes]; // the unused ones empty
 };
 
 // Where each element's taken attributes stand in its shape.
@@ -147,7 +178,7 @@ public:
             if (element.closing)
                 ++m_p;
             const char *nameStart = m_p;
-            while (m_p < m_end && !isBlank(*m_p) && *m_p != '>' && *m_p != '/' && *m_p != '<')
+            while (m_p < m_end && !is(*m_p, EndsElementName))
                 ++m_p;
             const QByteArrayView name(nameStart, m_p - nameStart);
             const ElementShape *shape = nullptr;
@@ -183,7 +214,7 @@ private:
     // Reads name="value" pairs up to the element's end, keeping the first
     // value of each name taken; false when the text ends first. A malformed
     // attribute ends the element's attributes.
-    bool readAttributes(Element &element, const char *const *taken)
+    bool readAttributes(Element &element, const QByteArrayView *taken)
     {
         for (;;) {
             while (m_p < m_end && isBlank(*m_p))
@@ -193,7 +224,7 @@ private:
             if (*m_p == '>' || *m_p == '/' || *m_p == '<')
                 break;
             const char *nameStart = m_p;
-            while (m_p < m_end && !isBlank(*m_p) && *m_p != '=' && *m_p != '>' && *m_p != '/')
+            while (m_p < m_end && !is(*m_p, EndsAttributeName))
                 ++m_p;
             const QByteArrayView name(nameStart, m_p - nameStart);
             while (m_p < m_end && isBlank(*m_p))
@@ -213,7 +244,7 @@ private:
             const char *close = find(quote, m_p + 1);
             if (!close)
                 return false;
-            for (int i = 0; taken && i < kMostTakenAttributes && taken[i]; ++i) {
+            for (int i = 0; taken && i < kMostTakenAttributes && !taken[i].isEmpty(); ++i) {
                 if (!element.found[i] && sameName(name, taken[i])) {
                     element.found[i] = true;
                     element.values[i] = QByteArrayView(m_p + 1, close - m_p - 1);
@@ -276,7 +307,11 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
     bool placeFound[4] = {};
     bool firstImageSeen = false;
 
-    std::vector<QByteArrayView> pages;
+    // Each page's name is decoded as the page ends, while its bytes are still
+    // in the cache.
+    ValueDecoder decoder;
+    QStringList pages;
+    bool pagesGbk = true;
     qsizetype pageCount = 0;
     bool inPage = false;
     QByteArrayView pageFile, pageImage;
@@ -285,10 +320,13 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
         if (!inPage)
             return;
         inPage = false;
-        if (pageFileFound)
-            pages.push_back(pageFile);
-        else if (pageImageFound)
-            pages.push_back(pageImage);
+        if (!pagesGbk || !(pageFileFound || pageImageFound))
+            return;
+        std::optional<QString> name = decoder.decode(pageFileFound ? pageFile : pageImage);
+        if (name)
+            pages.append(std::move(*name));
+        else
+            pagesGbk = false;
     };
 
     MarkupScanner scanner(document);
@@ -355,7 +393,6 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
         return badColour("bordercolor", borderColour);
 
     BookSettings read = inputs;
-    ValueDecoder decoder;
     const auto take = [&decoder](QByteArrayView bytes, QString &into) {
         std::optional<QString> text = decoder.decode(bytes);
         if (!text)
@@ -370,14 +407,9 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
         if (placeFound[i] && !take(place[i], *placeFields[i]))
             return notGbk();
     }
-    read.pictures.clear();
-    read.pictures.reserve(qsizetype(pages.size()));
-    for (const QByteArrayView page : pages) {
-        QString name;
-        if (!take(page, name))
-            return notGbk();
-        read.pictures.append(std::move(name));
-    }
+    if (!pagesGbk)
+        return notGbk();
+    read.pictures = std::move(pages);
     if (paper)
         read.backgroundColour = *paper;
     if (noBorder.trimmed().compare(QByteArrayView("NO"), Qt::CaseInsensitive) == 0) {
@@ -398,10 +430,26 @@ std::optional<QString> readDocumentFile(const QString &path, BookSettings &input
         return file.errorString();
     if (file.size() > kLargestDocument)
         return tooLarge();
-    // At most one byte past the limit, whatever the file claims of its size.
-    const QByteArray bytes = file.read(kLargestDocument + 1);
-    if (file.error() != QFileDevice::NoError)
-        return file.errorString();
+    // A buffer of the size the file claims, grown only if it holds more, and
+    // never past one byte beyond the limit: reading into a buffer of the
+    // largest size would touch far more memory than a book needs.
+    QByteArray bytes;
+    bytes.resize(qsizetype(file.isSequential() ? 0 : file.size()) + 1);
+    qsizetype used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            if (used > kLargestDocument)
+                break;
+            bytes.resize(qsizetype(std::min<qint64>(std::max<qint64>(2 * used, 64 * 1024), kLargestDocument + 1)));
+        }
+        const qint64 got = file.read(bytes.data() + used, bytes.size() - used);
+        if (got < 0)
+            return file.errorString();
+        if (got == 0)
+            break;
+        used += qsizetype(got);
+    }
+    bytes.truncate(used);
     return readDocument(bytes, inputs);
 }
 
