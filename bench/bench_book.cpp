@@ -1,4 +1,5 @@
 #include "book/bookcheck.h"
+#include "book/dmlreader.h"
 #include "book/dmlwriter.h"
 #include "pictures/picturefolder.h"
 
@@ -10,7 +11,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -106,6 +109,25 @@ void BM_WriterBuffer(benchmark::State &state)
 }
 BENCHMARK(BM_WriterBuffer)->Unit(benchmark::kMillisecond);
 
+// Reading back the writer's 32,767-page document.
+void BM_ReadDocument(benchmark::State &state)
+{
+    QByteArray document;
+    {
+        QBuffer buffer(&document);
+        buffer.open(QIODevice::WriteOnly);
+        writeDocument(buffer, bigBook());
+    }
+    for (auto _ : state) {
+        BookSettings read;
+        if (readDocument(document, read) || read.pictures.size() != pageCount)
+            state.SkipWithError("the document was not read");
+        benchmark::DoNotOptimize(read);
+    }
+    state.SetBytesProcessed(state.iterations() * document.size());
+}
+BENCHMARK(BM_ReadDocument)->Unit(benchmark::kMillisecond);
+
 void BM_Listing(benchmark::State &state)
 {
     const QString &folder = bigFolder();
@@ -194,20 +216,41 @@ void BM_LsChineseWholeProcess(benchmark::State &state)
 BENCHMARK(BM_LsChineseWholeProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 #ifdef TARNWICK_MAKE_PATH
-// Arg 1: with --order natural.
+// A book of the big folder's pictures in a shuffled order, kept outside it.
+const QString &bigFolderBook()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        BookSettings book = bigBook();
+        book.pictureFolder = dir.path() + u'/';
+        book.pictures = listPictures(bigFolder()).value_or(QStringList());
+        std::shuffle(book.pictures.begin(), book.pictures.end(), std::mt19937(7));
+        return saveDocument(book) ? QString() : book.outputPath();
+    }();
+    return path;
+}
+
+// Arg 1: with --order natural; Arg 2: with --like and the shuffled book.
 void BM_MakeWholeProcess(benchmark::State &state)
 {
     const std::string folder = bigFolder().toStdString();
     std::vector<std::string> argv{TARNWICK_MAKE_PATH};
     if (state.range(0) == 1)
         argv.insert(argv.end(), {"--order", "natural"});
+    if (state.range(0) == 2) {
+        if (bigFolderBook().isEmpty()) {
+            state.SkipWithError("cannot write the book to take after");
+            return;
+        }
+        argv.insert(argv.end(), {"--like", bigFolderBook().toStdString()});
+    }
     argv.push_back(folder);
     for (auto _ : state) {
         if (!spawnAndWait(argv))
             state.SkipWithError("tarnwick-make failed");
     }
 }
-BENCHMARK(BM_MakeWholeProcess)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MakeWholeProcess)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
 
 } // namespace
