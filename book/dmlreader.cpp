@@ -53,13 +53,13 @@ bool isBlank(char c)
     return is(c, Blank);
 }
 
-// Markup names compare without regard to ASCII case; most differ in length,
-// which is checked first.
 char asciiLower(char c)
 {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
+// Markup names compare without regard to ASCII case; most differ in length,
+// which is checked first.
 bool sameName(QByteArrayView a, QByteArrayView b)
 {
     if (a.size() != b.size())
@@ -183,8 +183,10 @@ public:
             const QByteArrayView name(nameStart, m_p - nameStart);
             const ElementShape *shape = nullptr;
             for (const ElementShape &candidate : elementShapes) {
-                if (sameName(name, candidate.name))
+                if (sameName(name, candidate.name)) {
                     shape = &candidate;
+                    break;
+                }
             }
             element.kind = shape ? shape->kind : ElementKind::Other;
             std::fill(std::begin(element.found), std::end(element.found), false);
@@ -198,6 +200,9 @@ public:
 private:
     const char *find(char c, const char *from) const
     {
+        // An empty view may have no data at all, and memchr wants a pointer.
+        if (from == m_end)
+            return nullptr;
         return static_cast<const char *>(std::memchr(from, c, size_t(m_end - from)));
     }
 
