@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <random>
 
@@ -251,6 +252,40 @@ void BM_MakeWholeProcess(benchmark::State &state)
     }
 }
 BENCHMARK(BM_MakeWholeProcess)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The --like target as a ratio: the runs with and without --like alternate,
+// so a build starting beside them slows both alike. The time is the --like
+// run's; the counters give both medians and their ratio.
+void BM_MakeLikeAgainstPlain(benchmark::State &state)
+{
+    if (bigFolderBook().isEmpty()) {
+        state.SkipWithError("cannot write the book to take after");
+        return;
+    }
+    const std::string folder = bigFolder().toStdString();
+    const std::vector<std::string> plain{TARNWICK_MAKE_PATH, folder};
+    const std::vector<std::string> like{TARNWICK_MAKE_PATH, "--like", bigFolderBook().toStdString(), folder};
+    const auto timed = [](const std::vector<std::string> &argv, std::vector<double> &into) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool ran = spawnAndWait(argv);
+        into.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        return ran;
+    };
+    std::vector<double> plainTimes, likeTimes;
+    for (auto _ : state) {
+        if (!timed(plain, plainTimes) || !timed(like, likeTimes))
+            state.SkipWithError("tarnwick-make failed");
+        state.SetIterationTime(likeTimes.back());
+    }
+    const auto median = [](std::vector<double> times) {
+        std::sort(times.begin(), times.end());
+        return times.empty() ? 0.0 : times[times.size() / 2];
+    };
+    state.counters["plain_ms"] = median(plainTimes) * 1000;
+    state.counters["like_ms"] = median(likeTimes) * 1000;
+    state.counters["ratio"] = median(likeTimes) / std::max(median(plainTimes), 1e-9);
+}
+BENCHMARK(BM_MakeLikeAgainstPlain)->Iterations(20)->Unit(benchmark::kMillisecond)->UseManualTime();
 #endif
 
 } // namespace
