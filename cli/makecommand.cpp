@@ -102,8 +102,8 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                                                   "natural (numbers in names in numeric order: 2 before 10)."),
                                    QStringLiteral("name|natural"), QStringLiteral("name"));
     const QCommandLineOption like(QStringLiteral("like"),
-                                  QStringLiteral("Page order, sizes, offsets and colours of this .dml document;\n"
-                                                 "FOLDER's other pictures follow its pages, the options given\n"
+                                  QStringLiteral("Page order, sizes, offsets and colours of this .dml document; "
+                                                 "FOLDER's other pictures follow its pages, the options given "
                                                  "override its values."),
                                   QStringLiteral("DOCUMENT"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
