@@ -1,4 +1,5 @@
 #include "book/bookcheck.h"
+#include "book/dmlreader.h"
 #include "book/dmlwriter.h"
 #include "pictures/picturefolder.h"
 
@@ -10,7 +11,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <random>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -106,6 +110,25 @@ void BM_WriterBuffer(benchmark::State &state)
 }
 BENCHMARK(BM_WriterBuffer)->Unit(benchmark::kMillisecond);
 
+// Reading back the writer's 32,767-page document.
+void BM_ReadDocument(benchmark::State &state)
+{
+    QByteArray document;
+    {
+        QBuffer buffer(&document);
+        buffer.open(QIODevice::WriteOnly);
+        writeDocument(buffer, bigBook());
+    }
+    for (auto _ : state) {
+        BookSettings read;
+        if (readDocument(document, read) || read.pictures.size() != pageCount)
+            state.SkipWithError("the document was not read");
+        benchmark::DoNotOptimize(read);
+    }
+    state.SetBytesProcessed(state.iterations() * document.size());
+}
+BENCHMARK(BM_ReadDocument)->Unit(benchmark::kMillisecond);
+
 void BM_Listing(benchmark::State &state)
 {
     const QString &folder = bigFolder();
@@ -194,20 +217,75 @@ void BM_LsChineseWholeProcess(benchmark::State &state)
 BENCHMARK(BM_LsChineseWholeProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 #ifdef TARNWICK_MAKE_PATH
-// Arg 1: with --order natural.
+// A book of the big folder's pictures in a shuffled order, kept outside it.
+const QString &bigFolderBook()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        BookSettings book = bigBook();
+        book.pictureFolder = dir.path() + u'/';
+        book.pictures = listPictures(bigFolder()).value_or(QStringList());
+        std::shuffle(book.pictures.begin(), book.pictures.end(), std::mt19937(7));
+        return saveDocument(book) ? QString() : book.outputPath();
+    }();
+    return path;
+}
+
+// Arg 1: with --order natural; Arg 2: with --like and the shuffled book.
 void BM_MakeWholeProcess(benchmark::State &state)
 {
     const std::string folder = bigFolder().toStdString();
     std::vector<std::string> argv{TARNWICK_MAKE_PATH};
     if (state.range(0) == 1)
         argv.insert(argv.end(), {"--order", "natural"});
+    if (state.range(0) == 2) {
+        if (bigFolderBook().isEmpty()) {
+            state.SkipWithError("cannot write the book to take after");
+            return;
+        }
+        argv.insert(argv.end(), {"--like", bigFolderBook().toStdString()});
+    }
     argv.push_back(folder);
     for (auto _ : state) {
         if (!spawnAndWait(argv))
             state.SkipWithError("tarnwick-make failed");
     }
 }
-BENCHMARK(BM_MakeWholeProcess)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MakeWholeProcess)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The --like target as a ratio: the runs with and without --like alternate,
+// so a build starting beside them slows both alike. The time is the --like
+// run's; the counters give both medians and their ratio.
+void BM_MakeLikeAgainstPlain(benchmark::State &state)
+{
+    if (bigFolderBook().isEmpty()) {
+        state.SkipWithError("cannot write the book to take after");
+        return;
+    }
+    const std::string folder = bigFolder().toStdString();
+    const std::vector<std::string> plain{TARNWICK_MAKE_PATH, folder};
+    const std::vector<std::string> like{TARNWICK_MAKE_PATH, "--like", bigFolderBook().toStdString(), folder};
+    const auto timed = [](const std::vector<std::string> &argv, std::vector<double> &into) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool ran = spawnAndWait(argv);
+        into.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        return ran;
+    };
+    std::vector<double> plainTimes, likeTimes;
+    for (auto _ : state) {
+        if (!timed(plain, plainTimes) || !timed(like, likeTimes))
+            state.SkipWithError("tarnwick-make failed");
+        state.SetIterationTime(likeTimes.back());
+    }
+    const auto median = [](std::vector<double> times) {
+        std::sort(times.begin(), times.end());
+        return times.empty() ? 0.0 : times[times.size() / 2];
+    };
+    state.counters["plain_ms"] = median(plainTimes) * 1000;
+    state.counters["like_ms"] = median(likeTimes) * 1000;
+    state.counters["ratio"] = median(likeTimes) / std::max(median(plainTimes), 1e-9);
+}
+BENCHMARK(BM_MakeLikeAgainstPlain)->Iterations(20)->Unit(benchmark::kMillisecond)->UseManualTime();
 #endif
 
 } // namespace

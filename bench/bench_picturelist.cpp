@@ -1,6 +1,7 @@
 // List1 at its largest: the five list commands on 32,767 entries with every
-// other one selected, each timed up to the repaint of the view, and the folder
-// scan plus refill of a folder holding 32,767 pictures.
+// other one selected, each timed up to the repaint of the view, arranging the
+// list by a book's pages, and the folder scan plus refill of a folder holding
+// 32,767 pictures.
 
 #include "pictures/listcommands.h"
 #include "pictures/picturefolder.h"
@@ -18,7 +19,9 @@
 #include <QListView>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
+#include <random>
 
 using namespace tarnwick;
 
@@ -137,6 +140,31 @@ void BM_Arrange(benchmark::State &state)
     state.SetLabel(listOrderMenuText(order).toStdString());
 }
 
+// Arranging the list by a book of the same pictures in a shuffled order, with
+// ten of them gone from the folder and ten pages the folder lacks.
+void BM_ArrangeByPages(benchmark::State &state)
+{
+    const QStringList names = pageNames();
+    QStringList pages = names;
+    std::shuffle(pages.begin(), pages.end(), std::mt19937(7));
+    pages.remove(0, 10);
+    for (int i = 0; i < 10; ++i)
+        pages.insert(i * 1000, QStringLiteral("gone%1.jpg").arg(i));
+    ShownList list;
+    qsizetype missing = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        list.reset(names);
+        state.ResumeTiming();
+        QStringList gone;
+        benchmark::DoNotOptimize(list.controller.arrangeByPages(pages, QStringLiteral("book"), &gone));
+        list.view.viewport()->repaint();
+        missing = gone.size();
+    }
+    if (missing != 10 || list.model.rowCount() != kEntries)
+        state.SkipWithError("the arrangement lost or invented entries");
+}
+
 // The scan target: listing a folder of 32,767 pictures and filling List1.
 void BM_ScanAndRefill(benchmark::State &state)
 {
@@ -182,6 +210,7 @@ BENCHMARK(BM_Arrange)
     ->Arg(int(ListOrder::Numeric))
     ->Arg(int(ListOrder::Reverse))
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArrangeByPages)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanAndRefill)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)

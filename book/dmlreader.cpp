@@ -6,16 +6,19 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <vector>
+#include <iterator>
 
 namespace tarnwick {
 
 namespace {
 
-// A document with more pages than this is no book Tarnwick made: refusing it
-// bounds the memory a crafted one can ask for.
-constexpr qsizetype kMostPages = 1 << 20;
+// Page numbers are 16-bit: a book holds at most 32,767 pages. Refusing more
+// also bounds what a crafted document can make Tarnwick do: repeated pages
+// are listed again, so a million copies of one page would become a
+// 400-megabyte book.
+constexpr qsizetype kMostPages = 32767;
 
 QString tooLarge() { return QStringLiteral(u"文件大于64 MiB"); }
 QString noElement(const char *name) { return QStringLiteral(u"缺少%1元素").arg(QLatin1String(name)); }
@@ -27,14 +30,45 @@ QString badColour(QByteArrayView name, QByteArrayView value)
 QString notGbk() { return QStringLiteral(u"含有GBK无法解码的字节"); }
 QString tooManyPages() { return QStringLiteral(u"页数超过%1").arg(kMostPages); }
 
-bool isBlank(char c)
+// What each byte may do in the markup, one table look-up per byte.
+enum CharClass : quint8 { Blank = 1, EndsElementName = 2, EndsAttributeName = 4 };
+
+constexpr auto charClasses = [] {
+    std::array<quint8, 256> table{};
+    for (const char c : {' ', '\t', '\r', '\n'})
+        table[uchar(c)] = Blank | EndsElementName | EndsAttributeName;
+    table[uchar('>')] = table[uchar('/')] = EndsElementName | EndsAttributeName;
+    table[uchar('<')] = EndsElementName;
+    table[uchar('=')] = EndsAttributeName;
+    return table;
+}();
+
+bool is(char c, CharClass kind)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return charClasses[uchar(c)] & kind;
 }
 
-bool sameName(QByteArrayView a, const char *b)
+bool isBlank(char c)
 {
-    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+    return is(c, Blank);
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// Markup names compare without regard to ASCII case; most differ in length,
+// which is checked first.
+bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    }
+    return true;
 }
 
 // Whether the bytes are GBK as far as their structure goes: ASCII, the euro
@@ -65,25 +99,48 @@ bool gbkShaped(QByteArrayView bytes)
     return true;
 }
 
-// One element of the markup: its name and the attributes it carries.
-struct Element
+// The elements the reader takes values from, and the attributes it takes
+// from each; every other element and attribute is passed over.
+enum class ElementKind { Other, Page, Image, Bitmap, PageFormat, Dimension };
+
+constexpr int kMostTakenAttributes = 5;
+
+struct ElementShape
 {
     QByteArrayView name;
-    bool closing = false;
-    std::vector<std::pair<QByteArrayView, QByteArrayView>> attributes;
+    ElementKind kind;
+    QByteArrayView attributes[kMostTakenAttributes]; // the unused ones empty
+};
 
-    QByteArrayView value(const char *attribute, bool *found = nullptr) const
+// Where each element's taken attributes stand in its shape.
+enum ImageAttribute { ImageBitmapId, ImageLeft, ImageTop, ImageWidth, ImageHeight };
+enum BitmapAttribute { BitmapFile };
+enum PageFormatAttribute { PaperColour, BorderColour, NoBorder };
+enum DimensionAttribute { DimensionWidth, DimensionHeight };
+
+const ElementShape elementShapes[] = {
+    {"PAGE", ElementKind::Page, {}},
+    {"IMAGE", ElementKind::Image, {"bitmapid", "left", "top", "width", "height"}},
+    {"BITMAP", ElementKind::Bitmap, {"file"}},
+    {"PAGEFORMAT", ElementKind::PageFormat, {"papercolor", "bordercolor", "noborder"}},
+    {"DIMENSION", ElementKind::Dimension, {"width", "height"}},
+};
+
+// One element of the markup: what it is and the values of the attributes
+// the reader takes from it, the first of each name. Only these are kept, so
+// an element with millions of attributes costs no memory.
+struct Element
+{
+    ElementKind kind = ElementKind::Other;
+    bool closing = false;
+    QByteArrayView values[kMostTakenAttributes];
+    bool found[kMostTakenAttributes] = {};
+
+    QByteArrayView value(int attribute, bool *isFound = nullptr) const
     {
-        for (const auto &[n, v] : attributes) {
-            if (sameName(n, attribute)) {
-                if (found)
-                    *found = true;
-                return v;
-            }
-        }
-        if (found)
-            *found = false;
-        return {};
+        if (isFound)
+            *isFound = found[attribute];
+        return values[attribute];
     }
 };
 
@@ -121,13 +178,21 @@ public:
             if (element.closing)
                 ++m_p;
             const char *nameStart = m_p;
-            while (m_p < m_end && !isBlank(*m_p) && *m_p != '>' && *m_p != '/' && *m_p != '<')
+            while (m_p < m_end && !is(*m_p, EndsElementName))
                 ++m_p;
-            element.name = QByteArrayView(nameStart, m_p - nameStart);
-            element.attributes.clear();
-            if (!readAttributes(element))
+            const QByteArrayView name(nameStart, m_p - nameStart);
+            const ElementShape *shape = nullptr;
+            for (const ElementShape &candidate : elementShapes) {
+                if (sameName(name, candidate.name)) {
+                    shape = &candidate;
+                    break;
+                }
+            }
+            element.kind = shape ? shape->kind : ElementKind::Other;
+            std::fill(std::begin(element.found), std::end(element.found), false);
+            if (!readAttributes(element, shape && !element.closing ? shape->attributes : nullptr))
                 return false;
-            if (!element.name.isEmpty())
+            if (!name.isEmpty())
                 return true;
         }
     }
@@ -151,9 +216,10 @@ private:
         return nullptr;
     }
 
-    // Reads name="value" pairs up to the element's end; false when the text
-    // ends first. A malformed attribute ends the element's attributes.
-    bool readAttributes(Element &element)
+    // Reads name="value" pairs up to the element's end, keeping the first
+    // value of each name taken; false when the text ends first. A malformed
+    // attribute ends the element's attributes.
+    bool readAttributes(Element &element, const QByteArrayView *taken)
     {
         for (;;) {
             while (m_p < m_end && isBlank(*m_p))
@@ -163,7 +229,7 @@ private:
             if (*m_p == '>' || *m_p == '/' || *m_p == '<')
                 break;
             const char *nameStart = m_p;
-            while (m_p < m_end && !isBlank(*m_p) && *m_p != '=' && *m_p != '>' && *m_p != '/')
+            while (m_p < m_end && !is(*m_p, EndsAttributeName))
                 ++m_p;
             const QByteArrayView name(nameStart, m_p - nameStart);
             while (m_p < m_end && isBlank(*m_p))
@@ -183,7 +249,13 @@ private:
             const char *close = find(quote, m_p + 1);
             if (!close)
                 return false;
-            element.attributes.emplace_back(name, QByteArrayView(m_p + 1, close - m_p - 1));
+            for (int i = 0; taken && i < kMostTakenAttributes && !taken[i].isEmpty(); ++i) {
+                if (!element.found[i] && sameName(name, taken[i])) {
+                    element.found[i] = true;
+                    element.values[i] = QByteArrayView(m_p + 1, close - m_p - 1);
+                    break;
+                }
+            }
             m_p = close + 1;
         }
         // Up to and past the element's end.
@@ -240,7 +312,11 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
     bool placeFound[4] = {};
     bool firstImageSeen = false;
 
-    std::vector<QByteArrayView> pages;
+    // Each page's name is decoded as the page ends, while its bytes are still
+    // in the cache.
+    ValueDecoder decoder;
+    QStringList pages;
+    bool pagesGbk = true;
     qsizetype pageCount = 0;
     bool inPage = false;
     QByteArrayView pageFile, pageImage;
@@ -249,49 +325,63 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
         if (!inPage)
             return;
         inPage = false;
-        if (pageFileFound)
-            pages.push_back(pageFile);
-        else if (pageImageFound)
-            pages.push_back(pageImage);
+        if (!pagesGbk || !(pageFileFound || pageImageFound))
+            return;
+        std::optional<QString> name = decoder.decode(pageFileFound ? pageFile : pageImage);
+        if (name)
+            pages.append(std::move(*name));
+        else
+            pagesGbk = false;
     };
 
     MarkupScanner scanner(document);
     Element element;
     while (scanner.next(element)) {
         if (element.closing) {
-            if (sameName(element.name, "PAGE"))
+            if (element.kind == ElementKind::Page)
                 finishPage();
             continue;
         }
-        if (sameName(element.name, "PAGE")) {
+        switch (element.kind) {
+        case ElementKind::Page:
             finishPage();
             if (++pageCount > kMostPages)
                 return tooManyPages();
             inPage = true;
             pageFileFound = pageImageFound = false;
-        } else if (sameName(element.name, "IMAGE")) {
+            break;
+        case ElementKind::Image:
             if (!inPage)
-                continue;
+                break;
             if (!pageImageFound)
-                pageImage = element.value("bitmapid", &pageImageFound);
+                pageImage = element.value(ImageBitmapId, &pageImageFound);
             if (pageCount == 1 && !firstImageSeen) {
                 firstImageSeen = true;
-                const char *const names[4] = {"left", "top", "width", "height"};
                 for (int i = 0; i < 4; ++i)
-                    place[i] = element.value(names[i], &placeFound[i]);
+                    place[i] = element.value(ImageLeft + i, &placeFound[i]);
             }
-        } else if (sameName(element.name, "BITMAP")) {
+            break;
+        case ElementKind::Bitmap:
             if (inPage && !pageFileFound)
-                pageFile = element.value("file", &pageFileFound);
-        } else if (sameName(element.name, "PAGEFORMAT") && !pageFormatSeen) {
+                pageFile = element.value(BitmapFile, &pageFileFound);
+            break;
+        case ElementKind::PageFormat:
+            if (pageFormatSeen)
+                break;
             pageFormatSeen = true;
-            paperColour = element.value("papercolor", &paperColourFound);
-            borderColour = element.value("bordercolor", &borderColourFound);
-            noBorder = element.value("noborder");
-        } else if (sameName(element.name, "DIMENSION") && !dimensionSeen) {
+            paperColour = element.value(PaperColour, &paperColourFound);
+            borderColour = element.value(BorderColour, &borderColourFound);
+            noBorder = element.value(NoBorder);
+            break;
+        case ElementKind::Dimension:
+            if (dimensionSeen)
+                break;
             dimensionSeen = true;
-            width = element.value("width", &widthFound);
-            height = element.value("height", &heightFound);
+            width = element.value(DimensionWidth, &widthFound);
+            height = element.value(DimensionHeight, &heightFound);
+            break;
+        case ElementKind::Other:
+            break;
         }
     }
     finishPage();
@@ -308,7 +398,6 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
         return badColour("bordercolor", borderColour);
 
     BookSettings read = inputs;
-    ValueDecoder decoder;
     const auto take = [&decoder](QByteArrayView bytes, QString &into) {
         std::optional<QString> text = decoder.decode(bytes);
         if (!text)
@@ -323,14 +412,9 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
         if (placeFound[i] && !take(place[i], *placeFields[i]))
             return notGbk();
     }
-    read.pictures.clear();
-    read.pictures.reserve(qsizetype(pages.size()));
-    for (const QByteArrayView page : pages) {
-        QString name;
-        if (!take(page, name))
-            return notGbk();
-        read.pictures.append(std::move(name));
-    }
+    if (!pagesGbk)
+        return notGbk();
+    read.pictures = std::move(pages);
     if (paper)
         read.backgroundColour = *paper;
     if (noBorder.trimmed().compare(QByteArrayView("NO"), Qt::CaseInsensitive) == 0) {
@@ -351,10 +435,26 @@ std::optional<QString> readDocumentFile(const QString &path, BookSettings &input
         return file.errorString();
     if (file.size() > kLargestDocument)
         return tooLarge();
-    // At most one byte past the limit, whatever the file claims of its size.
-    const QByteArray bytes = file.read(kLargestDocument + 1);
-    if (file.error() != QFileDevice::NoError)
-        return file.errorString();
+    // A buffer of the size the file claims, grown only if it holds more, and
+    // never past one byte beyond the limit: reading into a buffer of the
+    // largest size would touch far more memory than a book needs.
+    QByteArray bytes;
+    bytes.resize(qsizetype(file.isSequential() ? 0 : file.size()) + 1);
+    qsizetype used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            if (used > kLargestDocument)
+                break;
+            bytes.resize(qsizetype(std::min<qint64>(std::max<qint64>(2 * used, 64 * 1024), kLargestDocument + 1)));
+        }
+        const qint64 got = file.read(bytes.data() + used, bytes.size() - used);
+        if (got < 0)
+            return file.errorString();
+        if (got == 0)
+            break;
+        used += qsizetype(got);
+    }
+    bytes.truncate(used);
     return readDocument(bytes, inputs);
 }
 

@@ -3,6 +3,7 @@
 #include "book/boxnumber.h"
 #include "book/bookcheck.h"
 #include "book/booknotation.h"
+#include "book/dmlreader.h"
 #include "book/dmlwriter.h"
 #include "pictures/listcommands.h"
 #include "pictures/picturefolder.h"
@@ -11,6 +12,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+
+#include <algorithm>
+#include <utility>
 
 namespace tarnwick {
 
@@ -33,6 +37,25 @@ QStringList readPageNames(const QByteArray &bytes)
             names.append(line);
     }
     return names;
+}
+
+// A page name from a document as one line of standard error: control
+// characters could end the line early or drive the terminal, so they are
+// shown as \xNN.
+QString printableName(const QString &name)
+{
+    const auto control = [](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0); };
+    if (std::none_of(name.cbegin(), name.cend(), control))
+        return name;
+    QString text;
+    text.reserve(name.size());
+    for (const QChar c : name) {
+        if (control(c))
+            text += QStringLiteral("\\x%1").arg(int(c.unicode()), 2, 16, QLatin1Char('0'));
+        else
+            text += c;
+    }
+    return text;
 }
 
 } // namespace
@@ -78,11 +101,16 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                                    QStringLiteral("Page order of the listing: name (as the window lists it) or\n"
                                                   "natural (numbers in names in numeric order: 2 before 10)."),
                                    QStringLiteral("name|natural"), QStringLiteral("name"));
+    const QCommandLineOption like(QStringLiteral("like"),
+                                  QStringLiteral("Page order, sizes, offsets and colours of this .dml document; "
+                                                 "FOLDER's other pictures follow its pages, the options given "
+                                                 "override its values."),
+                                  QStringLiteral("DOCUMENT"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({name, bookWidth, bookHeight, pictureWidth, pictureHeight, left, top, background, border,
-                       pages, order, help, version});
+                       pages, order, like, help, version});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
 
     if (!parser.parse(arguments))
@@ -92,10 +120,12 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     if (parser.isSet(version))
         return {MakeWritten, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n" TARNWICK_LICENCE_NOTICE), QString()};
     for (const QCommandLineOption *single : {&name, &bookWidth, &bookHeight, &pictureWidth, &pictureHeight, &left,
-                                             &top, &background, &border, &pages, &order}) {
+                                             &top, &background, &border, &pages, &order, &like}) {
         if (parser.values(*single).size() > 1)
             return usageError(QStringLiteral("--%1 given twice").arg(single->names().constFirst()));
     }
+    if (parser.isSet(like) && parser.isSet(pages))
+        return usageError(QStringLiteral("--like and --pages cannot be used together"));
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1)
         return usageError(QStringLiteral("exactly one FOLDER expected; see --help"));
@@ -105,10 +135,18 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
 
     BookSettings settings;
     settings.pictureFolder = folderText(folderInfo.absoluteFilePath());
-    settings.documentName = parser.value(name);
     const QString orderName = parser.value(order);
     if (orderName != u"name" && orderName != u"natural")
         return usageError(QStringLiteral("--order: not name or natural: ") + orderName);
+    // The whole document is in memory before anything is written, so it may
+    // be the very document this run replaces.
+    if (parser.isSet(like)) {
+        const QString document = parser.value(like);
+        if (const std::optional<QString> refusal = readDocumentFile(document, settings))
+            return usageError(QStringLiteral("cannot use %1: %2").arg(document, *refusal));
+    }
+    // The name is never the --like document's: the book goes where --name says.
+    settings.documentName = parser.value(name);
     QString unreadable;
     std::optional<QStringList> listed = listPictures(settings.pictureFolder, &unreadable);
     if (!listed)
@@ -119,7 +157,26 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         arrangeList(ListOrder::Numeric, listing, unselected);
     }
 
-    if (parser.isSet(pages)) {
+    QString skipped;
+    if (parser.isSet(like)) {
+        const QStringList documentPages = std::exchange(settings.pictures, {});
+        std::vector<bool> unselected;
+        QStringList missing;
+        arrangeByPages(documentPages, listing, unselected, &missing);
+        for (const QString &page : std::as_const(missing))
+            skipped += QStringLiteral("tarnwick-make: skipped, not in the folder: ") + printableName(page) + u'\n';
+        settings.pictures = listing;
+        // The document's values stand unless an option names them.
+        const std::pair<const QCommandLineOption *, QString BookSettings::*> boxes[] = {
+            {&bookWidth, &BookSettings::bookWidth},       {&bookHeight, &BookSettings::bookHeight},
+            {&pictureWidth, &BookSettings::pictureWidth}, {&pictureHeight, &BookSettings::pictureHeight},
+            {&left, &BookSettings::pictureLeft},          {&top, &BookSettings::pictureTop},
+        };
+        for (const auto &[option, field] : boxes) {
+            if (parser.isSet(*option))
+                settings.*field = parser.value(*option);
+        }
+    } else if (parser.isSet(pages)) {
         const QString file = parser.value(pages);
         QByteArray bytes;
         if (file == u"-") {
@@ -140,30 +197,32 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         settings.pictures = listing;
     }
 
-    // As in the window, the book takes the first listed picture's size and the
-    // picture fills the page; only a size that is not given is read.
-    QString width = parser.value(bookWidth);
-    QString height = parser.value(bookHeight);
-    if ((!parser.isSet(bookWidth) || !parser.isSet(bookHeight)) && !listing.isEmpty()) {
-        const QString first = settings.pictureFolder + listing.constFirst();
-        const std::optional<QSize> size = readPictureSize(first);
-        if (!size)
-            return usageError(QStringLiteral("cannot read the size of ") + first
-                              + QStringLiteral("; give --book-width and --book-height"));
-        BookSettings preset;
-        preset.presetFromFirstPicture(*size);
-        if (!parser.isSet(bookWidth))
-            width = preset.bookWidth;
-        if (!parser.isSet(bookHeight))
-            height = preset.bookHeight;
+    if (!parser.isSet(like)) {
+        // As in the window, the book takes the first listed picture's size
+        // and the picture fills the page; only a size that is not given is read.
+        QString width = parser.value(bookWidth);
+        QString height = parser.value(bookHeight);
+        if ((!parser.isSet(bookWidth) || !parser.isSet(bookHeight)) && !listing.isEmpty()) {
+            const QString first = settings.pictureFolder + listing.constFirst();
+            const std::optional<QSize> size = readPictureSize(first);
+            if (!size)
+                return usageError(QStringLiteral("cannot read the size of ") + first
+                                  + QStringLiteral("; give --book-width and --book-height"));
+            BookSettings preset;
+            preset.presetFromFirstPicture(*size);
+            if (!parser.isSet(bookWidth))
+                width = preset.bookWidth;
+            if (!parser.isSet(bookHeight))
+                height = preset.bookHeight;
+        }
+        settings.setBookSize(width, height);
+        if (parser.isSet(pictureWidth))
+            settings.pictureWidth = parser.value(pictureWidth);
+        if (parser.isSet(pictureHeight))
+            settings.pictureHeight = parser.value(pictureHeight);
+        settings.pictureLeft = parser.value(left);
+        settings.pictureTop = parser.value(top);
     }
-    settings.setBookSize(width, height);
-    if (parser.isSet(pictureWidth))
-        settings.pictureWidth = parser.value(pictureWidth);
-    if (parser.isSet(pictureHeight))
-        settings.pictureHeight = parser.value(pictureHeight);
-    settings.pictureLeft = parser.value(left);
-    settings.pictureTop = parser.value(top);
 
     if (parser.isSet(background)) {
         const std::optional<ColourValue> colour = parseColourArgument(parser.value(background));
@@ -180,10 +239,10 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     }
 
     if (const std::optional<CheckFailure> failure = checkBook(settings))
-        return {MakeCheckFailed, QString(), failure->message + u'\n'};
+        return {MakeCheckFailed, QString(), skipped + failure->message + u'\n'};
     if (const std::optional<QString> failure = saveDocument(settings))
-        return {MakeWriteFailed, QString(), *failure + u'\n'};
-    return {MakeWritten, settings.outputPath() + u'\n', QString()};
+        return {MakeWriteFailed, QString(), skipped + *failure + u'\n'};
+    return {MakeWritten, settings.outputPath() + u'\n', skipped};
 }
 
 } // namespace tarnwick

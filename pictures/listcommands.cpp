@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <numeric>
 
 namespace tarnwick {
 
@@ -204,31 +205,43 @@ ListEdit arrangeByPages(const QStringList &pages, QStringList &names, std::vecto
                         QStringList *missing)
 {
     fitFlags(names, selected);
-    // Every row of each name, in list order, and how many of them the book
-    // has taken so far.
-    QHash<QString, std::vector<int>> rows;
-    rows.reserve(names.size());
-    for (int row = 0; row < int(names.size()); ++row)
-        rows[names.at(row)].push_back(row);
-    QHash<QString, size_t> taken;
-    std::vector<bool> used(size_t(names.size()), false);
+    const int count = int(names.size());
+    // The first row of each name; further rows of the same name are chained
+    // through nextRow in list order. nextTaken[first] is the row the book
+    // takes next for that name.
+    QHash<QStringView, int> firstRow;
+    firstRow.reserve(count);
+    std::vector<int> nextRow(size_t(count), -1);
+    for (int row = count - 1; row >= 0; --row) {
+        const auto first = firstRow.find(QStringView(names.at(row)));
+        if (first == firstRow.end()) {
+            firstRow.insert(QStringView(names.at(row)), row);
+        } else {
+            nextRow[size_t(row)] = *first;
+            *first = row;
+        }
+    }
+    std::vector<int> nextTaken(static_cast<size_t>(count));
+    std::iota(nextTaken.begin(), nextTaken.end(), 0);
+    std::vector<bool> used(size_t(count), false);
     std::vector<int> origin;
     origin.reserve(size_t(std::max(names.size(), pages.size())));
     QSet<QString> reported;
     for (const QString &page : pages) {
-        const auto found = rows.constFind(page);
-        if (found == rows.cend()) {
+        const auto found = firstRow.constFind(QStringView(page));
+        if (found == firstRow.cend()) {
             if (missing && !reported.contains(page)) {
                 reported.insert(page);
                 missing->append(page);
             }
             continue;
         }
-        size_t &count = taken[page];
+        int &next = nextTaken[size_t(*found)];
+        const int row = next;
         // A page shown again after every row of its name is taken repeats
         // the last of them.
-        const int row = found->at(std::min(count, found->size() - 1));
-        ++count;
+        if (nextRow[size_t(row)] >= 0)
+            next = nextRow[size_t(row)];
         used[size_t(row)] = true;
         origin.push_back(row);
     }

@@ -115,10 +115,10 @@ private Q_SLOTS:
     void removeKeepsTexts();
     void orders_data();
     void orders();
-    void byPages_data();
-    void byPages();
     void dropPosition_data();
     void dropPosition();
+    void byPages_data();
+    void byPages();
 };
 
 void TestListCommands::commands_data()
@@ -323,51 +323,6 @@ void TestListCommands::orders()
     }
 }
 
-void TestListCommands::byPages_data()
-{
-    QTest::addColumn<QString>("list");
-    QTest::addColumn<QString>("book");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<QString>("selected");
-    QTest::addColumn<QString>("missing");
-    // One letter a picture; upper case marks the expected selection.
-    QTest::newRow("same pictures") << "abcd" << "dbca" << "dbca" << "" << "";
-    QTest::newRow("new pictures follow") << "abcde" << "ca" << "cabde" << "bde" << "";
-    QTest::newRow("missing ones left out") << "abc" << "xcyab" << "cab" << "" << "xy";
-    QTest::newRow("a renamed picture") << "abcq" << "cpba" << "cbaq" << "q" << "p";
-    QTest::newRow("a page shown twice") << "abc" << "baab" << "baabc" << "c" << "";
-    QTest::newRow("missing twice, told once") << "ab" << "xbx" << "ba" << "a" << "x";
-    QTest::newRow("empty book") << "ab" << "" << "ab" << "ab" << "";
-    QTest::newRow("empty list") << "" << "ab" << "" << "" << "ab";
-}
-
-void TestListCommands::byPages()
-{
-    QFETCH(QString, list);
-    QFETCH(QString, book);
-    QFETCH(QString, expected);
-    QFETCH(QString, selected);
-    QFETCH(QString, missing);
-    const auto split = [](const QString &letters) {
-        QStringList names;
-        for (const QChar c : letters)
-            names.append(QString(c) + QStringLiteral(".jpg"));
-        return names;
-    };
-    QStringList names = split(list);
-    // Whatever was selected before does not matter.
-    std::vector<bool> flags(size_t(names.size()), true);
-    QStringList left;
-    arrangeByPages(split(book), names, flags, &left);
-    QCOMPARE(names, split(expected));
-    QStringList marked;
-    for (size_t i = 0; i < flags.size(); ++i)
-        if (flags[i])
-            marked.append(names.at(qsizetype(i)));
-    QCOMPARE(marked, split(selected));
-    QCOMPARE(left, split(missing));
-}
-
 void TestListCommands::dropPosition_data()
 {
     QTest::addColumn<QList<int>>("selected");
@@ -399,6 +354,57 @@ void TestListCommands::dropPosition()
         stillSelected.append(int(names.indexOf(QString(QChar(u"PQRST"[r])))));
     std::sort(stillSelected.begin(), stillSelected.end());
     QCOMPARE(rowsOf(flags), stillSelected);
+}
+
+// Each letter is one name, in the list and in the book.
+void TestListCommands::byPages_data()
+{
+    QTest::addColumn<QString>("names");
+    QTest::addColumn<QString>("pages");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QString>("missing");
+    QTest::newRow("book first, the rest after") << "PQRST" << "SQX" << "SQPRT" << QList<int>{2, 3, 4} << "X";
+    QTest::newRow("already so") << "PQ" << "PQ" << "PQ" << QList<int>{} << "";
+    QTest::newRow("a page twice") << "PQR" << "RPR" << "RPRQ" << QList<int>{3} << "";
+    QTest::newRow("a name listed twice") << "PQP" << "PP" << "PPQ" << QList<int>{2} << "";
+    QTest::newRow("more copies than listed") << "PQP" << "PPPQ" << "PPPQ" << QList<int>{} << "";
+    QTest::newRow("a renamed picture") << "PQRS" << "RXQP" << "RQPS" << QList<int>{3} << "X";
+    QTest::newRow("missing, each once") << "PQ" << "XQYX" << "QP" << QList<int>{1} << "XY";
+    QTest::newRow("nothing of the book") << "PQ" << "XY" << "PQ" << QList<int>{0, 1} << "XY";
+    QTest::newRow("empty book") << "PQ" << "" << "PQ" << QList<int>{0, 1} << "";
+    QTest::newRow("empty list") << "" << "PQ" << "" << QList<int>{} << "PQ";
+}
+
+void TestListCommands::byPages()
+{
+    QFETCH(QString, names);
+    QFETCH(QString, pages);
+    QFETCH(QString, expected);
+    QFETCH(QList<int>, selected);
+    QFETCH(QString, missing);
+    const auto letters = [](const QString &text) {
+        QStringList list;
+        for (const QChar c : text)
+            list.append(QString(c));
+        return list;
+    };
+    const QStringList before = letters(names);
+    QStringList list = before;
+    std::vector<bool> flags(size_t(list.size()), false);
+    QStringList gone;
+    const ListEdit edit = arrangeByPages(letters(pages), list, flags, &gone);
+    QCOMPARE(list.join(QString()), expected);
+    QCOMPARE(rowsOf(flags), selected);
+    QCOMPARE(gone.join(QString()), missing);
+    const bool unchanged = list == before && selected.isEmpty();
+    QCOMPARE(edit.outcome, unchanged ? ListEditOutcome::Unchanged : ListEditOutcome::Moved);
+    // origin names the row each entry came from.
+    if (!unchanged) {
+        QCOMPARE(edit.origin.size(), size_t(list.size()));
+        for (size_t i = 0; i < edit.origin.size(); ++i)
+            QCOMPARE(list.at(qsizetype(i)), before.at(edit.origin[i]));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestListCommands)

@@ -1,4 +1,5 @@
 #include "book/bookmessages.h"
+#include "book/dmlwriter.h"
 #include "cli/makecommand.h"
 
 #include <QBuffer>
@@ -6,6 +7,8 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,6 +80,17 @@ Run runProcess(const QStringList &arguments, const QByteArray &input = QByteArra
     return run;
 }
 
+// The page files of a written document, in page order, without ".jpg".
+QString writtenPages(const QByteArray &document)
+{
+    static const QRegularExpression file(QStringLiteral(" file=\"([^\"]*)\\.jpg\""));
+    QStringDecoder gbk("GBK");
+    QStringList pages;
+    for (const QRegularExpressionMatch &m : file.globalMatch(gbk.decode(document)))
+        pages.append(m.captured(1));
+    return pages.join(u' ');
+}
+
 MakeResult runInProcess(QStringList arguments, const QByteArray &input = QByteArray())
 {
     QBuffer in;
@@ -101,6 +115,9 @@ private Q_SLOTS:
     void pagesOrder();
     void naturalOrder_data();
     void naturalOrder();
+    void like_data();
+    void like();
+    void likeReplacesItsDocument();
     void helpAndVersion();
     void checkFailureKeepsOlder();
     void fileSizeLimitKeepsOlder_data();
@@ -270,6 +287,179 @@ void TestMake::naturalOrder()
     QVERIFY(doc.contains(dimension));
 }
 
+void TestMake::like_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("likeText"); // empty: the one written below
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("pages");
+    QTest::addColumn<QStringList>("skipped");
+    QTest::addColumn<QByteArrayList>("written");
+
+    const QString like = QStringLiteral("--like=DOC");
+    const QStringList gone{QStringLiteral("gone.jpg")};
+    const QByteArray dimension = "<DIMENSION width=\"800\" height=\"600\"/>";
+    const QByteArray place = "left=\" 50\" top=\"60\" width=\"700\" height=\"500\"";
+    const QByteArray colours = "papercolor=\"0FF00h\"";
+    const QByteArray border = "bordercolor=\"0FFh\"";
+    // c.jpg, the first page, is no picture: the sizes must come from the
+    // document, not from the first picture.
+    QTest::newRow("document's order and values")
+        << QStringList{like} << QByteArray() << 0 << QStringLiteral(u"c 中文 a b p10 p9") << gone
+        << QByteArrayList{dimension, place, colours, border, "noborder=\"NO\"", "pagenumber=\"6\""};
+    QTest::newRow("the rest in natural order")
+        << QStringList{like, QStringLiteral("--order=natural")} << QByteArray() << 0
+        << QStringLiteral(u"c 中文 a b p9 p10") << gone << QByteArrayList{dimension};
+    // --book-width names the book's width only: the picture keeps its own.
+    QTest::newRow("options override what they name")
+        << QStringList{like, QStringLiteral("--book-width=900"), QStringLiteral("--top=5"),
+                       QStringLiteral("--background=#000000"), QStringLiteral("--border=16711680")}
+        << QByteArray() << 0 << QStringLiteral(u"c 中文 a b p10 p9") << gone
+        << QByteArrayList{"<DIMENSION width=\"900\" height=\"600\"/>",
+                          "left=\" 50\" top=\"5\" width=\"700\" height=\"500\"", "papercolor=\"00h\"",
+                          "bordercolor=\"0FF0000h\""};
+    QTest::newRow("a check fails after the skips")
+        << QStringList{like, QStringLiteral("--picture-width=801")} << QByteArray() << 1 << QString()
+        << QStringList{QStringLiteral("gone.jpg"), messages::pictureTooWide()} << QByteArrayList{};
+
+    // Names with folder parts never lead outside FOLDER; control characters
+    // are shown, not sent to the terminal.
+    const QByteArray hostile = "<PAGEFORMAT papercolor=\"0FFFFFFh\" noborder=\"YES\"/>"
+                               "<DIMENSION width='640' height='480'/>"
+                               "<PAGE><IMAGE bitmapid=\"x\" left=\"0\" top=\"0\" width=\"640\" height=\"480\"/>"
+                               "<BITMAP file=\"../b.jpg\"/></PAGE>"
+                               "<PAGE><BITMAP file=\"/tmp/b.jpg\"/></PAGE>"
+                               "<PAGE><BITMAP file=\"b\x1b[2J\n.jpg\"/></PAGE>"
+                               "<PAGE><IMAGE bitmapid=\"b.jpg\"/></PAGE>"
+                               "<page><bitmap FILE='p9.jpg'/></page>";
+    QTest::newRow("hostile names")
+        << QStringList{like} << hostile << 0 << QStringLiteral(u"b p9 中文 a c p10")
+        << QStringList{QStringLiteral("../b.jpg"), QStringLiteral("/tmp/b.jpg"), QStringLiteral("b\\x1b[2J\\x0a.jpg")}
+        << QByteArrayList{"<DIMENSION width=\"640\" height=\"480\"/>", "noborder=\"YES\""};
+
+    // As the authoring application saves it again: LF line breaks, its own
+    // attribute order, elements Tarnwick does not write.
+    const QByteArray savedAgain = "<!-- <PAGE> > -->\n<BOOKHEAD editor='DeskTopAuthor'/>\n"
+                                  "<PAGEFORMAT noborder='NO' bordercolor=\"0ff00h\"\n  papercolor=\"00h\"/>\n"
+                                  "<TEXTBOX width=\"1\" height=\"1\"/>\n"
+                                  "<DIMENSION height=\"700\"\n width=\"900\"/>\n"
+                                  "<PAGE number=\"1\">\n"
+                                  "<IMAGE height=\"650\" width=\"850\" top=\"25\" left=\"20\" bitmapid=\"x.jpg\"/>\n"
+                                  "<BITMAP quality=\"100\" file=\"b.jpg\" id=\"x.jpg\"/>\n</PAGE>\n"
+                                  "<PAGE number=\"2\">\n<IMAGE left=\"1\"/><BITMAP file=\"a.jpg\"/>\n</PAGE>\n";
+    QTest::newRow("saved again")
+        << QStringList{like} << savedAgain << 0 << QStringLiteral(u"b a 中文 c p10 p9") << QStringList{}
+        << QByteArrayList{"<DIMENSION width=\"900\" height=\"700\"/>",
+                          "left=\"20\" top=\"25\" width=\"850\" height=\"650\"", "papercolor=\"00h\"",
+                          "bordercolor=\"0FF00h\"", "noborder=\"NO\""};
+    QTest::newRow("more pages than a book holds")
+        << QStringList{like}
+        << "<PAGEFORMAT/><DIMENSION width='640' height='480'/>" + QByteArray("<PAGE><BITMAP file='a.jpg'/>").repeated(32768)
+        << 2 << QString() << QStringList{} << QByteArrayList{};
+    QTest::newRow("with --pages") << QStringList{like, QStringLiteral("--pages=-")} << QByteArray() << 2
+                                  << QString() << QStringList{} << QByteArrayList{};
+    QTest::newRow("no such document") << QStringList{QStringLiteral("--like=FOLDER/none.dml")} << QByteArray() << 2
+                                      << QString() << QStringList{} << QByteArrayList{};
+    QTest::newRow("a folder") << QStringList{QStringLiteral("--like=FOLDER")} << QByteArray() << 2 << QString()
+                              << QStringList{} << QByteArrayList{};
+    QTest::newRow("refused document")
+        << QStringList{like} << QByteArray("<DIMENSION width=\"800\" height=\"600\"/><PAGE><BITMAP file=\"a.jpg\"/>")
+        << 2 << QString() << QStringList{} << QByteArrayList{};
+}
+
+void TestMake::like()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, likeText);
+    QFETCH(int, exitCode);
+    QFETCH(QString, pages);
+    QFETCH(QStringList, skipped);
+    QFETCH(QByteArrayList, written);
+
+    for (const QString &name : {QStringLiteral("c.jpg"), QStringLiteral("p10.jpg"), QStringLiteral("p9.jpg"),
+                                QStringLiteral(u"中文.jpg")})
+        QVERIFY(writeFile(m_dir->filePath(name), QByteArray()));
+    QTemporaryDir elsewhere;
+    const QString like = elsewhere.filePath(QStringLiteral("Like.dml"));
+    if (likeText.isEmpty()) {
+        BookSettings book;
+        book.pictureFolder = elsewhere.path() + u'/';
+        book.documentName = QStringLiteral("Like.dml");
+        book.bookWidth = QStringLiteral("800");
+        book.bookHeight = QStringLiteral("600");
+        book.pictureWidth = QStringLiteral("700");
+        book.pictureHeight = QStringLiteral("500");
+        book.pictureLeft = QStringLiteral(" 50");
+        book.pictureTop = QStringLiteral("60");
+        book.backgroundColour = 0x00FF00;
+        book.border = BorderSwitch::On;
+        book.borderColour = 0xFF;
+        book.pictures = QStringList{QStringLiteral("c.jpg"), QStringLiteral("gone.jpg"), QStringLiteral(u"中文.jpg"),
+                                    QStringLiteral("a.jpg")};
+        QVERIFY(!saveDocument(book));
+    } else {
+        QVERIFY(writeFile(like, likeText));
+    }
+
+    options.replaceInStrings(QStringLiteral("DOC"), like);
+    options.replaceInStrings(QStringLiteral("FOLDER"), folder());
+    const Run run = runProcess(options << folder(), "b.jpg\n");
+    QCOMPARE(run.exitCode, exitCode);
+    QStringList errorLines = run.err.split(u'\n', Qt::SkipEmptyParts);
+    if (exitCode == 2) {
+        QCOMPARE(errorLines.size(), 1);
+        QVERIFY(errorLines.constFirst().startsWith(QStringLiteral("tarnwick-make: ")));
+    } else {
+        for (QString &line : errorLines)
+            line.remove(QStringLiteral("tarnwick-make: skipped, not in the folder: "));
+        QCOMPARE(errorLines, skipped);
+    }
+
+    // Only FOLDER/MyEBook.dml is ever written, and only by a run that succeeds.
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Like.dml")});
+    const QStringList books = QDir(folder()).entryList({QStringLiteral("*.dml*")}, QDir::Files | QDir::Hidden);
+    if (exitCode != 0) {
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(books.isEmpty());
+        return;
+    }
+    QCOMPARE(books, QStringList{QStringLiteral("MyEBook.dml")});
+    QCOMPARE(run.out, document() + u'\n');
+    const QByteArray doc = readAll(document());
+    QCOMPARE(writtenPages(doc), pages);
+    for (const QByteArray &part : std::as_const(written))
+        QVERIFY2(doc.contains(part), part.constData());
+}
+
+// The document a run replaces may be the one it takes after.
+void TestMake::likeReplacesItsDocument()
+{
+    QStringList reversed;
+    for (int i = 0; i < 300; ++i) {
+        const QString name = QStringLiteral("p%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
+        QVERIFY(writeFile(m_dir->filePath(name), QByteArray()));
+        reversed.prepend(name);
+    }
+    reversed << QStringLiteral("b.jpg") << QStringLiteral("a.jpg");
+    const Run first = runProcess({QStringLiteral("--pages=-"), QStringLiteral("--book-width=800"),
+                                  QStringLiteral("--book-height=600"), QStringLiteral("--picture-width=700"),
+                                  QStringLiteral("--picture-height=580"),
+                                  QStringLiteral("--left=5"), folder()},
+                                 reversed.join(u'\n').toUtf8());
+    QCOMPARE(first.exitCode, 0);
+    const QByteArray older = readAll(document());
+    QVERIFY(older.contains(" top=\"0\" "));
+
+    const Run again = runProcess({QStringLiteral("--like"), document(), QStringLiteral("--top=7"), folder()});
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(again.err, QString());
+    QByteArray expected = older;
+    expected.replace(" top=\"0\" ", " top=\"7\" ");
+    QCOMPARE(readAll(document()), expected);
+    QCOMPARE(QDir(folder()).entryList({QStringLiteral("*.dml*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("MyEBook.dml")});
+}
+
 void TestMake::pagesOrder()
 {
     // Han sorts before Latin, so this is the listing's first picture.
@@ -302,7 +492,8 @@ void TestMake::helpAndVersion()
     const Run help = runProcess({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
     for (const char *option : {"--name", "--book-width", "--book-height", "--picture-width", "--picture-height",
-                               "--left", "--top", "--background", "--border", "--pages", "--version"})
+                               "--left", "--top", "--background", "--border", "--pages", "--order", "--like",
+                               "--version"})
         QVERIFY2(help.out.contains(QLatin1String(option)), option);
     const Run version = runProcess({QStringLiteral("--version")});
     QCOMPARE(version.exitCode, 0);
