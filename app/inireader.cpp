@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QStringDecoder>
 
 namespace tarnwick {
@@ -235,7 +236,10 @@ std::optional<IniTexts> readIniTexts(QByteArrayView bytes)
 {
     if (bytes.startsWith("\xef\xbb\xbf"))
         bytes = bytes.sliced(3);
-    IniTexts texts;
+    // QSettings gathers each section's lines, a repeated section's after its
+    // first, and reads the sections in the order of their names: a key given
+    // in two sections keeps the text of the section whose name sorts last.
+    QMap<QString, QList<std::pair<QString, QString>>> sections;
     QString prefix;
     qsizetype pos = 0;
     while (const std::optional<Line> line = nextLine(bytes, pos)) {
@@ -252,9 +256,14 @@ std::optional<IniTexts> readIniTexts(QByteArrayView bytes)
         std::optional<QString> text = textOf(line->text.sliced(line->equals + 1));
         if (!text)
             return std::nullopt;
+        sections[prefix].append({prefix + unescapedKey(line->text.first(line->equals).trimmed()),
+                                 wellFormedText(*text)});
+    }
+    IniTexts texts;
+    for (const auto &lines : std::as_const(sections)) {
         // A repeated key keeps its last text, as in QSettings.
-        texts.insert(prefix + unescapedKey(line->text.first(line->equals).trimmed()),
-                     wellFormedText(*text));
+        for (const auto &[key, text] : lines)
+            texts.insert(key, text);
     }
     return texts;
 }
