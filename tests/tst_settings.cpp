@@ -325,6 +325,9 @@ private Q_SLOTS:
         QTest::newRow("blanks around names") << QByteArray("[ Pellory ] ; x\n  width1  =  640\n");
         QTest::newRow("repeated key") << QByteArray("[Pellory]\nwidth1=1\nwidth1=640\n");
         QTest::newRow("repeated section") << QByteArray("[Pellory]\nwidth1=1\n[Other]\nwidth1=2\n[Pellory]\nwidth1=640\n");
+        // QSettings reads sections in the order of their names, not the file's.
+        QTest::newRow("same key, later section name wins")
+            << QByteArray("[Pellory]\nwidth1=640\n[General]\nPellory\\width1=1\n");
         QTest::newRow("byte order mark and CRLF") << QByteArray("\xef\xbb\xbf[Pellory]\r\n;c\r\nwidth1=640\r\n");
         QTest::newRow("comment lines") << QByteArray(";a=1\n  ; [x\n[Pellory]\n;width1=1\nwidth1=640\n");
     }
