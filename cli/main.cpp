@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <cerrno>
 #include <cstdio>
 
 int main(int argc, char *argv[])
@@ -14,8 +15,17 @@ int main(int argc, char *argv[])
     const tarnwick::MakeResult result = tarnwick::runMake(QCoreApplication::arguments(), in);
     const QByteArray out = result.standardOutput.toLocal8Bit();
     const QByteArray err = result.standardError.toLocal8Bit();
-    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    const bool printed = std::fwrite(out.constData(), 1, size_t(out.size()), stdout) == size_t(out.size())
+        && std::fflush(stdout) == 0;
+    const int error = errno;
     std::fwrite(err.constData(), 1, size_t(err.size()), stderr);
-    std::fflush(stdout);
+    // A script that reads the path must not take a lost one for success.
+    if (!printed) {
+        const QByteArray reason = QStringLiteral("tarnwick-make: cannot write to standard output: %1\n")
+                                      .arg(qt_error_string(error))
+                                      .toLocal8Bit();
+        std::fwrite(reason.constData(), 1, size_t(reason.size()), stderr);
+        return result.exitCode == tarnwick::MakeWritten ? tarnwick::MakeOutputFailed : result.exitCode;
+    }
     return result.exitCode;
 }

@@ -22,7 +22,66 @@ namespace {
 
 MakeResult usageError(const QString &text)
 {
-    return {MakeUsageError, QString(), QStringLiteral("tarnwick-make: ") + text + u'\n'};
+    return {MakeUsageError, QString(),
+            QStringLiteral("tarnwick-make: ") + text + QStringLiteral("\nTry 'tarnwick-make --help'.\n")};
+}
+
+// The option or argument that sets a field.
+QString optionOf(BookField field)
+{
+    switch (field) {
+    case BookField::BookWidth:
+        return QStringLiteral("--book-width");
+    case BookField::BookHeight:
+        return QStringLiteral("--book-height");
+    case BookField::PictureWidth:
+        return QStringLiteral("--picture-width");
+    case BookField::PictureHeight:
+        return QStringLiteral("--picture-height");
+    case BookField::PictureLeft:
+        return QStringLiteral("--left");
+    case BookField::PictureTop:
+        return QStringLiteral("--top");
+    case BookField::DocumentName:
+        return QStringLiteral("--name");
+    case BookField::PictureList:
+    case BookField::Folder:
+    case BookField::PictureName:
+        break;
+    }
+    return QStringLiteral("FOLDER");
+}
+
+// A failed check in words a script's log reader may not read in Chinese.
+QString problemText(CheckProblem problem)
+{
+    switch (problem) {
+    case CheckProblem::NoPictures:
+        return QStringLiteral("no GIF or JPEG pictures");
+    case CheckProblem::Empty:
+        return QStringLiteral("empty");
+    case CheckProblem::NotANumber:
+        return QStringLiteral("not a number");
+    case CheckProblem::SizeOutOfRange:
+        return QStringLiteral("not between 10 and 2000");
+    case CheckProblem::OffsetOutOfRange:
+        return QStringLiteral("out of range");
+    case CheckProblem::PictureTooWide:
+        return QStringLiteral("the picture is wider than the book");
+    case CheckProblem::PictureTooTall:
+        return QStringLiteral("the picture is taller than the book");
+    case CheckProblem::LeftTooLarge:
+        return QStringLiteral("the picture runs past the book's right edge");
+    case CheckProblem::TopTooLarge:
+        return QStringLiteral("the picture runs past the book's bottom edge");
+    case CheckProblem::NoFolder:
+        return QStringLiteral("no folder");
+    case CheckProblem::BadFileName:
+        return QStringLiteral("not a file name in the folder");
+    case CheckProblem::UnwritableName:
+        return QStringLiteral("a picture name the document cannot hold");
+    }
+    return {};
 }
 
 // One bare name per line; a CR before the line feed is dropped, blank lines
@@ -238,8 +297,13 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         settings.borderColour = *colour;
     }
 
+    // One English line naming the option, then the window's message, which
+    // stays the last line.
     if (const std::optional<CheckFailure> failure = checkBook(settings))
-        return {MakeCheckFailed, QString(), skipped + failure->message + u'\n'};
+        return {MakeCheckFailed, QString(),
+                skipped + QStringLiteral("tarnwick-make: %1: %2\n").arg(optionOf(failure->field),
+                                                                       problemText(failure->problem))
+                    + failure->message + u'\n'};
     if (const std::optional<QString> failure = saveDocument(settings))
         return {MakeWriteFailed, QString(), skipped + *failure + u'\n'};
     return {MakeWritten, settings.outputPath() + u'\n', skipped};

@@ -15,7 +15,9 @@ struct MakeResult
 };
 
 // Exit statuses of tarnwick-make.
-enum MakeExit { MakeWritten = 0, MakeCheckFailed = 1, MakeUsageError = 2, MakeWriteFailed = 3 };
+// MakeOutputFailed: the document was written, but its path could not be
+// printed (standard output on a full disk or closed).
+enum MakeExit { MakeWritten = 0, MakeCheckFailed = 1, MakeUsageError = 2, MakeWriteFailed = 3, MakeOutputFailed = 4 };
 
 // Runs tarnwick-make with the given arguments (the first is the program name):
 // lists the folder, fills the book inputs from the options and their

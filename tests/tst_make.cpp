@@ -124,6 +124,7 @@ private Q_SLOTS:
     void fileSizeLimitKeepsOlder();
     void fullDiskKeepsOlder();
     void unreadableFolder();
+    void fullStandardOutput();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -143,37 +144,46 @@ void TestMake::exitCodes_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
+    // For a failed check: the English line naming the option, then the message.
+    QTest::addColumn<QString>("named");
     QTest::addColumn<QString>("lastErrorLine");
     const QString f = QStringLiteral("FOLDER");
-    QTest::newRow("defaults") << QStringList{f} << 0 << QString();
-    QTest::newRow("no folder") << QStringList{} << 2 << QString();
-    QTest::newRow("two folders") << QStringList{f, f} << 2 << QString();
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour"), QStringLiteral("1"), f} << 2
-                                    << QString();
-    QTest::newRow("bad colour") << QStringList{QStringLiteral("--border"), QStringLiteral("#12"), f} << 2
-                                << QString();
-    QTest::newRow("missing folder") << QStringList{f + QStringLiteral("/nope")} << 2 << QString();
+    const QString none;
+    QTest::newRow("defaults") << QStringList{f} << 0 << none << none;
+    QTest::newRow("no folder") << QStringList{} << 2 << none << none;
+    QTest::newRow("two folders") << QStringList{f, f} << 2 << none << none;
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour"), QStringLiteral("1"), f} << 2 << none
+                                    << none;
+    QTest::newRow("bad colour") << QStringList{QStringLiteral("--border"), QStringLiteral("#12"), f} << 2 << none
+                                << none;
+    QTest::newRow("missing folder") << QStringList{f + QStringLiteral("/nope")} << 2 << none << none;
     QTest::newRow("book too big") << QStringList{QStringLiteral("--book-width"), QStringLiteral("2001"), f} << 1
-                                  << messages::badBookSize();
+                                  << "--book-width: not between 10 and 2000" << messages::badBookSize();
     QTest::newRow("blank height") << QStringList{QStringLiteral("--book-height"), QStringLiteral(" "), f} << 1
-                                  << messages::mustNotBeEmpty();
+                                  << "--book-height: empty" << messages::mustNotBeEmpty();
     QTest::newRow("left as typed") << QStringList{QStringLiteral("--left"), QStringLiteral("1"), f} << 1
+                                   << "--left: the picture runs past the book's right edge"
                                    << messages::leftTooLarge();
-    QTest::newRow("left empty") << QStringList{QStringLiteral("--left="), f} << 1 << messages::mustNotBeEmpty();
-    QTest::newRow("top letters") << QStringList{QStringLiteral("--top"), QStringLiteral("x"), f} << 1
-                                 << messages::enterNumber();
-    QTest::newRow("negative left") << QStringList{QStringLiteral("--left"), QStringLiteral("-5"), f} << 0
-                                   << QString();
-    QTest::newRow("name with slash") << QStringList{QStringLiteral("--name"), QStringLiteral("a/b.dml"), f} << 1
-                                     << messages::badFileName();
-    QTest::newRow("name blank") << QStringList{QStringLiteral("--name"), QStringLiteral("  "), f} << 1
+    QTest::newRow("left empty") << QStringList{QStringLiteral("--left="), f} << 1 << "--left: empty"
                                 << messages::mustNotBeEmpty();
+    QTest::newRow("top letters") << QStringList{QStringLiteral("--top"), QStringLiteral("x"), f} << 1
+                                 << "--top: not a number" << messages::enterNumber();
+    QTest::newRow("picture too wide") << QStringList{QStringLiteral("--picture-width"), QStringLiteral("641"), f}
+                                      << 1 << "--picture-width: the picture is wider than the book"
+                                      << messages::pictureTooWide();
+    QTest::newRow("negative left") << QStringList{QStringLiteral("--left"), QStringLiteral("-5"), f} << 0 << none
+                                   << none;
+    QTest::newRow("name with slash") << QStringList{QStringLiteral("--name"), QStringLiteral("a/b.dml"), f} << 1
+                                     << "--name: not a file name in the folder" << messages::badFileName();
+    QTest::newRow("name blank") << QStringList{QStringLiteral("--name"), QStringLiteral("  "), f} << 1
+                                << "--name: empty" << messages::mustNotBeEmpty();
 }
 
 void TestMake::exitCodes()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
+    QFETCH(QString, named);
     QFETCH(QString, lastErrorLine);
     arguments.replaceInStrings(QStringLiteral("FOLDER"), folder());
     const Run run = runProcess(arguments);
@@ -186,8 +196,25 @@ void TestMake::exitCodes()
         QVERIFY(!run.err.isEmpty());
         QVERIFY(!QFile::exists(document()));
     }
-    if (!lastErrorLine.isEmpty())
-        QCOMPARE(run.lastErrorLine(), lastErrorLine);
+    const QStringList lines = run.err.split(u'\n', Qt::SkipEmptyParts);
+    if (exitCode == 2)
+        QCOMPARE(run.lastErrorLine(), QStringLiteral("Try 'tarnwick-make --help'."));
+    if (exitCode == 1) {
+        QCOMPARE(lines, (QStringList{QStringLiteral("tarnwick-make: ") + named, lastErrorLine}));
+    }
+}
+
+// The path a script reads must not go missing unnoticed: the document stays,
+// the status says the path was lost.
+void TestMake::fullStandardOutput()
+{
+    QProcess process;
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(program, {folder()});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), int(MakeOutputFailed));
+    QVERIFY(QString::fromLocal8Bit(process.readAllStandardError()).contains(u"standard output"));
+    QVERIFY(QFile::exists(document()));
 }
 
 void TestMake::defaultsFromFirstPicture()
@@ -215,7 +242,7 @@ void TestMake::defaultsFromFirstPicture()
     QTemporaryDir empty;
     const MakeResult none = runInProcess({empty.path()});
     QCOMPARE(none.exitCode, 1);
-    QCOMPARE(none.standardError, messages::emptyList() + u'\n');
+    QCOMPARE(none.standardError, QStringLiteral("tarnwick-make: FOLDER: no GIF or JPEG pictures\n") + messages::emptyList() + u'\n');
 }
 
 void TestMake::documentAsGiven()
@@ -407,9 +434,12 @@ void TestMake::like()
     QCOMPARE(run.exitCode, exitCode);
     QStringList errorLines = run.err.split(u'\n', Qt::SkipEmptyParts);
     if (exitCode == 2) {
-        QCOMPARE(errorLines.size(), 1);
+        QCOMPARE(errorLines.size(), 2);
         QVERIFY(errorLines.constFirst().startsWith(QStringLiteral("tarnwick-make: ")));
     } else {
+        // A failed check names its option on the line before its message.
+        if (exitCode == 1)
+            errorLines.removeAt(errorLines.size() - 2);
         for (QString &line : errorLines)
             line.remove(QStringLiteral("tarnwick-make: skipped, not in the folder: "));
         QCOMPARE(errorLines, skipped);
