@@ -201,10 +201,9 @@ page_names() { iconv -f GBK -t UTF-8 "$1" | sed -n 's/.*<BITMAP id="\([^"]*\)".*
 # Checks List1's order through what the window writes: generates MyEBook.dml
 # with the boxes as the scan left them and compares it with what tarnwick-make
 # writes for these pages in this order. The list keeps the focus.
-check_order() {
-    local what=$1 prompt expected
-    shift
-    rm -f "$pictures/MyEBook.dml"
+# Generates with Alt+B and answers No to the prompt.
+generate_answering_no() {
+    local prompt
     activate "$main"
     xdotool key --clearmodifiers alt+b
     prompt=$(window_named "提示信息")
@@ -212,6 +211,13 @@ check_order() {
     xdotool key --clearmodifiers alt+n
     wait_until "! xdotool search --all --onlyvisible --pid $app --name '^提示信息\$' >/dev/null 2>&1" ||
         fail "the prompt stayed open"
+}
+
+check_order() {
+    local what=$1 expected
+    shift
+    rm -f "$pictures/MyEBook.dml"
+    generate_answering_no
     [ -f "$pictures/MyEBook.dml" ] || fail "$what: no MyEBook.dml was written"
     printf '%s\n' "$@" >"$work/pages"
     expected=$(expected_document order --pages "$work/pages")
@@ -454,13 +460,7 @@ screenshot reopened
 others=$(expected_document listing)
 mapfile -t pages < <(printf 'c.jpg\na.jpg\n'; page_names "$others/MyEBook.dml" | tr ' ' '\n' |
     grep -v -x -e '' -e c.jpg -e a.jpg)
-activate "$main"
-xdotool key --clearmodifiers alt+b
-prompt=$(window_named "提示信息")
-activate "$prompt"
-xdotool key --clearmodifiers alt+n
-wait_until "! xdotool search --all --onlyvisible --pid $app --name '^提示信息\$' >/dev/null 2>&1" ||
-    fail "the prompt stayed open"
+generate_answering_no
 printf '%s\n' "${pages[@]}" >"$work/pages"
 expected=$(expected_document reopened --name Reopen.dml --pages "$work/pages" --book-width 400 \
     --book-height 300 --picture-width 200 --picture-height 100 --left 5 --top 7 \
