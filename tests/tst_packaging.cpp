@@ -165,6 +165,8 @@ private Q_SLOTS:
     void completion();
     void completionOffersEveryOption();
     void desktopIdentity();
+    void windowCommandLineWithoutDisplay_data();
+    void windowCommandLineWithoutDisplay();
 };
 
 void tst_Packaging::initTestCase()
@@ -345,6 +347,43 @@ void tst_Packaging::desktopIdentity()
     QCOMPARE(firstElementText(metainfo, QStringLiteral("release"), QStringLiteral("version")), version);
     const QString changelog = readText(packagingBuild + QStringLiteral("/changelog"));
     QCOMPARE(changelog.section(u'\n', 0, 0), QStringLiteral("tarnwick (%1) unstable; urgency=medium").arg(version));
+}
+
+void tst_Packaging::windowCommandLineWithoutDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0 << "Usage: tarnwick [options] [PATH]";
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0 << "GPL-3.0-or-later";
+    // Qt's own options pass through to the application.
+    QTest::newRow("help after a Qt option") << QStringList{QStringLiteral("-style"), QStringLiteral("Fusion"),
+                                                           QStringLiteral("--help")}
+                                            << 0 << "Usage: tarnwick";
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour")} << 2
+                                    << "Usage: tarnwick [options] [PATH]";
+    QTest::newRow("two paths") << QStringList{QStringLiteral("a"), QStringLiteral("b")} << 2 << "Try 'tarnwick --help'.";
+}
+
+// The command line is read before the window system is needed: with no
+// display at all, help and errors still answer instead of aborting.
+void tst_Packaging::windowCommandLineWithoutDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TARNWICK_PATH), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString printed = QString::fromUtf8(exitCode == 0 ? process.readAllStandardOutput()
+                                                            : process.readAllStandardError());
+    QVERIFY2(printed.contains(says), qPrintable(printed));
 }
 
 QTEST_MAIN(tst_Packaging)
