@@ -252,8 +252,8 @@ source /usr/share/bash-completion/bash_completion
 source "$1"
 export PATH="$2:$PATH"
 shift 2
-spec=$(complete -p tarnwick-make) || exit 3
-function=${spec#*-F }
+registration=$(complete -p tarnwick-make) || exit 3
+function=${registration#*-F }
 function=${function%% *}
 COMP_WORDS=("$@")
 COMP_CWORD=$(($# - 1))
