@@ -137,6 +137,18 @@ QLineEdit *numberBox(QWidget *parent, const QString &name, const QRect &geometry
     return box;
 }
 
+// A folder or a .dml file dropped from the file manager opens as if given on
+// the command line.
+QString droppedPath(const QMimeData *data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    const QFileInfo info(urls.first().toLocalFile());
+    const bool book = info.isFile() && info.suffix().compare(u"dml", Qt::CaseInsensitive) == 0;
+    return info.isDir() || book ? info.filePath() : QString();
+}
+
 } // namespace
 
 frmMain::frmMain(Platform &platform, const QString &settingsPath, QWidget *parent)
@@ -465,18 +477,6 @@ void frmMain::openPath(const QString &path)
     } else {
         m_platform.showWarning(this, cannotOpen + path);
     }
-}
-
-// A folder or a .dml file dropped from the file manager opens as if given on
-// the command line.
-static QString droppedPath(const QMimeData *data)
-{
-    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
-        return {};
-    const QFileInfo info(urls.first().toLocalFile());
-    const bool book = info.isFile() && info.suffix().compare(u"dml", Qt::CaseInsensitive) == 0;
-    return info.isDir() || book ? info.filePath() : QString();
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent *event)
