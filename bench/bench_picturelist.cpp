@@ -69,18 +69,24 @@ struct ShownList {
     }
 };
 
-void BM_ListCommand(benchmark::State &state)
+// Times one change of a freshly reset list, the repaint of the view included.
+template <typename Change>
+void timeChange(benchmark::State &state, ShownList &list, const QStringList &names, Change change)
 {
-    const auto command = ListCommand(state.range(0));
-    const QStringList names = pageNames();
-    ShownList list;
     for (auto _ : state) {
         state.PauseTiming();
         list.reset(names);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(list.controller.run(command));
+        benchmark::DoNotOptimize(change(list.controller));
         list.view.viewport()->repaint();
     }
+}
+
+void BM_ListCommand(benchmark::State &state)
+{
+    const auto command = ListCommand(state.range(0));
+    ShownList list;
+    timeChange(state, list, pageNames(), [command](PictureListController &c) { return c.run(command); });
     state.SetLabel(listCommandCaption(command).toStdString());
 }
 
@@ -109,15 +115,9 @@ void BM_UndoRedo(benchmark::State &state)
 // A drop of every other entry into the middle of the list.
 void BM_DragMove(benchmark::State &state)
 {
-    const QStringList names = pageNames();
     ShownList list;
-    for (auto _ : state) {
-        state.PauseTiming();
-        list.reset(names);
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(list.controller.moveSelectedTo(kEntries / 2 + 1));
-        list.view.viewport()->repaint();
-    }
+    timeChange(state, list, pageNames(),
+               [](PictureListController &c) { return c.moveSelectedTo(kEntries / 2 + 1); });
 }
 
 // The whole-list orders on scan names 1.jpg ... 32767.jpg as the name order
@@ -130,13 +130,7 @@ void BM_Arrange(benchmark::State &state)
         names.append(QStringLiteral("%1.jpg").arg(i));
     sortPictureNames(names);
     ShownList list;
-    for (auto _ : state) {
-        state.PauseTiming();
-        list.reset(names);
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(list.controller.arrange(order));
-        list.view.viewport()->repaint();
-    }
+    timeChange(state, list, names, [order](PictureListController &c) { return c.arrange(order); });
     state.SetLabel(listOrderMenuText(order).toStdString());
 }
 
@@ -152,15 +146,12 @@ void BM_ArrangeByPages(benchmark::State &state)
         pages.insert(i * 1000, QStringLiteral("gone%1.jpg").arg(i));
     ShownList list;
     qsizetype missing = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        list.reset(names);
-        state.ResumeTiming();
+    timeChange(state, list, names, [&pages, &missing](PictureListController &c) {
         QStringList gone;
-        benchmark::DoNotOptimize(list.controller.arrangeByPages(pages, QStringLiteral("book"), &gone));
-        list.view.viewport()->repaint();
+        const ListEditOutcome outcome = c.arrangeByPages(pages, QStringLiteral("book"), &gone);
         missing = gone.size();
-    }
+        return outcome;
+    });
     if (missing != 10 || list.model.rowCount() != kEntries)
         state.SkipWithError("the arrangement lost or invented entries");
 }
