@@ -602,13 +602,19 @@ void TestMake::unreadableFolder()
     QVERIFY(QFile::setPermissions(dir.path(), enterOnly));
     QVERIFY(QFile::setPermissions(pictures, enterOnly));
 
+    // A copy nobody can reach: the build folder may lie in a private one.
+    const QString copy = dir.filePath(QStringLiteral("tarnwick-make"));
+    QVERIFY(QFile::copy(program, copy));
+    QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+
     QProcess process;
     process.setChildProcessModifier([] {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             ::_exit(99);
     });
-    process.start(program, {pictures});
-    QVERIFY(process.waitForFinished(60000));
+    process.start(copy, {pictures});
+    QVERIFY2(process.waitForFinished(60000), qPrintable(process.errorString()));
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardOutput().isEmpty());
     const QString err = QString::fromLocal8Bit(process.readAllStandardError());
