@@ -157,7 +157,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                                    QStringLiteral("Page order: one file name per line, \"-\" for standard input."),
                                    QStringLiteral("FILE"));
     const QCommandLineOption order(QStringLiteral("order"),
-                                   QStringLiteral("Page order of the listing: name (as the window lists it) or\n"
+                                   QStringLiteral("Page order of the listing: name (as the window lists it) or "
                                                   "natural (numbers in names in numeric order: 2 before 10)."),
                                    QStringLiteral("name|natural"), QStringLiteral("name"));
     const QCommandLineOption like(QStringLiteral("like"),
