@@ -126,6 +126,13 @@ private Q_SLOTS:
 
 private:
     frmShowPic *openPreview(int row = 0);
+    // A drag with the left button from right to left across the preview.
+    static void dragAcross(frmShowPic *preview)
+    {
+        QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
+        QTest::mouseMove(preview, QPoint(100, 200));
+        QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    }
     QList<int> selectedRows() const;
 
     QTemporaryDir m_dir;
@@ -260,10 +267,8 @@ void tst_PreviewCoordinator::formLoadKeepsPreviousOnFailure()
     QFETCH(int, row);
     frmShowPic *preview = openPreview(0);
     QVERIFY(preview);
-    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
-    QTest::mouseMove(preview, QPoint(100, 200));
+    dragAcross(preview);
     QVERIFY(preview->panOffset() != QPoint(0, 0));
-    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
     const QImage before = preview->canvas();
     const QString text = preview->infoLine()->text();
 
@@ -291,10 +296,8 @@ void tst_PreviewCoordinator::undecodablePictureClearsTheArea()
     QFETCH(QString, entry);
     frmShowPic *preview = openPreview(0);
     QVERIFY(preview);
-    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
-    QTest::mouseMove(preview, QPoint(100, 200));
+    dragAcross(preview);
     QVERIFY(preview->panOffset() != QPoint(0, 0));
-    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
 
     m_main->clickEntry(m_main->rowOf(entry));
     QCOMPARE(m_main->coordinator->preview(), preview);
@@ -313,9 +316,7 @@ void tst_PreviewCoordinator::undecodablePictureClearsTheArea()
     QCOMPARE(preview->panOffset(), QPoint(0, 0));
 
     // The earlier picture is gone: a drag has nothing to show.
-    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
-    QTest::mouseMove(preview, QPoint(100, 200));
-    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    dragAcross(preview);
     QCOMPARE(preview->panOffset(), QPoint(0, 0));
     QCOMPARE(preview->canvas(), blank);
 
@@ -577,9 +578,7 @@ void tst_PreviewCoordinator::keyMovesInTheListReloadThePreview()
 {
     frmShowPic *preview = openPreview(0);
     QVERIFY(preview);
-    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
-    QTest::mouseMove(preview, QPoint(100, 200));
-    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    dragAcross(preview);
     const QPoint panned = preview->panOffset();
     QVERIFY(panned != QPoint(0, 0));
 
@@ -656,9 +655,7 @@ void tst_PreviewCoordinator::otherKeysInThePreviewLeaveTheList()
     QFETCH(Qt::KeyboardModifiers, modifiers);
     frmShowPic *preview = openPreview(0);  // 1000 x 300: a drag pans it
     QVERIFY(preview);
-    QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(400, 200));
-    QTest::mouseMove(preview, QPoint(100, 200));
-    QTest::mouseRelease(preview, Qt::LeftButton, {}, QPoint(100, 200));
+    dragAcross(preview);
     const QPoint panned = preview->panOffset();
     QVERIFY(panned != QPoint(0, 0));
 
