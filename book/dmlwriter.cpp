@@ -139,7 +139,7 @@ public:
         // would keep them; a link's target is not looked at.
         struct stat older;
         if (::lstat(target.constData(), &older) == 0 && S_ISREG(older.st_mode))
-            ::fchmod(m_fd, older.st_mode & 07777);
+            ::fchmod(m_fd, older.st_mode & 0777);
         return open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
 
