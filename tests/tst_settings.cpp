@@ -381,9 +381,8 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
     }
 
-    // A write cut short, as on a full disk, is a failed save: QSaveFile
-    // under QSettings reports success for it, the check after the write does
-    // not. The older settings stay as they were.
+    // A write cut short, as on a full disk, is a failed save: the check
+    // after the write sees it. The older settings stay as they were.
     void cutWriteKeepsTheOlderFile()
     {
         QTemporaryDir dir;
