@@ -21,7 +21,37 @@ namespace tarnwick {
 
 namespace {
 
-QString printableName(const QString &name);
+// A name or path as part of one line of standard error, escaped as `ls -b`
+// shows it: a control character could end the line early or drive the
+// terminal. The backslash is escaped too, so the text stays unambiguous.
+QString printableName(const QString &name)
+{
+    const auto special = [](QChar c) {
+        return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) || c == u'\\';
+    };
+    if (std::none_of(name.cbegin(), name.cend(), special))
+        return name;
+    QString text;
+    text.reserve(name.size() + 8);
+    for (const QChar c : name) {
+        if (!special(c)) {
+            text += c;
+            continue;
+        }
+        static constexpr char16_t named[][2] = {{u'\a', u'a'}, {u'\b', u'b'}, {u'\t', u't'}, {u'\n', u'n'},
+                                                {u'\v', u'v'}, {u'\f', u'f'}, {u'\r', u'r'}, {u'\\', u'\\'}};
+        const auto *letter = std::find_if(std::begin(named), std::end(named),
+                                          [c](const char16_t (&pair)[2]) { return pair[0] == c.unicode(); });
+        if (letter != std::end(named)) {
+            text += u'\\';
+            text += QChar((*letter)[1]);
+            continue;
+        }
+        for (const char byte : QString(c).toUtf8())
+            text += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
+    }
+    return text;
+}
 
 MakeResult usageError(const QString &text)
 {
@@ -101,38 +131,6 @@ QStringList readPageNames(const QByteArray &bytes)
             names.append(line);
     }
     return names;
-}
-
-// A name or path as part of one line of standard error, escaped as `ls -b`
-// shows it: a control character could end the line early or drive the
-// terminal. The backslash is escaped too, so the text stays unambiguous.
-QString printableName(const QString &name)
-{
-    const auto special = [](QChar c) {
-        return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) || c == u'\\';
-    };
-    if (std::none_of(name.cbegin(), name.cend(), special))
-        return name;
-    QString text;
-    text.reserve(name.size() + 8);
-    for (const QChar c : name) {
-        if (!special(c)) {
-            text += c;
-            continue;
-        }
-        static constexpr char16_t named[][2] = {{u'\a', u'a'}, {u'\b', u'b'}, {u'\t', u't'}, {u'\n', u'n'},
-                                                {u'\v', u'v'}, {u'\f', u'f'}, {u'\r', u'r'}, {u'\\', u'\\'}};
-        const auto *letter = std::find_if(std::begin(named), std::end(named),
-                                          [c](const char16_t (&pair)[2]) { return pair[0] == c.unicode(); });
-        if (letter != std::end(named)) {
-            text += u'\\';
-            text += QChar((*letter)[1]);
-            continue;
-        }
-        for (const char byte : QString(c).toUtf8())
-            text += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
-    }
-    return text;
 }
 
 } // namespace
@@ -220,7 +218,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     if (parser.isSet(like)) {
         const QString document = parser.value(like);
         if (const std::optional<QString> refusal = readDocumentFile(document, settings))
-            return usageError(QStringLiteral("cannot use %1: %2").arg(printableName(document), *refusal));
+            return usageError(QStringLiteral("cannot use %1: %2").arg(printableName(document), printableName(*refusal)));
     }
     // The name is never the --like document's: the book goes where --name says.
     settings.documentName = parser.value(name);
