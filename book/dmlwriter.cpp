@@ -2,9 +2,8 @@
 
 #include "book/bookmessages.h"
 #include "book/booknotation.h"
-#include "book/gbktext.h"
-
 #include "book/dmlreader.h"
+#include "book/gbktext.h"
 
 #include <QFile>
 #include <QRandomGenerator>
