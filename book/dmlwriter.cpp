@@ -142,11 +142,11 @@ public:
         return open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
 
-    // Makes the file durable and closes it: false, with the reason, when
-    // the system could not.
+    // Writes what is gathered, makes the file durable and closes it: false,
+    // with the reason, when the system could not.
     bool finish()
     {
-        if (::fdatasync(m_fd) != 0)
+        if (!writeOut() || ::fdatasync(m_fd) != 0)
             return failed();
         const int fd = std::exchange(m_fd, -1);
         if (::close(fd) != 0)
@@ -170,23 +170,35 @@ public:
 protected:
     qint64 readData(char *, qint64) override { return -1; }
 
+    // Page segments are gathered into larger writes: one system call per
+    // page would cost more than the rest of the run.
     qint64 writeData(const char *data, qint64 length) override
     {
-        qint64 done = 0;
-        while (done < length) {
-            const ssize_t written = ::write(m_fd, data + done, size_t(length - done));
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                failed();
-                return -1;
-            }
-            done += written;
-        }
-        return done;
+        m_gathered.append(data, qsizetype(length));
+        if (m_gathered.size() >= kGathered && !writeOut())
+            return -1;
+        return length;
     }
 
 private:
+    static constexpr qsizetype kGathered = 256 * 1024;
+
+    bool writeOut()
+    {
+        qsizetype done = 0;
+        while (done < m_gathered.size()) {
+            const ssize_t written = ::write(m_fd, m_gathered.constData() + done, size_t(m_gathered.size() - done));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                return failed();
+            }
+            done += written;
+        }
+        m_gathered.clear();
+        return true;
+    }
+
     bool failed()
     {
         setErrorString(qt_error_string(errno));
@@ -194,6 +206,7 @@ private:
     }
 
     QByteArray m_path;
+    QByteArray m_gathered;
     int m_fd = -1;
 };
 
