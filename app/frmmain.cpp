@@ -5,6 +5,7 @@
 #include "app/storedsettings.h"
 #include "app/typedlengthlimit.h"
 #include "book/bookcheck.h"
+#include "book/bookmessages.h"
 #include "book/colourvalue.h"
 #include "book/dmlreader.h"
 #include "book/dmlwriter.h"
@@ -34,6 +35,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSet>
 
 #include <limits>
 
@@ -414,7 +416,12 @@ bool frmMain::scanFolder(const QString &chosen)
     const QString folder = folderText(chosen);
     Text1->setText(folder);
     QString reason;
-    const std::optional<QStringList> listed = listPictures(folder, &reason);
+    std::optional<QStringList> listed = listPictures(folder, &reason);
+    // A longer book could not be read back: the first pictures in name order
+    // are listed, and the user is told once.
+    const bool capped = listed && listed->size() > kMostPages;
+    if (capped)
+        listed->resize(kMostPages);
     m_pictureList->refill(listed.value_or(QStringList()));
     const QStringList names = pictureEntries();
     Frame1->setTitle(QStringLiteral(u"图片列表(%1个)").arg(names.size()));
@@ -423,6 +430,8 @@ bool frmMain::scanFolder(const QString &chosen)
         m_platform.showWarning(this, folderNotReadable + folder + u'\n' + reason);
         return false;
     }
+    if (capped)
+        m_platform.showWarning(this, messages::tooManyPictures());
     if (names.isEmpty())
         return true;
     const QString first = folder + names.first();
@@ -452,16 +461,21 @@ void frmMain::arrangeByDocument()
     QStringList missing;
     m_pictureList->arrangeByPages(inputs.pictures, m_arrangeByDocument->text(), &missing);
     showInputs(inputs);
-    if (missing.isEmpty())
-        return;
-    // A long list of absent pages is cut short: the count says the rest.
-    constexpr qsizetype shown = 20;
-    QString text = picturesSkipped;
-    for (qsizetype i = 0; i < std::min(missing.size(), shown); ++i)
-        text += u'\n' + missing.at(i);
-    if (missing.size() > shown)
-        text += QStringLiteral(u"\n……共%1个").arg(missing.size());
-    m_platform.showWarning(this, text);
+    if (!missing.isEmpty())
+        m_platform.showWarning(this, messages::nameList(picturesSkipped, missing));
+}
+
+void frmMain::selectEntries(const QStringList &names)
+{
+    const QSet<QString> wanted(names.cbegin(), names.cend());
+    PictureListController::State state = m_pictureList->state();
+    state.current = -1;
+    for (qsizetype i = 0; i < state.names.size(); ++i) {
+        state.selected[size_t(i)] = wanted.contains(state.names.at(i));
+        if (state.selected[size_t(i)] && state.current < 0)
+            state.current = int(i);
+    }
+    m_pictureList->show(state);
 }
 
 void frmMain::openPath(const QString &path)
@@ -529,6 +543,14 @@ void frmMain::runGenerate()
     if (const std::optional<CheckFailure> failure = checkBook(book)) {
         m_platform.showWarning(this, failure->message);
         control(failure->field)->setFocus();
+        return;
+    }
+
+    // A picture removed since the listing would become a page without one.
+    if (const QStringList vanished = vanishedPictures(book.pictureFolder, book.pictures); !vanished.isEmpty()) {
+        selectEntries(vanished);
+        m_platform.showWarning(this, messages::nameList(messages::picturesVanished(), vanished));
+        List1->setFocus();
         return;
     }
 

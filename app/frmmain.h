@@ -84,6 +84,9 @@ private:
     // Arranges List1 by the document at the folder and name boxes and shows
     // its values.
     void arrangeByDocument();
+    // Selects exactly the entries of List1 with these names, the first of
+    // them current.
+    void selectEntries(const QStringList &names);
     void Command2_Click();
     void Command3_Click();
     void runGenerate();

@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QSet>
 #include <QStringDecoder>
+#include <QUtf8StringView>
 
 namespace tarnwick {
 
@@ -230,45 +232,81 @@ std::optional<QString> textOf(QByteArrayView raw)
     return std::nullopt;
 }
 
+// One line of the file as QSettings reads it: a section header, or a key
+// with its value; lines without '=' are passed over, as QSettings does.
+struct IniLine
+{
+    qsizetype start = 0;
+    qsizetype end = 0; // past the line's last byte, its line end excluded
+    bool section = false;
+    QString prefix;    // the section's: "Name/", or "" for [General]
+    QString key;       // with the prefix
+    QByteArrayView value;
+};
+
+template <typename Visit>
+void walkIni(QByteArrayView bytes, Visit &&visit)
+{
+    QString prefix;
+    qsizetype pos = bytes.startsWith("\xef\xbb\xbf") ? 3 : 0;
+    while (const std::optional<Line> line = nextLine(bytes, pos)) {
+        IniLine seen;
+        seen.start = line->text.data() - bytes.data();
+        seen.end = seen.start + line->text.size();
+        if (line->text.startsWith('[')) {
+            // QSettings ignores whatever follows the ']', and takes the rest
+            // of the line when there is none.
+            const qsizetype close = line->text.indexOf(']');
+            prefix = sectionPrefix((close < 0 ? line->text.sliced(1) : line->text.sliced(1, close - 1)).trimmed());
+            seen.section = true;
+            seen.prefix = prefix;
+            visit(seen);
+            continue;
+        }
+        if (line->equals < 0)
+            continue;
+        seen.prefix = prefix;
+        seen.key = prefix + unescapedKey(line->text.first(line->equals).trimmed());
+        seen.value = line->text.sliced(line->equals + 1);
+        visit(seen);
+    }
+}
+
+// UTF-8 without NUL bytes: what a settings file written by QSettings is.
+bool isText(QByteArrayView bytes)
+{
+    return !bytes.contains('\0') && QUtf8StringView(bytes).isValidUtf8();
+}
+
 } // namespace
 
 std::optional<IniTexts> readIniTexts(QByteArrayView bytes)
 {
-    if (bytes.startsWith("\xef\xbb\xbf"))
-        bytes = bytes.sliced(3);
+    if (!isText(bytes))
+        return std::nullopt;
     // QSettings gathers each section's lines, a repeated section's after its
     // first, and reads the sections in the order of their names: a key given
-    // in two sections keeps the text of the section whose name sorts last.
-    QMap<QString, QList<std::pair<QString, QString>>> sections;
-    QString prefix;
-    qsizetype pos = 0;
-    while (const std::optional<Line> line = nextLine(bytes, pos)) {
-        if (line->text.startsWith('[')) {
-            // QSettings ignores whatever follows the ']'.
-            const qsizetype close = line->text.indexOf(']');
-            if (close < 0)
-                return std::nullopt;
-            prefix = sectionPrefix(line->text.sliced(1, close - 1).trimmed());
-            continue;
-        }
-        if (line->equals < 0)
-            return std::nullopt;
-        std::optional<QString> text = textOf(line->text.sliced(line->equals + 1));
-        if (!text)
-            return std::nullopt;
-        sections[prefix].append({prefix + unescapedKey(line->text.first(line->equals).trimmed()),
-                                 wellFormedText(*text)});
-    }
+    // in two sections keeps the value of the section whose name sorts last.
+    QMap<QString, QList<std::pair<QString, std::optional<QString>>>> sections;
+    walkIni(bytes, [&sections](const IniLine &line) {
+        if (!line.section)
+            sections[line.prefix].append({line.key, textOf(line.value)});
+    });
     IniTexts texts;
     for (const auto &lines : std::as_const(sections)) {
-        // A repeated key keeps its last text, as in QSettings.
-        for (const auto &[key, text] : lines)
-            texts.insert(key, text);
+        // A repeated key keeps its last value, as in QSettings; when that is
+        // not a text, the key has none.
+        for (const auto &[key, text] : lines) {
+            if (text)
+                texts.insert(key, wellFormedText(*text));
+            else
+                texts.remove(key);
+        }
     }
     return texts;
 }
 
-std::optional<IniTexts> readIniFile(const QString &path)
+std::optional<QByteArray> readIniBytes(const QString &path)
 {
     // Not a FIFO or device: opening one could wait for ever.
     if (!QFileInfo(path).isFile())
@@ -276,10 +314,61 @@ std::optional<IniTexts> readIniFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestSettingsFile)
         return std::nullopt;
-    const QByteArray bytes = file.read(kLargestSettingsFile + 1);
-    if (bytes.size() > kLargestSettingsFile || file.error() != QFileDevice::NoError)
+    QByteArray bytes = file.read(kLargestSettingsFile + 1);
+    if (bytes.size() > kLargestSettingsFile || file.error() != QFileDevice::NoError || !isText(bytes))
         return std::nullopt;
-    return readIniTexts(bytes);
+    return bytes;
+}
+
+std::optional<IniTexts> readIniFile(const QString &path)
+{
+    const std::optional<QByteArray> bytes = readIniBytes(path);
+    return bytes ? readIniTexts(*bytes) : std::nullopt;
+}
+
+QByteArray replaceIniKeys(QByteArrayView file, const QString &section, const QSet<QString> &keys,
+                          QByteArrayView lines)
+{
+    const QString prefix = section + u'/';
+    QByteArray out;
+    out.reserve(file.size() + lines.size() + section.size() + 4);
+    qsizetype copied = 0;
+    bool inSection = false;
+    bool inserted = false;
+    const auto endLine = [&out] {
+        if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r'))
+            out += '\n';
+    };
+    walkIni(file, [&](const IniLine &line) {
+        if (line.section) {
+            // The keys go at the end of the section's first occurrence.
+            if (inSection && !inserted) {
+                out += file.sliced(copied, line.start - copied);
+                copied = line.start;
+                endLine();
+                out += lines;
+                inserted = true;
+            }
+            inSection = line.prefix == prefix;
+            return;
+        }
+        if (!keys.contains(line.key))
+            return;
+        out += file.sliced(copied, line.start - copied);
+        copied = line.end;
+        if (file.sliced(copied).startsWith("\r\n"))
+            copied += 2;
+        else if (copied < file.size() && (file[copied] == '\n' || file[copied] == '\r'))
+            ++copied;
+    });
+    out += file.sliced(copied);
+    if (!inserted) {
+        endLine();
+        if (!inSection)
+            out += '[' + section.toUtf8() + "]\n";
+        out += lines;
+    }
+    return out;
 }
 
 QString wellFormedText(QStringView text)

@@ -6,10 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace tarnwick {
 
@@ -25,13 +28,6 @@ IniTexts storedTexts(const QList<StoredValue> &values)
     for (const auto &[key, text] : values)
         texts.insert(section + key, wellFormedText(text));
     return texts;
-}
-
-// A key QSettings can store under the same name: not empty, no empty group.
-bool isPlainKey(const QString &key)
-{
-    return !key.isEmpty() && !key.startsWith(u'/') && !key.endsWith(u'/')
-        && !key.contains(QLatin1StringView("//"));
 }
 
 // A new, empty file beside the settings file, created with the permissions
@@ -51,11 +47,10 @@ QString createFreshFile(const QFileInfo &target)
     return QString();
 }
 
-// Writes texts into a file of their own with QSettings, which then has
-// nothing to merge with, and checks it reads back as exactly those texts.
-// QSaveFile, under QSettings, can report success after its final write
-// failed (full disk), leaving a cut file behind.
-bool writeChecked(const QString &path, const IniTexts &texts)
+// Our keys as QSettings writes them: written into a file of their own, which
+// then has nothing to merge with, and read back as the lines after the
+// section's header.
+std::optional<QByteArray> settingsLines(const QString &path, const IniTexts &texts)
 {
     {
         QSettings store(path, QSettings::IniFormat);
@@ -63,9 +58,25 @@ bool writeChecked(const QString &path, const IniTexts &texts)
             store.setValue(it.key(), it.value());
         store.sync();
         if (store.status() != QSettings::NoError)
-            return false;
+            return std::nullopt;
     }
-    return readIniFile(path) == texts;
+    const std::optional<QByteArray> written = readIniBytes(path);
+    const QByteArray header = '[' + section.chopped(1).toUtf8() + "]\n";
+    if (!written || !written->startsWith(header) || readIniTexts(*written) != texts)
+        return std::nullopt;
+    return written->sliced(header.size());
+}
+
+// Writes bytes over the file at path and checks they are all there: a
+// write cut short (a full disk) is a failure, never a cut settings file.
+bool writeChecked(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush()
+        || ::fdatasync(file.handle()) != 0)
+        return false;
+    file.close();
+    return file.error() == QFileDevice::NoError && readIniBytes(path) == bytes;
 }
 
 } // namespace
@@ -92,34 +103,47 @@ bool saveStoredTexts(const QString &iniPath, const QList<StoredValue> &values)
     if (!QDir().mkpath(target.absolutePath()))
         return false;
 
-    // Other keys of a trusted file stay; nothing of an untrusted one does.
-    IniTexts texts;
-    if (const std::optional<IniTexts> earlier = readIniFile(target.absoluteFilePath())) {
-        for (auto it = earlier->cbegin(); it != earlier->cend(); ++it) {
-            if (isPlainKey(it.key()))
-                texts.insert(it.key(), it.value());
-        }
+    // Every other section and key stays as it is, byte for byte; a file
+    // that cannot be read at all is not replaced.
+    QByteArray earlier;
+    if (target.exists() || target.isSymLink()) {
+        std::optional<QByteArray> bytes = readIniBytes(target.absoluteFilePath());
+        if (!bytes)
+            return false;
+        earlier = std::move(*bytes);
     }
     const IniTexts own = storedTexts(values);
-    texts.insert(own);
+    const QSet<QString> ownKeys(own.keyBegin(), own.keyEnd());
 
-    const auto replaceWith = [&target](const IniTexts &contents) {
-        const QString fresh = createFreshFile(target);
-        if (fresh.isEmpty())
-            return false;
-        if (target.exists())
-            QFile::setPermissions(fresh, target.permissions());
-        // rename() replaces the old file in one step; QFile::rename would not.
-        if (writeChecked(fresh, contents)
-            && std::rename(QFile::encodeName(fresh).constData(),
-                           QFile::encodeName(target.absoluteFilePath()).constData()) == 0)
-            return true;
-        QFile::remove(fresh);
+    const QString fresh = createFreshFile(target);
+    if (fresh.isEmpty())
         return false;
+    if (target.exists())
+        QFile::setPermissions(fresh, target.permissions());
+    const auto written = [&] {
+        const std::optional<QByteArray> lines = settingsLines(fresh, own);
+        if (!lines)
+            return false;
+        const QByteArray bytes = replaceIniKeys(earlier, section.chopped(1), ownKeys, *lines);
+        // What the new file says: our texts, and every other key as before.
+        std::optional<IniTexts> before = readIniTexts(earlier);
+        std::optional<IniTexts> after = readIniTexts(bytes);
+        if (!before || !after)
+            return false;
+        for (const QString &key : ownKeys) {
+            if (after->take(key) != own.value(key))
+                return false;
+            before->remove(key);
+        }
+        return *before == *after && writeChecked(fresh, bytes);
     };
-    // A key QSettings cannot write back as it was read costs the other keys,
-    // never the save.
-    return replaceWith(texts) || (texts.size() > own.size() && replaceWith(own));
+    // rename() replaces the old file in one step; QFile::rename would not.
+    if (written()
+        && std::rename(QFile::encodeName(fresh).constData(),
+                       QFile::encodeName(target.absoluteFilePath()).constData()) == 0)
+        return true;
+    QFile::remove(fresh);
+    return false;
 }
 
 QString defaultSettingsPath()

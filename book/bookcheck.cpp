@@ -48,6 +48,9 @@ CheckFailure fail(CheckProblem problem, BookField field, const QString &picture 
     case CheckProblem::UnwritableName:
         message = messages::unwritablePictureName() + picture;
         break;
+    case CheckProblem::NameIsPicture:
+        message = messages::nameIsPicture();
+        break;
     }
     return {message, field, problem};
 }
@@ -71,6 +74,17 @@ std::optional<CheckFailure> boxFailure(const QString &text, const BoxNumber &num
         break;
     }
     return fail(outOfRange, field);
+}
+
+// Writing the book under a picture's name would replace that picture.
+bool isPictureName(const QString &name, const QStringList &pictures)
+{
+    for (const QLatin1String suffix : {QLatin1String(".gif"), QLatin1String(".jpg"),
+                                           QLatin1String(".jpeg")}) {
+        if (name.endsWith(suffix, Qt::CaseInsensitive))
+            return true;
+    }
+    return pictures.contains(name);
 }
 
 } // namespace
@@ -124,6 +138,8 @@ std::optional<CheckFailure> checkBook(const BookSettings &settings)
     if (name.contains(u'/') || name.contains(u'\\') || name.contains(QChar(0))
         || name == u"." || name == u"..")
         return fail(CheckProblem::BadFileName, BookField::DocumentName);
+    if (isPictureName(name, settings.pictures))
+        return fail(CheckProblem::NameIsPicture, BookField::DocumentName);
 
     const qsizetype unwritable = firstUnwritablePictureName(settings.pictures);
     if (unwritable >= 0)

@@ -20,6 +20,7 @@ enum class CheckProblem {
     NoFolder,
     BadFileName,
     UnwritableName,    // a picture name a document cannot hold
+    NameIsPicture,     // the document name is a picture's
 };
 
 // The first input fault of a generation run: the message shown to the user,

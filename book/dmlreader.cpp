@@ -1,5 +1,6 @@
 #include "book/dmlreader.h"
 
+#include "book/bookmessages.h"
 #include "book/booknotation.h"
 
 #include <QFile>
@@ -10,17 +11,28 @@
 #include <cstring>
 #include <iterator>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarnwick {
 
 namespace {
 
-// Page numbers are 16-bit: a book holds at most 32,767 pages. Refusing more
-// also bounds what a crafted document can make Tarnwick do: repeated pages
-// are listed again, so a million copies of one page would become a
-// 400-megabyte book.
-constexpr qsizetype kMostPages = 32767;
+// Refusing more than kMostPages pages bounds what a crafted document can
+// make Tarnwick do: repeated pages are listed again, so a million copies of
+// one page would become a 400-megabyte book. The value limits do the same
+// for one long value copied into every page.
+constexpr qsizetype kLongestNumber = 16;
+constexpr qsizetype kLongestPageName = 255;
+constexpr qsizetype kLongestValue = 4096;
 
-QString tooLarge() { return QStringLiteral(u"文件大于64 MiB"); }
+QString notRegularFile() { return QStringLiteral("not a regular file"); }
+
+QString valueTooLong(QByteArrayView name)
+{
+    return QStringLiteral(u"属性值过长：%1").arg(QString::fromLatin1(name.first(std::min<qsizetype>(name.size(), 64))));
+}
 QString noElement(const char *name) { return QStringLiteral(u"缺少%1元素").arg(QLatin1String(name)); }
 QString badColour(QByteArrayView name, QByteArrayView value)
 {
@@ -28,7 +40,6 @@ QString badColour(QByteArrayView name, QByteArrayView value)
         .arg(QString::fromLatin1(name), QString::fromLatin1(value.first(std::min<qsizetype>(value.size(), 64))));
 }
 QString notGbk() { return QStringLiteral(u"含有GBK无法解码的字节"); }
-QString tooManyPages() { return QStringLiteral(u"页数超过%1").arg(kMostPages); }
 
 // What each byte may do in the markup, one table look-up per byte.
 enum CharClass : quint8 { Blank = 1, EndsElementName = 2, EndsAttributeName = 4 };
@@ -110,6 +121,7 @@ struct ElementShape
     QByteArrayView name;
     ElementKind kind;
     QByteArrayView attributes[kMostTakenAttributes]; // the unused ones empty
+    qsizetype longest[kMostTakenAttributes];         // each one's longest value
 };
 
 // Where each element's taken attributes stand in its shape.
@@ -119,11 +131,13 @@ enum PageFormatAttribute { PaperColour, BorderColour, NoBorder };
 enum DimensionAttribute { DimensionWidth, DimensionHeight };
 
 const ElementShape elementShapes[] = {
-    {"PAGE", ElementKind::Page, {}},
-    {"IMAGE", ElementKind::Image, {"bitmapid", "left", "top", "width", "height"}},
-    {"BITMAP", ElementKind::Bitmap, {"file"}},
-    {"PAGEFORMAT", ElementKind::PageFormat, {"papercolor", "bordercolor", "noborder"}},
-    {"DIMENSION", ElementKind::Dimension, {"width", "height"}},
+    {"PAGE", ElementKind::Page, {}, {}},
+    {"IMAGE", ElementKind::Image, {"bitmapid", "left", "top", "width", "height"},
+     {kLongestPageName, kLongestNumber, kLongestNumber, kLongestNumber, kLongestNumber}},
+    {"BITMAP", ElementKind::Bitmap, {"file"}, {kLongestPageName}},
+    {"PAGEFORMAT", ElementKind::PageFormat, {"papercolor", "bordercolor", "noborder"},
+     {kLongestValue, kLongestValue, kLongestValue}},
+    {"DIMENSION", ElementKind::Dimension, {"width", "height"}, {kLongestNumber, kLongestNumber}},
 };
 
 // One element of the markup: what it is and the values of the attributes
@@ -190,12 +204,15 @@ public:
             }
             element.kind = shape ? shape->kind : ElementKind::Other;
             std::fill(std::begin(element.found), std::end(element.found), false);
-            if (!readAttributes(element, shape && !element.closing ? shape->attributes : nullptr))
+            if (!readAttributes(element, shape && !element.closing ? shape : nullptr))
                 return false;
             if (!name.isEmpty())
                 return true;
         }
     }
+
+    // The reason the walk stopped early, when a value was too long.
+    const std::optional<QString> &refusal() const { return m_refusal; }
 
 private:
     const char *find(char c, const char *from) const
@@ -217,10 +234,12 @@ private:
     }
 
     // Reads name="value" pairs up to the element's end, keeping the first
-    // value of each name taken; false when the text ends first. A malformed
-    // attribute ends the element's attributes.
-    bool readAttributes(Element &element, const QByteArrayView *taken)
+    // value of each name taken; false when the text ends first or a value is
+    // longer than its limit. A malformed attribute ends the element's
+    // attributes.
+    bool readAttributes(Element &element, const ElementShape *shape)
     {
+        const QByteArrayView *taken = shape ? shape->attributes : nullptr;
         for (;;) {
             while (m_p < m_end && isBlank(*m_p))
                 ++m_p;
@@ -249,6 +268,16 @@ private:
             const char *close = find(quote, m_p + 1);
             if (!close)
                 return false;
+            const qsizetype length = close - m_p - 1;
+            qsizetype longest = kLongestValue;
+            for (int i = 0; taken && i < kMostTakenAttributes && !taken[i].isEmpty(); ++i) {
+                if (sameName(name, taken[i]))
+                    longest = shape->longest[i];
+            }
+            if (length > longest) {
+                m_refusal = valueTooLong(name);
+                return false;
+            }
             for (int i = 0; taken && i < kMostTakenAttributes && !taken[i].isEmpty(); ++i) {
                 if (!element.found[i] && sameName(name, taken[i])) {
                     element.found[i] = true;
@@ -268,6 +297,7 @@ private:
 
     const char *m_p;
     const char *m_end;
+    std::optional<QString> m_refusal;
 };
 
 // Turns the attribute values Tarnwick keeps into text, with one GBK decoder
@@ -297,7 +327,7 @@ private:
 std::optional<QString> readDocument(QByteArrayView document, BookSettings &inputs)
 {
     if (document.size() > kLargestDocument)
-        return tooLarge();
+        return messages::documentTooLarge();
     if (!gbkShaped(document))
         return notGbk();
 
@@ -346,7 +376,7 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
         case ElementKind::Page:
             finishPage();
             if (++pageCount > kMostPages)
-                return tooManyPages();
+                return messages::tooManyPages();
             inPage = true;
             pageFileFound = pageImageFound = false;
             break;
@@ -385,6 +415,8 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
         }
     }
     finishPage();
+    if (scanner.refusal())
+        return scanner.refusal();
 
     if (!pageFormatSeen)
         return noElement("PAGEFORMAT");
@@ -430,11 +462,25 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
 
 std::optional<QString> readDocumentFile(const QString &path, BookSettings &inputs)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without blocking and looked at before any read: a FIFO named
+    // like a document would otherwise wait for a writer for ever.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return qt_error_string(errno);
+    struct stat info {};
+    const bool stated = ::fstat(fd, &info) == 0;
+    if (!stated || !S_ISREG(info.st_mode)) {
+        const int error = errno;
+        ::close(fd);
+        return stated ? notRegularFile() : qt_error_string(error);
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return file.errorString();
+    }
     if (file.size() > kLargestDocument)
-        return tooLarge();
+        return messages::documentTooLarge();
     // A buffer of the size the file claims, grown only if it holds more, and
     // never past one byte beyond the limit: reading into a buffer of the
     // largest size would touch far more memory than a book needs.

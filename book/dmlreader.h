@@ -26,6 +26,9 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
 // or is larger than kLargestDocument is refused too.
 std::optional<QString> readDocumentFile(const QString &path, BookSettings &inputs);
 
+// Page numbers are 16-bit: a book holds at most 32,767 pages.
+inline constexpr qsizetype kMostPages = 32767;
+
 // Far beyond the 15 MB of a 32,767-page book.
 inline constexpr qint64 kLargestDocument = 64 * 1024 * 1024;
 

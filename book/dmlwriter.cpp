@@ -2,9 +2,17 @@
 
 #include "book/bookmessages.h"
 #include "book/booknotation.h"
+#include "book/dmlreader.h"
 #include "book/gbktext.h"
 
-#include <QSaveFile>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cstring>
@@ -36,6 +44,16 @@ public:
         m_afterId = QByteArrayLiteral("\" file=\"");
         m_afterFile = QByteArrayLiteral(
             "\" width=\"10\" height=\"10\" quality=\"100\"/>\r\n\r\n</PAGE>\r\n");
+    }
+
+    // The exact length of page index's segment for a name of nameLength bytes.
+    qint64 size(int index, qsizetype nameLength) const
+    {
+        int digits = 1;
+        for (int n = index + 1; n >= 10; n /= 10)
+            ++digits;
+        return 14 + digits + m_afterNumber.size() + m_afterImageName.size() + m_afterId.size()
+            + m_afterFile.size() + 3 * nameLength;
     }
 
     // A page segment's length for a name of nameLength bytes, at most.
@@ -80,6 +98,117 @@ bool writeAll(QIODevice &device, const QByteArray &bytes)
 {
     return device.write(bytes) == bytes.size();
 }
+
+// A name's length in GBK: one byte for ASCII and the euro sign, two for
+// every other character GBK holds (names it cannot hold are refused anyway).
+qsizetype gbkLength(const QString &name)
+{
+    qsizetype length = 0;
+    for (const QChar c : name)
+        length += c.unicode() < 0x80 || c.unicode() == 0x20AC ? 1 : 2;
+    return length;
+}
+
+// The new document's file beside its target: created here, written with
+// write(2) until every byte is taken or the system gives its reason, and
+// removed again unless released. QSaveFile would follow a link at the target
+// and reports a short write as "Unknown error".
+class DescriptorDevice : public QIODevice
+{
+public:
+    ~DescriptorDevice() override { discard(); }
+
+    bool create(const QByteArray &target)
+    {
+        // An unpredictable hidden name beside the target; O_EXCL and
+        // O_NOFOLLOW never open anything already there.
+        const qsizetype slash = target.lastIndexOf('/');
+        const QByteArray stem = target.left(slash + 1) + '.' + target.mid(slash + 1) + '.';
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            m_path = stem + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+            m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (m_fd >= 0)
+                break;
+            if (errno != EEXIST)
+                return failed();
+        }
+        if (m_fd < 0)
+            return failed();
+        // The older document's permissions carry over, as a save in place
+        // would keep them; a link's target is not looked at.
+        struct stat older;
+        if (::lstat(target.constData(), &older) == 0 && S_ISREG(older.st_mode))
+            ::fchmod(m_fd, older.st_mode & 0777);
+        return open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+    // Writes what is gathered, makes the file durable and closes it: false,
+    // with the reason, when the system could not.
+    bool finish()
+    {
+        if (!writeOut() || ::fdatasync(m_fd) != 0)
+            return failed();
+        const int fd = std::exchange(m_fd, -1);
+        if (::close(fd) != 0)
+            return failed();
+        return true;
+    }
+
+    // The file now lives under another name: it is not removed.
+    void release() { m_path.clear(); }
+
+    void discard()
+    {
+        if (m_fd >= 0)
+            ::close(std::exchange(m_fd, -1));
+        if (!m_path.isEmpty())
+            ::unlink(std::exchange(m_path, QByteArray()).constData());
+    }
+
+    const QByteArray &path() const { return m_path; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+
+    // Page segments are gathered into larger writes: one system call per
+    // page would cost more than the rest of the run.
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        m_gathered.append(data, qsizetype(length));
+        if (m_gathered.size() >= kGathered && !writeOut())
+            return -1;
+        return length;
+    }
+
+private:
+    static constexpr qsizetype kGathered = 256 * 1024;
+
+    bool writeOut()
+    {
+        qsizetype done = 0;
+        while (done < m_gathered.size()) {
+            const ssize_t written = ::write(m_fd, m_gathered.constData() + done, size_t(m_gathered.size() - done));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                return failed();
+            }
+            done += written;
+        }
+        m_gathered.clear();
+        return true;
+    }
+
+    bool failed()
+    {
+        setErrorString(qt_error_string(errno));
+        return false;
+    }
+
+    QByteArray m_path;
+    QByteArray m_gathered;
+    int m_fd = -1;
+};
 
 QString unwritableNameReason(const QString &name)
 {
@@ -154,31 +283,51 @@ std::optional<QString> writeDocument(QIODevice &device, const BookSettings &sett
     return std::nullopt;
 }
 
+std::optional<QString> documentTooLarge(const BookSettings &settings)
+{
+    const qsizetype pages = settings.pictures.size();
+    if (pages > kMostPages)
+        return messages::tooManyPages();
+    const PageBuilder builder(settings);
+    qint64 size = headSegment(settings).size();
+    for (qsizetype i = 0; i < pages; ++i) {
+        size += builder.size(int(i), gbkLength(settings.pictures.at(i)));
+        if (size > kLargestDocument)
+            return messages::documentTooLarge();
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> writeDocumentFile(const BookSettings &settings)
+{
+    if (std::optional<QString> refusal = documentTooLarge(settings))
+        return refusal;
+    const QByteArray path = QFile::encodeName(settings.outputPath());
+
+    // The new document is written beside the target and renamed over it only
+    // once it is whole and on disk, so a failed run leaves the older one as
+    // it was. rename() replaces a symbolic link at the path itself: a planted
+    // link never leads the book out of the folder.
+    DescriptorDevice temporary;
+    if (!temporary.create(path))
+        return temporary.errorString();
+    const auto discard = qScopeGuard([&] { temporary.discard(); });
+
+    if (std::optional<QString> reason = writeDocument(temporary, settings))
+        return reason;
+    if (!temporary.finish())
+        return temporary.errorString();
+
+    if (::rename(temporary.path().constData(), path.constData()) != 0)
+        return qt_error_string(errno);
+    temporary.release();
+    return std::nullopt;
+}
+
 std::optional<QString> saveDocument(const BookSettings &settings)
 {
-    const QString path = settings.outputPath();
-    const auto failure = [&path](const QString &reason) {
-        return messages::cannotWrite() + path + u'\n' + reason;
-    };
-
-    // The older document is replaced by rename only once the new one is
-    // whole, so a failed run leaves it as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(file.errorString());
-
-    std::optional<QString> reason = writeDocument(file, settings);
-    // QSaveFile::commit() ignores an error of its last buffered flush: flush
-    // here and check, and cancel before committing on any failure.
-    if (!reason && (!file.flush() || file.error() != QFileDevice::NoError))
-        reason = file.errorString();
-    if (reason) {
-        file.cancelWriting();
-        file.commit();
-        return failure(*reason);
-    }
-    if (!file.commit())
-        return failure(file.errorString());
+    if (std::optional<QString> reason = writeDocumentFile(settings))
+        return messages::cannotWrite() + settings.outputPath() + u'\n' + *reason;
     return std::nullopt;
 }
 

@@ -10,10 +10,19 @@
 namespace tarnwick {
 
 // Writes a checked BookSettings as a .dml document to settings.outputPath().
-// The new document is written beside the target and replaces it only when it
-// is complete. Returns nothing on success, else the text to show the user:
-// "无法写入dml文件：" + path + "\n" + the system's reason.
+// The new document is written beside the target and replaces it (a symbolic
+// link there included, never its target) only when it is complete. Returns
+// nothing on success, else the text to show the user:
+// "无法写入dml文件：" + path + "\n" + the reason.
 std::optional<QString> saveDocument(const BookSettings &settings);
+
+// The same; on a failure only the reason: the system's, or why the book
+// would be one the reader refuses.
+std::optional<QString> writeDocumentFile(const BookSettings &settings);
+
+// Why the reader would refuse the book: more than kMostPages pages or more
+// than kLargestDocument bytes; nothing when it may be written.
+std::optional<QString> documentTooLarge(const BookSettings &settings);
 
 // The document's head: book header, page format and dimensions.
 QByteArray headSegment(const BookSettings &settings);

@@ -1,5 +1,6 @@
 #include "cli/makecommand.h"
 
+#include "book/bookmessages.h"
 #include "book/boxnumber.h"
 #include "book/bookcheck.h"
 #include "book/booknotation.h"
@@ -19,6 +20,38 @@
 namespace tarnwick {
 
 namespace {
+
+// A name or path as part of one line of standard error, escaped as `ls -b`
+// shows it: a control character could end the line early or drive the
+// terminal. The backslash is escaped too, so the text stays unambiguous.
+QString printableName(const QString &name)
+{
+    const auto special = [](QChar c) {
+        return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) || c == u'\\';
+    };
+    if (std::none_of(name.cbegin(), name.cend(), special))
+        return name;
+    QString text;
+    text.reserve(name.size() + 8);
+    for (const QChar c : name) {
+        if (!special(c)) {
+            text += c;
+            continue;
+        }
+        static constexpr char16_t named[][2] = {{u'\a', u'a'}, {u'\b', u'b'}, {u'\t', u't'}, {u'\n', u'n'},
+                                                {u'\v', u'v'}, {u'\f', u'f'}, {u'\r', u'r'}, {u'\\', u'\\'}};
+        const auto *letter = std::find_if(std::begin(named), std::end(named),
+                                          [c](const char16_t (&pair)[2]) { return pair[0] == c.unicode(); });
+        if (letter != std::end(named)) {
+            text += u'\\';
+            text += QChar((*letter)[1]);
+            continue;
+        }
+        for (const char byte : QString(c).toUtf8())
+            text += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
+    }
+    return text;
+}
 
 MakeResult usageError(const QString &text)
 {
@@ -53,7 +86,7 @@ QString optionOf(BookField field)
 }
 
 // A failed check in words a script's log reader may not read in Chinese.
-QString problemText(CheckProblem problem)
+QString problemText(CheckProblem problem, const BookSettings &settings)
 {
     switch (problem) {
     case CheckProblem::NoPictures:
@@ -80,6 +113,8 @@ QString problemText(CheckProblem problem)
         return QStringLiteral("not a file name in the folder");
     case CheckProblem::UnwritableName:
         return QStringLiteral("a picture name the document cannot hold");
+    case CheckProblem::NameIsPicture:
+        return printableName(trimBlanks(settings.documentName)) + QStringLiteral(" is a picture");
     }
     return {};
 }
@@ -96,25 +131,6 @@ QStringList readPageNames(const QByteArray &bytes)
             names.append(line);
     }
     return names;
-}
-
-// A page name from a document as one line of standard error: control
-// characters could end the line early or drive the terminal, so they are
-// shown as \xNN.
-QString printableName(const QString &name)
-{
-    const auto control = [](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0); };
-    if (std::none_of(name.cbegin(), name.cend(), control))
-        return name;
-    QString text;
-    text.reserve(name.size());
-    for (const QChar c : name) {
-        if (control(c))
-            text += QStringLiteral("\\x%1").arg(int(c.unicode()), 2, 16, QLatin1Char('0'));
-        else
-            text += c;
-    }
-    return text;
 }
 
 } // namespace
@@ -190,7 +206,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         return usageError(QStringLiteral("exactly one FOLDER expected; see --help"));
     const QFileInfo folderInfo(positional.constFirst());
     if (!folderInfo.isDir())
-        return usageError(QStringLiteral("not a folder: ") + positional.constFirst());
+        return usageError(QStringLiteral("not a folder: ") + printableName(positional.constFirst()));
 
     BookSettings settings;
     settings.pictureFolder = folderText(folderInfo.absoluteFilePath());
@@ -202,15 +218,19 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     if (parser.isSet(like)) {
         const QString document = parser.value(like);
         if (const std::optional<QString> refusal = readDocumentFile(document, settings))
-            return usageError(QStringLiteral("cannot use %1: %2").arg(document, *refusal));
+            return usageError(QStringLiteral("cannot use %1: %2").arg(printableName(document), printableName(*refusal)));
     }
     // The name is never the --like document's: the book goes where --name says.
     settings.documentName = parser.value(name);
     QString unreadable;
     std::optional<QStringList> listed = listPictures(settings.pictureFolder, &unreadable);
     if (!listed)
-        return usageError(QStringLiteral("cannot read %1: %2").arg(positional.constFirst(), unreadable));
+        return usageError(QStringLiteral("cannot read %1: %2").arg(printableName(positional.constFirst()), unreadable));
     QStringList &listing = *listed;
+    // A longer book could not be read back; the window lists the first
+    // pictures only, but a script must not get a book it did not ask for.
+    if (listing.size() > kMostPages && !parser.isSet(pages))
+        return usageError(printableName(positional.constFirst()) + QStringLiteral(": more than 32,767 pictures"));
     if (orderName == u"natural") {
         std::vector<bool> unselected;
         arrangeList(ListOrder::Numeric, listing, unselected);
@@ -243,14 +263,17 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         } else {
             QFile pageFile(file);
             if (!pageFile.open(QIODevice::ReadOnly))
-                return usageError(QStringLiteral("cannot read %1: %2").arg(file, pageFile.errorString()));
+                return usageError(
+                    QStringLiteral("cannot read %1: %2").arg(printableName(file), pageFile.errorString()));
             bytes = pageFile.readAll();
         }
         const QSet<QString> known(listing.cbegin(), listing.cend());
         settings.pictures = readPageNames(bytes);
+        if (settings.pictures.size() > kMostPages)
+            return usageError(QStringLiteral("--pages: more than 32,767 names"));
         for (const QString &page : std::as_const(settings.pictures)) {
             if (!known.contains(page))
-                return usageError(QStringLiteral("not a listed picture: ") + page);
+                return usageError(QStringLiteral("not a listed picture: ") + printableName(page));
         }
     } else {
         settings.pictures = listing;
@@ -265,7 +288,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
             const QString first = settings.pictureFolder + listing.constFirst();
             const std::optional<QSize> size = readPictureSize(first);
             if (!size)
-                return usageError(QStringLiteral("cannot read the size of ") + first
+                return usageError(QStringLiteral("cannot read the size of ") + printableName(first)
                                   + QStringLiteral("; give --book-width and --book-height"));
             BookSettings preset;
             preset.presetFromFirstPicture(*size);
@@ -299,13 +322,27 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
 
     // One English line naming the option, then the window's message, which
     // stays the last line.
-    if (const std::optional<CheckFailure> failure = checkBook(settings))
+    if (const std::optional<CheckFailure> failure = checkBook(settings)) {
+        // A message names at most a picture; escaping leaves the rest as it is.
         return {MakeCheckFailed, QString(),
                 skipped + QStringLiteral("tarnwick-make: %1: %2\n").arg(optionOf(failure->field),
-                                                                       problemText(failure->problem))
-                    + failure->message + u'\n'};
-    if (const std::optional<QString> failure = saveDocument(settings))
-        return {MakeWriteFailed, QString(), skipped + *failure + u'\n'};
+                                                                       problemText(failure->problem, settings))
+                    + printableName(failure->message) + u'\n'};
+    }
+    // A picture removed since the listing would become a page without one.
+    if (const QStringList vanished = vanishedPictures(settings.pictureFolder, settings.pictures); !vanished.isEmpty()) {
+        QString text = skipped;
+        QStringList shown;
+        for (const QString &picture : vanished) {
+            text += QStringLiteral("tarnwick-make: no longer in the folder: ") + printableName(picture) + u'\n';
+            shown.append(printableName(picture));
+        }
+        return {MakeCheckFailed, QString(), text + messages::nameList(messages::picturesVanished(), shown) + u'\n'};
+    }
+    if (const std::optional<QString> failure = writeDocumentFile(settings))
+        return {MakeWriteFailed, QString(),
+                skipped + messages::cannotWrite() + printableName(settings.outputPath()) + u'\n'
+                    + printableName(*failure) + u'\n'};
     return {MakeWritten, settings.outputPath() + u'\n', skipped};
 }
 

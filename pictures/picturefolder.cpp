@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnwick {
 
@@ -79,6 +80,21 @@ std::optional<QStringList> listPictures(const QString &folder, QString *reason)
     closedir(dir);
     sortPictureNames(names);
     return names;
+}
+
+QStringList vanishedPictures(const QString &folder, const QStringList &names)
+{
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return names;
+    QStringList vanished;
+    for (const QString &name : names) {
+        struct stat info;
+        if (fstatat(dirFd, QFile::encodeName(name).constData(), &info, 0) != 0 || !S_ISREG(info.st_mode))
+            vanished.append(name);
+    }
+    ::close(dirFd);
+    return vanished;
 }
 
 std::vector<qsizetype> pictureNameOrder(const QStringList &names, NameOrder kind, const QLocale &locale)

@@ -17,6 +17,10 @@ namespace tarnwick {
 // reason. An empty folder text lists nothing.
 std::optional<QStringList> listPictures(const QString &folder, QString *reason = nullptr);
 
+// The names that are no longer ordinary files (or links to them) in the
+// folder, one stat each and nothing read; all of them when the folder is gone.
+QStringList vanishedPictures(const QString &folder, const QStringList &names);
+
 // How names are ordered: as a scan lists them, or with each run of digits
 // compared as the number it spells (page2 before page10).
 enum class NameOrder { Name, Numeric };

@@ -1,5 +1,6 @@
 #include "app/colourswatch.h"
 #include "app/storedsettings.h"
+#include "book/bookmessages.h"
 #include "mainwindowfixture.h"
 
 #include <QApplication>
@@ -139,6 +140,10 @@ private Q_SLOTS:
         QTest::newRow("document name with a folder")
             << true << false << Inputs{box("Text2", "../x.dml")} << QStringLiteral(u"文件名无效！")
             << "Text2";
+        QTest::newRow("document name of a picture") << true << false << Inputs{box("Text2", "A.JPG")}
+                                                    << messages::nameIsPicture() << "Text2";
+        QTest::newRow("document name of any JPEG") << true << false << Inputs{box("Text2", "new.jpeg")}
+                                                   << messages::nameIsPicture() << "Text2";
     }
 
     void checkFailures()
@@ -410,6 +415,43 @@ private Q_SLOTS:
         QCOMPARE(readAll(documentPath()), QByteArray("older document"));
         QVERIFY(!QFile::exists(iniPath()));
         QCOMPARE(QDir(m_pictures).entryList(QDir::Files).size(), 44);
+    }
+
+    // Pictures deleted after the listing stop the run before anything is
+    // written, with their entries selected.
+    void vanishedPicturesAreSelected()
+    {
+        QVERIFY(writeBytes(documentPath(), "older"));
+        open();
+        browse(m_pictures);
+        QVERIFY(QFile::remove(m_pictures + QStringLiteral("a.jpg")));
+        QVERIFY(QFile::remove(m_pictures + QStringLiteral(u"封面.JPG")));
+        control(QStringLiteral("Text2"))->setFocus();
+        generate();
+        QCOMPARE(m_platform.warnings, QStringList{QStringLiteral(u"以下图片在目录中找不到：\n封面.JPG\na.jpg")});
+        QCOMPARE(focused(), QStringLiteral("List1"));
+        const auto *list = control<QListView>(QStringLiteral("List1"));
+        QStringList selected;
+        for (const QModelIndex &index : list->selectionModel()->selectedIndexes())
+            selected.append(index.data().toString());
+        selected.sort();
+        QCOMPARE(selected, (QStringList{QStringLiteral("a.jpg"), QStringLiteral(u"封面.JPG")}));
+        QCOMPARE(readAll(documentPath()), QByteArray("older"));
+        QVERIFY(m_platform.questions.isEmpty());
+    }
+
+    // A book holds at most 32,767 pages: the window lists the first ones and
+    // says so once.
+    void tooManyPicturesListsTheFirst()
+    {
+        for (int i = 0; i < 32765; ++i)
+            QVERIFY(writeBytes(m_pictures + QStringLiteral("p%1.gif").arg(i, 5, 10, QLatin1Char('0')), QByteArray()));
+        open();
+        browse(m_pictures);
+        QCOMPARE(m_platform.warnings, QStringList{messages::tooManyPictures()});
+        const QAbstractItemModel *model = control<QListView>(QStringLiteral("List1"))->model();
+        QCOMPARE(model->rowCount(), 32767);
+        QCOMPARE(model->index(32766, 0).data().toString(), QStringLiteral("p32763.gif"));
     }
 
     void unwritableTargetSavesNothing()

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -14,6 +15,7 @@
 
 #include <cerrno>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tarnwick;
@@ -122,6 +124,8 @@ private Q_SLOTS:
     void checkFailureKeepsOlder();
     void fileSizeLimitKeepsOlder_data();
     void fileSizeLimitKeepsOlder();
+    void hostileFolder_data();
+    void hostileFolder();
     void fullDiskKeepsOlder();
     void unreadableFolder();
     void fullStandardOutput();
@@ -361,7 +365,7 @@ void TestMake::like_data()
                                "<page><bitmap FILE='p9.jpg'/></page>";
     QTest::newRow("hostile names")
         << QStringList{like} << hostile << 0 << QStringLiteral(u"b p9 中文 a c p10")
-        << QStringList{QStringLiteral("../b.jpg"), QStringLiteral("/tmp/b.jpg"), QStringLiteral("b\\x1b[2J\\x0a.jpg")}
+        << QStringList{QStringLiteral("../b.jpg"), QStringLiteral("/tmp/b.jpg"), QStringLiteral("b\\033[2J\\n.jpg")}
         << QByteArrayList{"<DIMENSION width=\"640\" height=\"480\"/>", "noborder=\"YES\""};
 
     // As the authoring application saves it again: LF line breaks, its own
@@ -568,6 +572,87 @@ void TestMake::fileSizeLimitKeepsOlder()
              QStringList{QStringLiteral("MyEBook.dml")});
 }
 
+void TestMake::hostileFolder_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error"); // a part of standard error
+    const QString f = QStringLiteral("FOLDER");
+    const QString like = QStringLiteral("--like");
+    const QString likeDocument = QStringLiteral("FOLDER/like.dml");
+    QTest::newRow("link to a file outside") << "link" << QStringList{f} << 0 << QString();
+    QTest::newRow("dangling link") << "dangling" << QStringList{f} << 0 << QString();
+    QTest::newRow("FIFO as --like") << "fifo" << QStringList{like, likeDocument, f} << 2
+                                    << QStringLiteral("cannot use FOLDER/like.dml: not a regular file");
+    QTest::newRow("17-character left") << "long left" << QStringList{like, likeDocument, f} << 2
+                                       << QStringLiteral(u"属性值过长：left");
+    QTest::newRow("256-byte page name") << "long page" << QStringList{like, likeDocument, f} << 2
+                                        << QStringLiteral(u"属性值过长：file");
+    QTest::newRow("32,768 pictures") << "many" << QStringList{f} << 2
+                                     << "tarnwick-make: FOLDER: more than 32,767 pictures";
+    QTest::newRow("--pages with 32,768 names") << "many pages" << QStringList{QStringLiteral("--pages=-"), f} << 2
+                                               << "tarnwick-make: --pages: more than 32,767 names";
+    QTest::newRow("a 100 MB book") << "huge" << QStringList{QStringLiteral("--left"), QString(100000, u'0'), f}
+                                   << 3 << messages::documentTooLarge();
+    QTest::newRow("--name of a picture") << "" << QStringList{QStringLiteral("--name"), QStringLiteral("a.jpg"), f}
+                                         << 1 << QStringLiteral("tarnwick-make: --name: a.jpg is a picture\n")
+                                                     + messages::nameIsPicture();
+    QTest::newRow("control characters in a name")
+        << "" << QStringList{QStringLiteral("--like"), QStringLiteral("FOLDER/\x1b[2J\n.dml"), f} << 2
+        << "cannot use FOLDER/\\033[2J\\n.dml: ";
+}
+
+// Whatever the folder holds, nothing outside it is written and a refused
+// run keeps the older document.
+void TestMake::hostileFolder()
+{
+    QFETCH(QString, setup);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    QTemporaryDir outside;
+    const QString target = outside.filePath(QStringLiteral("target"));
+    QVERIFY(writeFile(target, "outside"));
+    const auto likeDocument = [this](const QByteArray &image) {
+        return writeFile(m_dir->filePath(QStringLiteral("like.dml")),
+                         "<PAGEFORMAT/><DIMENSION width=\"640\" height=\"480\"/><PAGE>" + image + "</PAGE>");
+    };
+    QByteArray input;
+    if (setup == u"link" || setup == u"dangling")
+        QVERIFY(QFile::link(setup == u"link" ? target : outside.filePath(QStringLiteral("none")), document()));
+    else
+        QVERIFY(writeFile(document(), "older"));
+    if (setup == u"fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(m_dir->filePath(QStringLiteral("like.dml"))).constData(), 0644), 0);
+    if (setup == u"long left")
+        QVERIFY(likeDocument("<IMAGE bitmapid=\"a.jpg\" left=\"00000000000000000\"/>"));
+    if (setup == u"long page")
+        QVERIFY(likeDocument("<BITMAP file=\"" + QByteArray(256, 'x') + "\"/>"));
+    for (int i = 0; setup == u"many" && i < 32767; ++i)
+        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("p%1.gif").arg(i, 5, 10, QLatin1Char('0'))), {}));
+    for (int i = 0; setup == u"huge" && i < 1000; ++i)
+        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("p%1.gif").arg(i, 5, 10, QLatin1Char('0'))), {}));
+    if (setup == u"many pages")
+        input = QByteArray("a.jpg\n").repeated(32768);
+
+    arguments.replaceInStrings(QStringLiteral("FOLDER"), folder());
+    const Run run = runProcess(arguments, input);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(QString(error).replace(QStringLiteral("FOLDER"), folder())), qPrintable(run.err));
+    QCOMPARE(readAll(target), QByteArray("outside"));
+    QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{QStringLiteral("target")});
+    QCOMPARE(QDir(folder()).entryList({QStringLiteral(".*.dml*")}, QDir::Files | QDir::Hidden), QStringList());
+    if (exitCode == 0) {
+        QVERIFY(!QFileInfo(document()).isSymLink());
+        QVERIFY(readAll(document()).startsWith("\r\n<BOOKHEAD"));
+    } else {
+        QCOMPARE(readAll(document()), QByteArray("older"));
+    }
+    QCOMPARE(readAll(m_dir->filePath(QStringLiteral("a.jpg"))).left(2), QByteArray("\xff\xd8"));
+}
+
 void TestMake::fullDiskKeepsOlder()
 {
     QTemporaryDir mountPoint;
@@ -583,7 +668,7 @@ void TestMake::fullDiskKeepsOlder()
     QVERIFY(writeFile(path, "older"));
     const Run run = runProcess({mountPoint.path()});
     QCOMPARE(run.exitCode, 3);
-    QVERIFY(run.err.startsWith(messages::cannotWrite() + path + u'\n'));
+    QCOMPARE(run.err, messages::cannotWrite() + path + u'\n' + qt_error_string(ENOSPC) + u'\n');
     QCOMPARE(readAll(path), QByteArray("older"));
 }
 
