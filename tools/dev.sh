@@ -30,6 +30,8 @@ packages=(
     fonts-wqy-microhei libjpeg-turbo-progs
     # Qt's own dialogs and buttons in Chinese
     qt6-translations-l10n
+    # the thumbnail cache checked against GNOME's thumbnail factory
+    python3-gi gir1.2-gnomedesktop-3.0
     # packaging and its checks: lintian, hardening-check (devscripts), the
     # AppStream validator, manual pages, bash completion, and what xdg-open
     # needs to resolve a .dml document on the generic and the GNOME desktop
