@@ -9,10 +9,11 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <utility>
 
 namespace tarnwick {
@@ -92,9 +93,10 @@ bool makePrivatePath(const QString &folder)
     return QDir().mkdir(info.absoluteFilePath(), kPrivateFolder) || QFileInfo(folder).isDir();
 }
 
-// QSaveFile writes a temporary file beside the entry and renames it, so a
-// reader never sees half an entry. Every write is checked because the last
-// buffered flush's error is lost otherwise.
+// Written to a temporary file beside the entry (private from the start) and
+// renamed over it, so a reader never sees half an entry. No QSaveFile: its
+// sync to disk costs tens of milliseconds per entry, and a cache entry lost
+// in a crash is only made again.
 bool writeEntry(const QString &file, const QImage &image)
 {
     QByteArray png;
@@ -103,18 +105,19 @@ bool writeEntry(const QString &file, const QImage &image)
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image))
         return false;
-    if (!makePrivatePath(QFileInfo(file).absolutePath()))
+    const QString folder = QFileInfo(file).absolutePath();
+    if (!makePrivatePath(folder))
         return false;
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
+    QTemporaryFile out(folder + QStringLiteral("/.tarnwick-XXXXXX.png"));
+    if (!out.open() || !out.setPermissions(kPrivateFile) || out.write(png) != png.size() || !out.flush())
         return false;
-    if (!out.setPermissions(kPrivateFile) || out.write(png) != png.size() || !out.flush()
-        || out.error() != QFileDevice::NoError) {
-        out.cancelWriting();
-        out.commit();
+    const QByteArray from = QFile::encodeName(out.fileName());
+    out.close();
+    if (std::rename(from.constData(), QFile::encodeName(file).constData()) != 0) {
+        out.remove();
         return false;
     }
-    return out.commit();
+    return true;
 }
 
 void setStampText(QImage &image, const Stamp &stamp)
@@ -235,13 +238,19 @@ ThumbnailCache::Result ThumbnailCache::obtain(const QString &path, int bucket) c
         return {cached, false};
     if (hasFailure(path))
         return {{}, true};
+    const qint64 mtime = stampOf(path).mtime;
     const MadeThumbnail made = makeThumbnail(path, bucket);
+    // A picture that changed while it was read gets no entry under its new
+    // time; the next request makes one.
+    const bool unchanged = stampOf(path).mtime == mtime;
     if (made.image.isNull()) {
-        storeFailure(path);
+        if (unchanged)
+            storeFailure(path);
         return {{}, true};
     }
     // A cache that cannot be written still leaves a thumbnail to show.
-    store(path, bucket, made.image, made.pictureSize);
+    if (unchanged)
+        store(path, bucket, made.image, made.pictureSize);
     return {made.image, false};
 }
 
