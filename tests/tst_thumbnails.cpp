@@ -2,6 +2,7 @@
 #include "pictures/thumbnailcache.h"
 #include "pictures/thumbnailloader.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -40,6 +41,24 @@ bool writePicture(const QString &path, const QString &kind, QSize size)
     return picture.save(&file, "jpeg");
 }
 
+// A JPEG whose EXIF orientation says "turn a quarter clockwise to view":
+// red on the left and blue on the right as stored.
+bool writeTurnedJpeg(const QString &path, QSize size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QPainter(&picture).fillRect(size.width() / 2, 0, size.width() / 2, size.height(), Qt::blue);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "jpeg", 95))
+        return false;
+    // APP1: Exif, a big-endian TIFF header and one IFD entry, orientation (0x0112) = 6.
+    jpeg.insert(2, QByteArray::fromHex("ffe10022" "457869660000" "4d4d002a00000008" "0001"
+                                       "011200030000000100060000" "00000000"));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(jpeg) == jpeg.size();
+}
+
 int modeOf(const QString &path)
 {
     struct stat info {};
@@ -66,6 +85,7 @@ private Q_SLOTS:
     void tilePainting();
     void loaderMemoryIsBounded();
     void loaderOrderAndCancellation();
+    void turnedPictureUprightInCacheAsStoredOnTiles();
 };
 
 void TestThumbnails::standardExample()
@@ -242,10 +262,6 @@ void TestThumbnails::loaderMemoryIsBounded()
     QTRY_COMPARE(ready.size(), pictures.size());
 
     QCOMPARE(loader.memoryUsed(), 3 * oneThumbnail);
-    int inMemory = 0;
-    for (const QString &picture : pictures)
-        inMemory += loader.thumbnail(picture, 128).isNull() ? 0 : 1;
-    QCOMPARE(inMemory, 3);
     // The most recent arrival is kept; the earliest went first.
     QCOMPARE(loader.thumbnail(ready.last().at(0).toString(), 128).size(), QSize(128, 96));
     QVERIFY(loader.thumbnail(ready.first().at(0).toString(), 128).isNull());
@@ -279,6 +295,28 @@ void TestThumbnails::loaderOrderAndCancellation()
     QCOMPARE(loader.queuedCount(), 0);
     QVERIFY(!QFile::exists(cache.entryPath(pictures[1], 128)));
     QVERIFY(!QFile::exists(cache.entryPath(pictures[3], 128)));
+}
+
+void TestThumbnails::turnedPictureUprightInCacheAsStoredOnTiles()
+{
+    QTemporaryDir home;
+    const QString picture = home.path() + QStringLiteral("/turned.jpg");
+    QVERIFY(writeTurnedJpeg(picture, QSize(400, 200)));
+    const ThumbnailCache cache(home.path() + QStringLiteral("/thumbnails"));
+    ThumbnailLoader loader(cache, 1 << 24, 1);
+    QSignalSpy ready(&loader, &ThumbnailLoader::thumbnailReady);
+    loader.request(picture, 128, 0);
+    QTRY_COMPARE(ready.size(), 1);
+
+    // File managers get it upright: red on top.
+    const QImage entry(cache.entryPath(picture, 128), "png");
+    QCOMPARE(entry.size(), QSize(64, 128));
+    QCOMPARE(entry.text(QStringLiteral("Thumb::Image::Width")), QStringLiteral("200"));
+    QVERIFY(entry.pixelColor(32, 10).red() > 200 && entry.pixelColor(32, 118).blue() > 200);
+    // The board gets it as the book shows it: red on the left.
+    const QImage tile = loader.thumbnail(picture, 128);
+    QCOMPARE(tile.size(), QSize(128, 64));
+    QVERIFY(tile.pixelColor(10, 32).red() > 200 && tile.pixelColor(118, 32).blue() > 200);
 }
 
 QTEST_MAIN(TestThumbnails)
