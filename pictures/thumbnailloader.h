@@ -31,6 +31,8 @@ class ThumbnailLoader : public QObject
     Q_OBJECT
 
 public:
+    // memoryBound in bytes must hold one thumbnail of the largest size asked
+    // for (4 MiB for 1024), or a thumbnail arrives and is dropped at once.
     ThumbnailLoader(ThumbnailCache cache, qsizetype memoryBound, int workers = defaultWorkerCount(),
                     QObject *parent = nullptr);
     ~ThumbnailLoader() override;
