@@ -113,7 +113,7 @@ void frmShowPic::FormLoad()
         clearCanvas();
         if (!m_loadedImage.isNull()) {
             m_imageSize = m_loadedImage.size();
-            showOnCanvas(QPoint(0, 0), visibleSize(m_viewSize, m_imageSize), QPoint(0, 0));
+            showLoadedImage();
             setInfoLine(infoText(entry, pixelSizeText(m_imageSize), bytes));
         } else {
             // The previous picture must not stay under the new name; with no
@@ -150,6 +150,23 @@ void frmShowPic::showOnCanvas(QPoint source, QSize size, QPoint target)
     repaint(innerRect());
 }
 
+void frmShowPic::showLoadedImage()
+{
+    if (!m_fitted) {
+        showOnCanvas(QPoint(0, 0), visibleSize(m_viewSize, m_imageSize), QPoint(0, 0));
+        return;
+    }
+    const bool fits = m_imageSize.width() <= m_viewSize.width() && m_imageSize.height() <= m_viewSize.height();
+    const QSize size = fits ? m_imageSize : m_imageSize.scaled(m_viewSize, Qt::KeepAspectRatio);
+    const QPoint at((m_viewSize.width() - size.width()) / 2, (m_viewSize.height() - size.height()) / 2);
+    {
+        QPainter painter(&m_canvas);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(at, size), m_loadedImage);
+    }
+    repaint(innerRect());
+}
+
 void frmShowPic::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
@@ -180,6 +197,9 @@ void frmShowPic::mouseMoveEvent(QMouseEvent *event)
     if (!m_holdsPointer && !innerRect().contains(event->position().toPoint()))
         return;
     if (event->buttons() == Qt::LeftButton) {
+        // The whole picture is in view: nothing to pan.
+        if (m_fitted)
+            return;
         const QPointF pointer = event->position() - innerRect().topLeft();
         const std::optional<PanStep> step = panStep(m_pan, m_press, pointer, m_viewSize, m_imageSize);
         if (!step)
@@ -204,10 +224,18 @@ void frmShowPic::mouseDoubleClickEvent(QMouseEvent *event)
 
 void frmShowPic::keyReleaseEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && !event->isAutoRepeat())
+    if (event->key() == Qt::Key_Escape && !event->isAutoRepeat()) {
         closeByUser();
-    else
+    } else if (event->key() == Qt::Key_F && !event->isAutoRepeat()) {
+        m_fitted = !m_fitted;
+        if (!m_loadedImage.isNull()) {
+            clearCanvas();
+            showLoadedImage();
+        }
+        m_pan = QPoint(0, 0);
+    } else {
         QFrame::keyReleaseEvent(event);
+    }
 }
 
 void frmShowPic::closeByUser()

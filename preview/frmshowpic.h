@@ -15,7 +15,8 @@ class PreviewHost;
 // The picture preview: a borderless, fixed 640 x 480 viewer with a one-pixel
 // frame that shows the main window's current picture at its natural size under
 // a light-red info line, pans large pictures while the left button is held,
-// and closes on a left double-click or on the release of Escape.
+// and closes on a left double-click or on the release of Escape. F switches
+// between that natural size and the whole picture fitted into the area.
 //
 // What is drawn goes onto a canvas image that paintEvent only copies to the
 // screen, so a drawing stays until it is drawn over. The window deletes itself
@@ -45,6 +46,7 @@ public:
     QSize imageSize() const { return m_imageSize; }
     QPoint panOffset() const { return m_pan; }
     QPoint pressPoint() const { return m_press; }
+    bool showsWholePicture() const { return m_fitted; }
     QLabel *infoLine() const { return m_label; }
 
 protected:
@@ -60,6 +62,7 @@ private:
     void setInfoLine(const QString &text);
     void clearCanvas();
     void showOnCanvas(QPoint source, QSize size, QPoint target);
+    void showLoadedImage();
 
     PreviewHost &m_host;
     QLabel *m_label = nullptr;
@@ -72,6 +75,9 @@ private:
     // A press inside the drawing area holds the pointer for this window until
     // every button is up; a press on the frame does not.
     bool m_holdsPointer = false;
+    // F shows the whole picture, shrunk to fit and centred, instead of the
+    // natural size; it stays so for the pictures loaded after it.
+    bool m_fitted = false;
 };
 
 } // namespace tarnwick

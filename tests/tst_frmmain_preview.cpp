@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
 #include <QPointer>
 #include <QTest>
 
@@ -193,6 +194,40 @@ private Q_SLOTS:
         clickEntry(0);
         QCOMPARE(preview(), shown);
         QCOMPARE(shown->infoLine()->text(), damaged);
+    }
+
+    void fKeySwitchesBetweenNaturalSizeAndWholePicture()
+    {
+        // Red on the left, blue on the right: at 1:1 only red is in view.
+        QImage wide(1600, 600, QImage::Format_RGB32);
+        wide.fill(Qt::red);
+        QPainter(&wide).fillRect(800, 0, 800, 600, Qt::blue);
+        QVERIFY(wide.save(m_dir->filePath(QStringLiteral("c.jpg")), "JPEG", 100));
+        browse(m_dir->path());
+        clickEntry(2);
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        frmShowPic *shown = preview();
+        QVERIFY(shown);
+        const QString info = shown->infoLine()->text();
+        const auto blueAt = [shown](int x, int y) { return shown->canvas().pixelColor(x, y).blue() > 200; };
+        QVERIFY(!blueAt(600, 200));
+
+        // Fitted: 640 x 240 in the middle of the 480 rows, blue on the right.
+        QTest::keyRelease(shown, Qt::Key_F);
+        QVERIFY(shown->showsWholePicture());
+        QVERIFY(blueAt(600, 200));
+        QCOMPARE(shown->canvas().pixelColor(600, 100), shown->palette().color(QPalette::Window));
+        QCOMPARE(shown->infoLine()->text(), info);
+        const QPoint inside = shown->innerRect().center();
+        QTest::mousePress(shown, Qt::LeftButton, {}, inside);
+        QTest::mouseMove(shown, inside - QPoint(200, 0));
+        QCOMPARE(shown->panOffset(), QPoint(0, 0));
+        QTest::mouseRelease(shown, Qt::LeftButton, {}, inside - QPoint(200, 0));
+
+        QTest::keyRelease(shown, Qt::Key_F);
+        QVERIFY(!shown->showsWholePicture());
+        QVERIFY(!blueAt(600, 200));
+        QCOMPARE(shown->imageSize(), QSize(1600, 600));
     }
 
     void listEditsKeepThePreview()

@@ -30,6 +30,9 @@ packages=(
     fonts-wqy-microhei libjpeg-turbo-progs
     # Qt's own dialogs and buttons in Chinese
     qt6-translations-l10n
+    # the thumbnail cache checked against GNOME's thumbnail factory and its
+    # JPEG thumbnailer
+    python3-gi gir1.2-gnomedesktop-3.0 libgdk-pixbuf2.0-bin
     # packaging and its checks: lintian, hardening-check (devscripts), the
     # AppStream validator, manual pages, bash completion, and what xdg-open
     # needs to resolve a .dml document on the generic and the GNOME desktop

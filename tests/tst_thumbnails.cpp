@@ -1,0 +1,323 @@
+#include "pictures/pagetile.h"
+#include "pictures/thumbnailcache.h"
+#include "pictures/thumbnailloader.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace tarnwick;
+
+namespace {
+
+// Qt writes no GIF: a minimal one with a two-colour table whose image covers
+// the whole logical screen.
+QByteArray gifBytes(quint16 width, quint16 height)
+{
+    const auto le = [](quint16 v) { return QByteArray(1, char(v & 0xFF)) + char(v >> 8); };
+    return "GIF89a" + le(width) + le(height) + QByteArray::fromHex("800000000000ffffff") + ','
+        + QByteArray::fromHex("00000000") + le(width) + le(height) + char(0) + QByteArray::fromHex("02024c01003b");
+}
+
+bool writePicture(const QString &path, const QString &kind, QSize size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (kind == QLatin1String("gif"))
+        return file.write(gifBytes(quint16(size.width()), quint16(size.height()))) > 0;
+    if (kind == QLatin1String("text"))
+        return file.write("not a picture") > 0;
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    return picture.save(&file, "jpeg");
+}
+
+// A JPEG whose EXIF orientation says "turn a quarter clockwise to view":
+// red on the left and blue on the right as stored.
+bool writeTurnedJpeg(const QString &path, QSize size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QPainter(&picture).fillRect(size.width() / 2, 0, size.width() / 2, size.height(), Qt::blue);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "jpeg", 95))
+        return false;
+    // APP1: Exif, a big-endian TIFF header and one IFD entry, orientation (0x0112) = 6.
+    jpeg.insert(2, QByteArray::fromHex("ffe10022" "457869660000" "4d4d002a00000008" "0001"
+                                       "011200030000000100060000" "00000000"));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(jpeg) == jpeg.size();
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
+
+QString md5Name(const QByteArray &uri)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) + QStringLiteral(".png");
+}
+
+} // namespace
+
+class TestThumbnails : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void standardExample();
+    void cacheEntries_data();
+    void cacheEntries();
+    void tileGeometry_data();
+    void tileGeometry();
+    void tilePainting();
+    void loaderMemoryIsBounded();
+    void loaderOrderAndCancellation();
+    void turnedPictureUprightInCacheAsStoredOnTiles();
+};
+
+void TestThumbnails::standardExample()
+{
+    const ThumbnailCache cache(QStringLiteral("/c"));
+    QCOMPARE(cache.entryPath(QStringLiteral("/home/jens/photos/me.png"), 100),
+             QStringLiteral("/c/normal/c6ee772d9e49320e97ec29a7eb5b1697.png"));
+}
+
+void TestThumbnails::cacheEntries_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("uriName");   // as GLib's g_filename_to_uri spells it
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QSize>("pictureSize");
+    QTest::addColumn<int>("request");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QSize>("entrySize");
+    QTest::addColumn<bool>("touched");          // the picture changes after the entry was written
+    QTest::addColumn<int>("lookupBucket");
+    QTest::addColumn<QSize>("lookupSize");      // 0 x 0 when no valid thumbnail is found
+
+    QTest::newRow("landscape JPEG, normal") << "plain.jpg" << QByteArray("plain.jpg") << "jpeg" << QSize(400, 300)
+                                            << 128 << "normal" << QSize(128, 96) << false << 128 << QSize(128, 96);
+    QTest::newRow("reserved characters escaped") << "a b#;%[1].jpg" << QByteArray("a%20b%23%3B%25%5B1%5D.jpg")
+                                                 << "jpeg" << QSize(300, 400) << 100 << "normal" << QSize(96, 128)
+                                                 << false << 128 << QSize(96, 128);
+    QTest::newRow("sub-delimiters kept") << "it's(1)&+=,$!~@.jpg" << QByteArray("it's(1)&+=,$!~@.jpg") << "jpeg"
+                                         << QSize(64, 64) << 128 << "normal" << QSize(64, 64) << false << 128
+                                         << QSize(64, 64);
+    QTest::newRow("Chinese name as UTF-8, GIF not enlarged") << QStringLiteral(u"图片.gif") << QByteArray("%E5%9B%BE%E7%89%87.gif")
+                                                               << "gif" << QSize(200, 100) << 256 << "large"
+                                                               << QSize(200, 100) << false << 256 << QSize(200, 100);
+    QTest::newRow("x-large") << "wide.jpg" << QByteArray("wide.jpg") << "jpeg" << QSize(1000, 500) << 300
+                             << "x-large" << QSize(512, 256) << false << 512 << QSize(512, 256);
+    QTest::newRow("xx-large serves a smaller size") << "big.jpg" << QByteArray("big.jpg") << "jpeg" << QSize(2000, 1500)
+                                                    << 1024 << "xx-large" << QSize(1024, 768) << false << 256
+                                                    << QSize(256, 192);
+    QTest::newRow("smaller does not serve larger") << "small.jpg" << QByteArray("small.jpg") << "jpeg" << QSize(400, 300)
+                                                   << 128 << "normal" << QSize(128, 96) << false << 256 << QSize(0, 0);
+    QTest::newRow("other modification time") << "changed.jpg" << QByteArray("changed.jpg") << "jpeg" << QSize(400, 300)
+                                             << 128 << "normal" << QSize(128, 96) << true << 128 << QSize(0, 0);
+    QTest::newRow("unreadable: failure entry") << "broken.jpg" << QByteArray("broken.jpg") << "text" << QSize()
+                                               << 128 << "fail/tarnwick-" TARNWICK_VERSION << QSize(1, 1) << false
+                                               << 128 << QSize(0, 0);
+    QTest::newRow("failure entry of an older file") << "fixed.jpg" << QByteArray("fixed.jpg") << "text" << QSize()
+                                                    << 128 << "fail/tarnwick-" TARNWICK_VERSION << QSize(1, 1)
+                                                    << true << 128 << QSize(0, 0);
+}
+
+void TestThumbnails::cacheEntries()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, uriName);
+    QFETCH(QString, kind);
+    QFETCH(QSize, pictureSize);
+    QFETCH(int, request);
+    QFETCH(QString, folder);
+    QFETCH(QSize, entrySize);
+    QFETCH(bool, touched);
+    QFETCH(int, lookupBucket);
+    QFETCH(QSize, lookupSize);
+
+    QTemporaryDir home;
+    const QString root = home.path() + QStringLiteral("/cache/thumbnails");
+    const ThumbnailCache cache(root);
+    const QString picture = home.path() + u'/' + name;
+    QVERIFY(writePicture(picture, kind, pictureSize));
+    const bool failed = kind == QLatin1String("text");
+
+    const ThumbnailCache::Result result = cache.obtain(picture, request);
+    QCOMPARE(result.failed, failed);
+    QCOMPARE(result.image.size(), failed ? QSize(0, 0) : entrySize);
+
+    const QByteArray uri = "file://" + QFile::encodeName(home.path()) + '/' + uriName;
+    const QString entryFile = root + u'/' + folder + u'/' + md5Name(uri);
+    const QImage entry(entryFile, "png");
+    QCOMPARE(entry.size(), entrySize);
+    QCOMPARE(entry.text(QStringLiteral("Thumb::URI")), QString::fromLatin1(uri));
+    const QFileInfo info(picture);
+    QCOMPARE(entry.text(QStringLiteral("Thumb::MTime")), QString::number(info.lastModified().toSecsSinceEpoch()));
+    if (!failed) {
+        QCOMPARE(entry.text(QStringLiteral("Thumb::Size")), QString::number(info.size()));
+        QCOMPARE(entry.text(QStringLiteral("Thumb::Image::Width")), QString::number(pictureSize.width()));
+        QCOMPARE(entry.text(QStringLiteral("Thumb::Image::Height")), QString::number(pictureSize.height()));
+    }
+    QCOMPARE(modeOf(entryFile), 0600);
+    QCOMPARE(modeOf(root), 0700);
+    QCOMPARE(modeOf(QFileInfo(entryFile).path()), 0700);
+    // Only the entry: no temporary file left beside it.
+    QCOMPARE(QDir(QFileInfo(entryFile).path()).entryList(QDir::Files), QStringList{md5Name(uri)});
+
+    if (touched) {
+        QFile file(picture);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(info.lastModified().addSecs(-10), QFileDevice::FileModificationTime));
+    }
+    QCOMPARE(cache.lookup(picture, lookupBucket).size(), lookupSize);
+    QCOMPARE(cache.hasFailure(picture), failed && !touched);
+}
+
+void TestThumbnails::tileGeometry_data()
+{
+    QTest::addColumn<QSize>("book");
+    QTest::addColumn<QRect>("placement");
+    QTest::addColumn<int>("tile");
+    QTest::addColumn<QRect>("page");
+    QTest::addColumn<QRectF>("picture");
+    QTest::addColumn<int>("border");
+
+    QTest::newRow("landscape, picture fills the page") << QSize(1024, 768) << QRect(0, 0, 1024, 768) << 128
+                                                       << QRect(0, 16, 128, 96) << QRectF(0, 16, 128, 96) << 1;
+    QTest::newRow("portrait, picture centred") << QSize(600, 800) << QRect(150, 200, 300, 400) << 200
+                                               << QRect(25, 0, 150, 200) << QRectF(62.5, 50, 75, 100) << 1;
+    QTest::newRow("largest tile, thicker border") << QSize(1000, 1000) << QRect(0, 0, 500, 250) << 512
+                                                  << QRect(0, 0, 512, 512) << QRectF(0, 0, 256, 128) << 2;
+    QTest::newRow("below the smallest tile") << QSize(100, 50) << QRect(50, 25, 50, 25) << 10 << QRect(0, 24, 96, 48)
+                                             << QRectF(48, 48, 48, 24) << 4;
+    QTest::newRow("above the largest tile") << QSize(10, 20) << QRect(0, 0, 10, 20) << 2000 << QRect(128, 0, 256, 512)
+                                            << QRectF(128, 0, 256, 512) << 102;
+    QTest::newRow("rounded page, picture keeps its edge") << QSize(1000, 999) << QRect(0, 0, 1000, 999) << 100
+                                                          << QRect(0, 0, 100, 100) << QRectF(0, 0, 100, 100) << 1;
+    QTest::newRow("picture past the page") << QSize(400, 400) << QRect(300, -100, 200, 200) << 100
+                                           << QRect(0, 0, 100, 100) << QRectF(75, -25, 50, 50) << 1;
+    QTest::newRow("no book") << QSize(0, 768) << QRect(0, 0, 10, 10) << 128 << QRect() << QRectF() << 0;
+}
+
+void TestThumbnails::tileGeometry()
+{
+    QFETCH(QSize, book);
+    QFETCH(QRect, placement);
+    QFETCH(int, tile);
+    const TileGeometry geometry = tarnwick::tileGeometry(book, placement, tile);
+    QTEST(geometry.page, "page");
+    QTEST(geometry.picture, "picture");
+    QTEST(geometry.borderWidth, "border");
+}
+
+void TestThumbnails::tilePainting()
+{
+    const TileGeometry geometry = tarnwick::tileGeometry(QSize(200, 100), QRect(50, 25, 100, 50), 100);
+    QImage thumbnail(20, 10, QImage::Format_RGB32);
+    thumbnail.fill(Qt::red);
+    const TileLook look{Qt::yellow, true, Qt::blue};
+    const auto paint = [&](TilePicture kind) {
+        QImage tile(100, 100, QImage::Format_ARGB32);
+        tile.fill(Qt::transparent);
+        QPainter painter(&tile);
+        paintTilePage(painter, geometry, look, kind, thumbnail);
+        return tile;
+    };
+    const QImage shown = paint(TilePicture::Thumbnail);
+    QCOMPARE(shown.pixelColor(50, 10), QColor(Qt::transparent));  // above the page
+    QCOMPARE(shown.pixelColor(50, 25), QColor(Qt::blue));         // the border on the page's edge
+    QCOMPARE(shown.pixelColor(10, 50), QColor(Qt::yellow));       // background left of the picture
+    QCOMPARE(shown.pixelColor(50, 50), QColor(Qt::red));          // the thumbnail in the picture's place
+    QVERIFY(paint(TilePicture::Box).pixelColor(50, 50) != QColor(Qt::red));
+    QVERIFY(paint(TilePicture::Failed) != paint(TilePicture::Box));
+}
+
+void TestThumbnails::loaderMemoryIsBounded()
+{
+    QTemporaryDir home;
+    QStringList pictures;
+    for (int i = 0; i < 12; ++i) {
+        pictures << home.path() + QStringLiteral("/%1.jpg").arg(i);
+        QVERIFY(writePicture(pictures.last(), QStringLiteral("jpeg"), QSize(200, 150)));
+    }
+    const qsizetype oneThumbnail = 128 * 96 * 4;
+    ThumbnailLoader loader(ThumbnailCache(home.path() + QStringLiteral("/thumbnails")), oneThumbnail * 7 / 2, 2);
+    QSignalSpy ready(&loader, &ThumbnailLoader::thumbnailReady);
+    for (int i = 0; i < pictures.size(); ++i)
+        loader.request(pictures[i], 128, i);
+    QTRY_COMPARE(ready.size(), pictures.size());
+
+    QCOMPARE(loader.memoryUsed(), 3 * oneThumbnail);
+    // The most recent arrival is kept; the earliest went first.
+    QCOMPARE(loader.thumbnail(ready.last().at(0).toString(), 128).size(), QSize(128, 96));
+    QVERIFY(loader.thumbnail(ready.first().at(0).toString(), 128).isNull());
+}
+
+void TestThumbnails::loaderOrderAndCancellation()
+{
+    QTemporaryDir home;
+    const ThumbnailCache cache(home.path() + QStringLiteral("/thumbnails"));
+    ThumbnailLoader loader(cache, 1 << 24, 1);
+    QSignalSpy ready(&loader, &ThumbnailLoader::thumbnailReady);
+    QSignalSpy failed(&loader, &ThumbnailLoader::thumbnailFailed);
+    QStringList pictures;
+    for (int i = 0; i < 6; ++i) {
+        pictures << home.path() + QStringLiteral("/%1.jpg").arg(i);
+        QVERIFY(writePicture(pictures.last(), i == 4 ? QStringLiteral("text") : QStringLiteral("jpeg"), QSize(64, 48)));
+        loader.request(pictures.last(), 128, i);
+    }
+    loader.request(pictures[0], 128, 9);   // scrolled back into view
+    loader.cancel(pictures[1], 128);
+    loader.cancel(pictures[3], 128);
+
+    QTRY_COMPARE(ready.size() + failed.size(), 4);
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().at(0).toString(), pictures[4]);
+    QVERIFY(loader.hasFailed(pictures[4]));
+    QStringList order;
+    for (const QList<QVariant> &signal : ready)
+        order << signal.at(0).toString();
+    QCOMPARE(order, (QStringList{pictures[0], pictures[5], pictures[2]}));
+    QCOMPARE(loader.queuedCount(), 0);
+    QVERIFY(!QFile::exists(cache.entryPath(pictures[1], 128)));
+    QVERIFY(!QFile::exists(cache.entryPath(pictures[3], 128)));
+}
+
+void TestThumbnails::turnedPictureUprightInCacheAsStoredOnTiles()
+{
+    QTemporaryDir home;
+    const QString picture = home.path() + QStringLiteral("/turned.jpg");
+    QVERIFY(writeTurnedJpeg(picture, QSize(400, 200)));
+    const ThumbnailCache cache(home.path() + QStringLiteral("/thumbnails"));
+    ThumbnailLoader loader(cache, 1 << 24, 1);
+    QSignalSpy ready(&loader, &ThumbnailLoader::thumbnailReady);
+    loader.request(picture, 128, 0);
+    QTRY_COMPARE(ready.size(), 1);
+
+    // File managers get it upright: red on top.
+    const QImage entry(cache.entryPath(picture, 128), "png");
+    QCOMPARE(entry.size(), QSize(64, 128));
+    QCOMPARE(entry.text(QStringLiteral("Thumb::Image::Width")), QStringLiteral("200"));
+    QVERIFY(entry.pixelColor(32, 10).red() > 200 && entry.pixelColor(32, 118).blue() > 200);
+    // The board gets it as the book shows it: red on the left.
+    const QImage tile = loader.thumbnail(picture, 128);
+    QCOMPARE(tile.size(), QSize(128, 64));
+    QVERIFY(tile.pixelColor(10, 32).red() > 200 && tile.pixelColor(118, 32).blue() > 200);
+}
+
+QTEST_MAIN(TestThumbnails)
+#include "tst_thumbnails.moc"
