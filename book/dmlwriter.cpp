@@ -1,5 +1,7 @@
 #include "book/dmlwriter.h"
 
+#include "book/documenttrash.h"
+
 #include "book/bookmessages.h"
 #include "book/booknotation.h"
 #include "book/gbktext.h"
@@ -154,7 +156,7 @@ std::optional<QString> writeDocument(QIODevice &device, const BookSettings &sett
     return std::nullopt;
 }
 
-std::optional<QString> saveDocument(const BookSettings &settings)
+std::optional<QString> saveDocument(const BookSettings &settings, OlderDocument olderDocument)
 {
     const QString path = settings.outputPath();
     const auto failure = [&path](const QString &reason) {
@@ -177,8 +179,15 @@ std::optional<QString> saveDocument(const BookSettings &settings)
         file.commit();
         return failure(*reason);
     }
-    if (!file.commit())
+    // Linked into the trash only now, with the new document whole: a failed
+    // write never reaches the trash, and a failed rename takes it back.
+    TrashedDocument older;
+    if (olderDocument == OlderDocument::ToTrash)
+        older = TrashedDocument::link(path);
+    if (!file.commit()) {
+        older.undo();
         return failure(file.errorString());
+    }
     return std::nullopt;
 }
 

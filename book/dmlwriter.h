@@ -9,11 +9,18 @@
 
 namespace tarnwick {
 
+// What becomes of a document that a new one replaces.
+enum class OlderDocument {
+    ToTrash, // into the desktop's trash where there is one, else gone
+    Replace, // gone
+};
+
 // Writes a checked BookSettings as a .dml document to settings.outputPath().
 // The new document is written beside the target and replaces it only when it
 // is complete. Returns nothing on success, else the text to show the user:
 // "无法写入dml文件：" + path + "\n" + the system's reason.
-std::optional<QString> saveDocument(const BookSettings &settings);
+std::optional<QString> saveDocument(const BookSettings &settings,
+                                    OlderDocument olderDocument = OlderDocument::ToTrash);
 
 // The document's head: book header, page format and dimensions.
 QByteArray headSegment(const BookSettings &settings);

@@ -1,5 +1,6 @@
 #include "preview/frmshowpic.h"
 
+#include "app/readablecolour.h"
 #include "preview/panmath.h"
 #include "preview/previewdecode.h"
 #include "preview/previewhost.h"
@@ -65,8 +66,11 @@ QString frmShowPic::windowName()
     return QStringLiteral("frmShowPic");
 }
 
-frmShowPic::frmShowPic(PreviewHost &host)
-    : QFrame(nullptr, Qt::Window | Qt::FramelessWindowHint)
+frmShowPic::frmShowPic(PreviewHost &host, QWidget *owner)
+    // A dialog, not a plain window: only a dialog is made transient for its
+    // owner on X11, which keeps the preview over the main window and out of
+    // the task bar.
+    : QFrame(owner, Qt::Dialog | Qt::FramelessWindowHint)
     , m_host(host)
     , m_canvas(kViewSize, QImage::Format_RGB32)
 {
@@ -83,7 +87,8 @@ frmShowPic::frmShowPic(PreviewHost &host)
     m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("Label1"));
     QPalette labelPalette = m_label->palette();
-    labelPalette.setColor(QPalette::WindowText, kInfoLineColour);
+    labelPalette.setColor(QPalette::WindowText,
+                          readableTextColour(kInfoLineColour, labelPalette, QPalette::WindowText));
     m_label->setPalette(labelPalette);
     m_label->setAutoFillBackground(true);
     // Clicks, double-clicks and movements over the info line are the label's
@@ -107,6 +112,7 @@ void frmShowPic::FormLoad()
     const QString entry = m_host.currentEntry();
     const QFileInfo file(m_host.pictureFolder() + entry);
     if (isOrdinaryFile(file)) {
+        setWindowTitle(QStringLiteral(u"预览 - ") + entry);
         const qint64 bytes = file.size();
         m_loadedImage = decodePreviewPicture(file.filePath());
         m_viewSize = innerRect().size();

@@ -29,7 +29,8 @@ public:
     static constexpr QSize kViewSize{640, 480};
 
     // Places the window relative to host's main window; it is not shown yet.
-    explicit frmShowPic(PreviewHost &host);
+    // owner, when given, is the main window the preview stays over.
+    explicit frmShowPic(PreviewHost &host, QWidget *owner = nullptr);
     ~frmShowPic() override;
 
     // Loads the main window's current entry, draws it at the origin and fills

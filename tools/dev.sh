@@ -30,6 +30,8 @@ packages=(
     fonts-wqy-microhei libjpeg-turbo-progs
     # Qt's own dialogs and buttons in Chinese
     qt6-translations-l10n
+    # the accessibility test: the AT-SPI registry on a session bus, read from Python
+    at-spi2-core dbus python3-pyatspi python3-gi
     # packaging and its checks: lintian, hardening-check (devscripts), the
     # AppStream validator, manual pages, bash completion, and what xdg-open
     # needs to resolve a .dml document on the generic and the GNOME desktop
