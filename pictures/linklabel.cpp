@@ -1,6 +1,6 @@
 #include "pictures/linklabel.h"
 
-#include "app/readablecolour.h"
+#include "pictures/readablecolour.h"
 
 #include <QAccessibleWidget>
 #include <QMouseEvent>

@@ -1,9 +1,9 @@
 #include "preview/frmshowpic.h"
 
-#include "app/readablecolour.h"
 #include "preview/panmath.h"
 #include "preview/previewdecode.h"
 #include "preview/previewhost.h"
+#include "pictures/readablecolour.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -66,11 +66,12 @@ QString frmShowPic::windowName()
     return QStringLiteral("frmShowPic");
 }
 
-frmShowPic::frmShowPic(PreviewHost &host, QWidget *owner)
-    // A dialog, not a plain window: only a dialog is made transient for its
-    // owner on X11, which keeps the preview over the main window and out of
-    // the task bar.
-    : QFrame(owner, Qt::Dialog | Qt::FramelessWindowHint)
+frmShowPic::frmShowPic(PreviewHost &host)
+    // A dialog, not a plain window: on X11 Qt makes a dialog transient (for
+    // the program's windows as a group when it has no parent), which keeps
+    // the preview over the main window and out of the task bar. A widget
+    // parent would make it share the main window's activation instead.
+    : QFrame(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
     , m_host(host)
     , m_canvas(kViewSize, QImage::Format_RGB32)
 {

@@ -29,8 +29,7 @@ public:
     static constexpr QSize kViewSize{640, 480};
 
     // Places the window relative to host's main window; it is not shown yet.
-    // owner, when given, is the main window the preview stays over.
-    explicit frmShowPic(PreviewHost &host, QWidget *owner = nullptr);
+    explicit frmShowPic(PreviewHost &host);
     ~frmShowPic() override;
 
     // Loads the main window's current entry, draws it at the origin and fills

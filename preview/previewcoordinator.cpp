@@ -146,7 +146,7 @@ void PreviewCoordinator::showPreview()
         m_preview.clear();
     }
     if (!m_preview) {
-        m_preview = new frmShowPic(m_host, m_mainWindow);
+        m_preview = new frmShowPic(m_host);
         m_preview->installEventFilter(this);
     }
     m_preview->show();

@@ -1,5 +1,5 @@
 #include "app/colourswatch.h"
-#include "app/readablecolour.h"
+#include "pictures/readablecolour.h"
 #include "mainwindowfixture.h"
 #include "pictures/listcommands.h"
 

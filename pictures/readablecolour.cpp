@@ -1,4 +1,4 @@
-#include "app/readablecolour.h"
+#include "pictures/readablecolour.h"
 
 #include <algorithm>
 #include <cmath>
