@@ -6,23 +6,9 @@ import time
 
 import pyatspi
 
-EXPECTED = [
-    ("图片列表", "list"),
-    ("选择图片所在目录", "text"),
-    ("dml 文件名", "text"),
-    ("宽", "text"),
-    ("高", "text"),
-    ("图片宽", "text"),
-    ("图片高", "text"),
-    ("左边距", "text"),
-    ("上边距", "text"),
-    ("上移到顶部", "push button"),
-    ("上移一行", "push button"),
-    ("下移一行", "push button"),
-    ("下移到底部", "push button"),
-    ("移  除", "push button"),
-    ("点击 选择E书背景的颜色", "push button"),
-]
+TEXT_BOXES = ["选择图片所在目录", "dml 文件名", "宽", "高", "图片宽", "图片高", "左边距", "上边距"]
+BUTTONS = ["上移到顶部", "上移一行", "下移一行", "下移到底部", "移  除", "点击 选择E书背景的颜色"]
+EXPECTED = [("图片列表", "list")] + [(n, "text") for n in TEXT_BOXES] + [(n, "push button") for n in BUTTONS]
 
 
 def wait_for(what, probe, seconds=20):
