@@ -2,6 +2,10 @@
 
 #include "book/colourvalue.h"
 
+#include <QKeyEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+
 namespace tarnwick {
 
 ColourSwatch::ColourSwatch(ColourValue colour, QWidget *parent)
@@ -10,6 +14,7 @@ ColourSwatch::ColourSwatch(ColourValue colour, QWidget *parent)
     setFrameShape(QFrame::Box);
     setLineWidth(1);
     setAutoFillBackground(true);
+    setFocusPolicy(Qt::TabFocus);
     setColour(colour);
 }
 
@@ -21,6 +26,38 @@ void ColourSwatch::setColour(ColourValue colour)
     // The border line stays black whatever the fill.
     p.setColor(QPalette::WindowText, Qt::black);
     setPalette(p);
+}
+
+void ColourSwatch::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+            event->accept();
+            click();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    LinkLabel::keyPressEvent(event);
+}
+
+void ColourSwatch::paintEvent(QPaintEvent *event)
+{
+    LinkLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(2, 2, -2, -2);
+    // The style picks a line colour that shows on the fill.
+    option.backgroundColor = toQColor(m_colour);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 } // namespace tarnwick

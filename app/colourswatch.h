@@ -7,7 +7,9 @@ namespace tarnwick {
 
 // A filled label that shows one colour of the book. The swatch is the only
 // place the colour is kept while the program runs: the generate command and
-// the settings read it from here.
+// the settings read it from here. Unlike the list commands it takes the focus
+// by Tab, so the colours can be chosen without a mouse: Space or Enter then
+// clicks it. A mouse click does not move the focus.
 class ColourSwatch : public LinkLabel
 {
     Q_OBJECT
@@ -17,6 +19,10 @@ public:
 
     ColourValue colour() const { return m_colour; }
     void setColour(ColourValue colour);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     ColourValue m_colour = 0;

@@ -2,6 +2,7 @@
 
 #include "app/colourswatch.h"
 #include "app/icons.h"
+#include "app/startup.h"
 #include "app/storedsettings.h"
 #include "app/typedlengthlimit.h"
 #include "book/bookcheck.h"
@@ -162,10 +163,14 @@ frmMain::frmMain(Platform &platform, const QString &settingsPath, QWidget *paren
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tarnwick"));
-    setWindowIcon(openBookIcon());
+    setWindowIcon(applicationIcon());
+    // Set on the window itself: a platform theme that sets its own
+    // application font would otherwise clip the fixed layout's captions.
+    setFont(layoutFont(font()));
     setFixedSize(px(8100), px(4980));
     createControls();
     setUpTabOrder();
+    setUpAccessibleNames();
     Form_Load();
 }
 
@@ -268,10 +273,33 @@ void frmMain::setUpTabOrder()
     // In the picture frame the right-hand box of each row comes first.
     QWidget *const order[] = {List1,    Text1,    Command1, Text2,    Text3[0],
                               Text3[1], Check1,   Text3[3], Text3[2], Text7,
-                              Text8,    Command2, Command3, Check2};
+                              Text8,    Command2, Command3, Check2,
+                              // The swatches come last, so the order above
+                              // stays as the user knows it; a hidden border
+                              // swatch is passed over.
+                              Label5,   Label8};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     List1->setFocus();
+}
+
+void frmMain::setUpAccessibleNames()
+{
+    // Without these a screen reader names each box only by its frame, and
+    // the list by nothing: its frame caption changes with the count.
+    List1->setAccessibleName(QStringLiteral(u"图片列表"));
+    Text1->setAccessibleName(Frame2->title());
+    Text2->setAccessibleName(Frame3->title());
+    // Named as their captions read, the top margin without the caption's
+    // slip of the pen (踞 for 距).
+    const std::tuple<QLineEdit *, QLabel *, QString> captioned[] = {
+        {Text3[0], Label1, QStringLiteral(u"宽")},     {Text3[1], Label2, QStringLiteral(u"高")},
+        {Text3[2], Label10, QStringLiteral(u"图片宽")}, {Text3[3], Label9, QStringLiteral(u"图片高")},
+        {Text8, Label7, QStringLiteral(u"左边距")},     {Text7, Label6, QStringLiteral(u"上边距")}};
+    for (const auto &[box, label, name] : captioned) {
+        box->setAccessibleName(name);
+        label->setBuddy(box);
+    }
 }
 
 void frmMain::Form_Load()

@@ -74,6 +74,7 @@ protected:
 private:
     void createControls();
     void setUpTabOrder();
+    void setUpAccessibleNames();
     void Form_Load();
     void Form_Unload();
     void Check1_Click();

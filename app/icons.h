@@ -4,9 +4,9 @@
 
 namespace tarnwick {
 
-// The window icon: an open book, drawn at 16 and 32 pixels so it needs no
-// icon theme.
-QIcon openBookIcon();
+// The window icon: the installed "tarnwick" icon of the desktop's theme, or
+// the same pictures built into the program when the theme has none.
+QIcon applicationIcon();
 
 // The browse button's picture: an open folder at 16 pixels. Drawn rather than
 // taken from the style, whose icon-theme lookup costs a noticeable part of

@@ -10,6 +10,12 @@
 
 namespace tarnwick {
 
+QFont layoutFont(QFont font)
+{
+    font.setPixelSize(12);
+    return font;
+}
+
 void setUpApplication(QApplication &app)
 {
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick"));
@@ -23,9 +29,7 @@ void setUpApplication(QApplication &app)
     // as the classic Windows style draws it; Fusion puts it above the line.
     if (QStyle *style = QStyleFactory::create(QStringLiteral("Windows")))
         QApplication::setStyle(style);
-    QFont font = app.font();
-    font.setPixelSize(12);
-    QApplication::setFont(font);
+    QApplication::setFont(layoutFont(app.font()));
 
     // Qt's own texts (the folder and colour choosers, the Yes and No buttons)
     // speak Chinese like the rest of the window, whatever the desktop's

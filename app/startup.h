@@ -1,6 +1,7 @@
 #pragma once
 
 class QApplication;
+class QFont;
 
 namespace tarnwick {
 
@@ -9,5 +10,8 @@ namespace tarnwick {
 // 12 pixels, so that twelve pixels hold one Chinese character as the
 // captions' sizes assume. It also names the program to the desktop.
 void setUpApplication(QApplication &app);
+
+// font at the 12 pixels the layout was measured with.
+QFont layoutFont(QFont font);
 
 } // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "book/dmlwriter.h"
 
+#include "book/documenttrash.h"
+
 #include "book/bookmessages.h"
 #include "book/booknotation.h"
 #include "book/dmlreader.h"
@@ -298,7 +300,7 @@ std::optional<QString> documentTooLarge(const BookSettings &settings)
     return std::nullopt;
 }
 
-std::optional<QString> writeDocumentFile(const BookSettings &settings)
+std::optional<QString> writeDocumentFile(const BookSettings &settings, OlderDocument olderDocument)
 {
     if (std::optional<QString> refusal = documentTooLarge(settings))
         return refusal;
@@ -318,15 +320,23 @@ std::optional<QString> writeDocumentFile(const BookSettings &settings)
     if (!temporary.finish())
         return temporary.errorString();
 
-    if (::rename(temporary.path().constData(), path.constData()) != 0)
-        return qt_error_string(errno);
+    // Linked into the trash only now, with the new document whole: a failed
+    // write never reaches the trash, and a failed rename takes it back.
+    TrashedDocument older;
+    if (olderDocument == OlderDocument::ToTrash)
+        older = TrashedDocument::link(settings.outputPath());
+    if (::rename(temporary.path().constData(), path.constData()) != 0) {
+        const int error = errno;
+        older.undo();
+        return qt_error_string(error);
+    }
     temporary.release();
     return std::nullopt;
 }
 
-std::optional<QString> saveDocument(const BookSettings &settings)
+std::optional<QString> saveDocument(const BookSettings &settings, OlderDocument olderDocument)
 {
-    if (std::optional<QString> reason = writeDocumentFile(settings))
+    if (std::optional<QString> reason = writeDocumentFile(settings, olderDocument))
         return messages::cannotWrite() + settings.outputPath() + u'\n' + *reason;
     return std::nullopt;
 }

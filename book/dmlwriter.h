@@ -9,16 +9,24 @@
 
 namespace tarnwick {
 
+// What becomes of a document that a new one replaces.
+enum class OlderDocument {
+    ToTrash, // into the desktop's trash where there is one, else gone
+    Replace, // gone
+};
+
 // Writes a checked BookSettings as a .dml document to settings.outputPath().
 // The new document is written beside the target and replaces it (a symbolic
 // link there included, never its target) only when it is complete. Returns
 // nothing on success, else the text to show the user:
 // "无法写入dml文件：" + path + "\n" + the reason.
-std::optional<QString> saveDocument(const BookSettings &settings);
+std::optional<QString> saveDocument(const BookSettings &settings,
+                                    OlderDocument olderDocument = OlderDocument::ToTrash);
 
 // The same; on a failure only the reason: the system's, or why the book
 // would be one the reader refuses.
-std::optional<QString> writeDocumentFile(const BookSettings &settings);
+std::optional<QString> writeDocumentFile(const BookSettings &settings,
+                                         OlderDocument olderDocument = OlderDocument::ToTrash);
 
 // Why the reader would refuse the book: more than kMostPages pages or more
 // than kLargestDocument bytes; nothing when it may be written.

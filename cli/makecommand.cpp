@@ -181,11 +181,14 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                                                  "FOLDER's other pictures follow its pages, the options given "
                                                  "override its values."),
                                   QStringLiteral("DOCUMENT"));
+    const QCommandLineOption noTrash(QStringLiteral("no-trash"),
+                                     QStringLiteral("Delete an older document of the same name instead of "
+                                                    "moving it to the trash."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({name, bookWidth, bookHeight, pictureWidth, pictureHeight, left, top, background, border,
-                       pages, order, like, help, version});
+                       pages, order, like, noTrash, help, version});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
 
     if (!parser.parse(arguments))
@@ -339,7 +342,8 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         }
         return {MakeCheckFailed, QString(), text + messages::nameList(messages::picturesVanished(), shown) + u'\n'};
     }
-    if (const std::optional<QString> failure = writeDocumentFile(settings))
+    const OlderDocument older = parser.isSet(noTrash) ? OlderDocument::Replace : OlderDocument::ToTrash;
+    if (const std::optional<QString> failure = writeDocumentFile(settings, older))
         return {MakeWriteFailed, QString(),
                 skipped + messages::cannotWrite() + printableName(settings.outputPath()) + u'\n'
                     + printableName(*failure) + u'\n'};

@@ -3,6 +3,7 @@
 #include "preview/panmath.h"
 #include "preview/previewdecode.h"
 #include "preview/previewhost.h"
+#include "pictures/readablecolour.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -66,7 +67,11 @@ QString frmShowPic::windowName()
 }
 
 frmShowPic::frmShowPic(PreviewHost &host)
-    : QFrame(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    // A dialog, not a plain window: on X11 Qt makes a dialog transient (for
+    // the program's windows as a group when it has no parent), which keeps
+    // the preview over the main window and out of the task bar. A widget
+    // parent would make it share the main window's activation instead.
+    : QFrame(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
     , m_host(host)
     , m_canvas(kViewSize, QImage::Format_RGB32)
 {
@@ -83,7 +88,8 @@ frmShowPic::frmShowPic(PreviewHost &host)
     m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("Label1"));
     QPalette labelPalette = m_label->palette();
-    labelPalette.setColor(QPalette::WindowText, kInfoLineColour);
+    labelPalette.setColor(QPalette::WindowText,
+                          readableTextColour(kInfoLineColour, labelPalette, QPalette::WindowText));
     m_label->setPalette(labelPalette);
     m_label->setAutoFillBackground(true);
     // Clicks, double-clicks and movements over the info line are the label's
@@ -107,6 +113,7 @@ void frmShowPic::FormLoad()
     const QString entry = m_host.currentEntry();
     const QFileInfo file(m_host.pictureFolder() + entry);
     if (isOrdinaryFile(file)) {
+        setWindowTitle(QStringLiteral(u"预览 - ") + entry);
         const qint64 bytes = file.size();
         m_loadedImage = decodePreviewPicture(file.filePath());
         m_viewSize = innerRect().size();

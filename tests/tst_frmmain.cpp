@@ -1,4 +1,5 @@
 #include "app/colourswatch.h"
+#include "pictures/readablecolour.h"
 #include "mainwindowfixture.h"
 #include "pictures/listcommands.h"
 
@@ -201,7 +202,7 @@ private Q_SLOTS:
                                 QStringLiteral("Text3(2)"), QStringLiteral("Text7"),
                                 QStringLiteral("Text8"),    QStringLiteral("Command2"),
                                 QStringLiteral("Command3"), QStringLiteral("Check2"),
-                                QStringLiteral("List1")};
+                                QStringLiteral("Label5"),   QStringLiteral("List1")};
         QCOMPARE(focused(), order.first());
         for (qsizetype i = 1; i < order.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -217,6 +218,41 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(focused(), QStringLiteral("Text3(3)"));
+    }
+
+    // The swatches are reached by Tab after Check2, and a key opens the chooser.
+    void swatchesByKeyboard_data()
+    {
+        QTest::addColumn<QString>("swatch");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("tabsFromCheck2");
+        QTest::newRow("background, Space") << QStringLiteral("Label5") << int(Qt::Key_Space) << 1;
+        QTest::newRow("border, Enter") << QStringLiteral("Label8") << int(Qt::Key_Return) << 2;
+    }
+
+    void swatchesByKeyboard()
+    {
+        QFETCH(QString, swatch);
+        QFETCH(int, key);
+        QFETCH(int, tabsFromCheck2);
+        open();
+        auto *label = control<ColourSwatch>(swatch);
+        control<QCheckBox>(QStringLiteral("Check1"))->setChecked(true);
+        // A click opens the chooser but leaves the focus where it was.
+        QTest::mouseClick(label, Qt::LeftButton);
+        QCOMPARE(m_platform.colourCalls, 1);
+        QCOMPARE(focused(), QStringLiteral("List1"));
+
+        control(QStringLiteral("Check2"))->setFocus();
+        for (int i = 0; i < tabsFromCheck2; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focused(), swatch);
+        m_platform.colours = {ColourValue(0x00FF00)};
+        QTest::keyClick(label, Qt::Key(key));
+        QCOMPARE(m_platform.colourCalls, 2);
+        QCOMPARE(label->colour(), ColourValue(0x00FF00));
+        QTest::keyClick(label, Qt::Key_A);
+        QCOMPARE(m_platform.colourCalls, 2);
     }
 
     void typingIsLimitedToFourCharacters_data()
@@ -430,7 +466,9 @@ private Q_SLOTS:
         QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(w.windowFlags() & Qt::WindowCloseButtonHint);
         QVERIFY(!w.windowIcon().isNull());
-        QVERIFY(!w.windowIcon().pixmap(16, 16).isNull());
+        // The installed icon, not one of the program's own drawing.
+        QCOMPARE(w.windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 QImage(QStringLiteral(":/icons/tarnwick-32.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied));
         const QRect screen = w.screen()->availableGeometry();
         QVERIFY(qAbs(w.frameGeometry().center().x() - screen.center().x()) <= 1);
         QVERIFY(qAbs(w.frameGeometry().center().y() - screen.center().y()) <= 1);
@@ -540,14 +578,58 @@ private Q_SLOTS:
         QCOMPARE(order, after);
     }
 
-    // Labels that act as buttons: a pointing hand, never the keyboard focus.
+    // The list commands keep their blue on a light window and turn to a colour
+    // that reads well on a dark one.
+    void readableCommandColour_data()
+    {
+        QTest::addColumn<QColor>("window");
+        QTest::addColumn<QColor>("link");
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<QColor>("expected");
+        QTest::newRow("light") << QColor(0xf0f0f0) << QColor(0x2a82da) << QColor(Qt::black) << QColor(0, 0, 255);
+        QTest::newRow("white, pale link") << QColor(Qt::white) << QColor(0xaaccff) << QColor(Qt::black)
+                                          << QColor(0, 0, 255);
+        QTest::newRow("dark, readable link") << QColor(0x202124) << QColor(0x8ab4f8) << QColor(0xe8eaed)
+                                             << QColor(0x8ab4f8);
+        QTest::newRow("dark, dim link") << QColor(0x353535) << QColor(0x2a82da) << QColor(Qt::white)
+                                        << QColor(Qt::white);
+    }
+
+    void readableCommandColour()
+    {
+        QFETCH(QColor, window);
+        QFETCH(QColor, link);
+        QFETCH(QColor, text);
+        QFETCH(QColor, expected);
+        QWidget parent;
+        QPalette palette = parent.palette();
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::Link, link);
+        palette.setColor(QPalette::WindowText, text);
+        parent.setPalette(palette);
+        const LinkLabel label(QStringLiteral(u"上移一行"), &parent);
+        QCOMPARE(label.palette().color(QPalette::WindowText), expected);
+        // The info line's light red on the same background.
+        const QColor info = readableTextColour(QColor(0xFF, 0x80, 0x80), palette, QPalette::WindowText);
+        QCOMPARE(contrastRatio(Qt::white, Qt::black), 21.0);
+        const bool dark = window.lightness() < 128;
+        QCOMPARE(info == QColor(0xFF, 0x80, 0x80), !dark);
+        if (dark) {
+            QVERIFY(contrastRatio(expected, window) >= 4.5);
+            QVERIFY(contrastRatio(info, window) >= 4.5);
+        }
+    }
+
+    // Labels that act as buttons: a pointing hand; the list commands never
+    // take the keyboard focus, the swatches only by Tab.
     void clickableLabels()
     {
         open();
         for (const char *name : {"Label11", "Label12", "Label13", "Label14", "Label15", "Label5", "Label8"}) {
             auto *label = control<QLabel>(QString::fromLatin1(name));
             QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
-            QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+            const bool swatch = qobject_cast<ColourSwatch *>(label);
+            QCOMPARE(label->focusPolicy(), swatch ? Qt::TabFocus : Qt::NoFocus);
             QVERIFY2(!label->toolTip().isEmpty(), name);
         }
     }

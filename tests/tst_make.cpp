@@ -3,12 +3,14 @@
 #include "cli/makecommand.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -127,6 +129,8 @@ private Q_SLOTS:
     void hostileFolder_data();
     void hostileFolder();
     void fullDiskKeepsOlder();
+    void olderDocumentToTrash_data();
+    void olderDocumentToTrash();
     void unreadableFolder();
     void fullStandardOutput();
 
@@ -670,6 +674,78 @@ void TestMake::fullDiskKeepsOlder()
     QCOMPARE(run.exitCode, 3);
     QCOMPARE(run.err, messages::cannotWrite() + path + u'\n' + qt_error_string(ENOSPC) + u'\n');
     QCOMPARE(readAll(path), QByteArray("older"));
+}
+
+void TestMake::olderDocumentToTrash_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("dataHome");   // below the test folder
+    QTest::addColumn<int>("fileSizeLimitKb");
+    QTest::addColumn<int>("exitCode");
+    // The names in the trash's files/ afterwards, the new entry first.
+    QTest::addColumn<QStringList>("trashed");
+    const QStringList none;
+    const QString data = QStringLiteral("data");
+    const QString doc = QStringLiteral(u"我的 书.dml");
+    QTest::newRow("replaced") << QStringList() << data << 0 << 0 << QStringList{doc};
+    QTest::newRow("name taken in the trash") << QStringList() << data << 0 << 0
+                                             << QStringList{QStringLiteral(u"我的 书 (2).dml"), doc};
+    QTest::newRow("--no-trash") << QStringList{QStringLiteral("--no-trash")} << data << 0 << 0 << none;
+    QTest::newRow("write fails") << QStringList() << data << 4 << 3 << none;
+    // The data folder lies below a plain file, so no trash can be made.
+    QTest::newRow("no usable trash") << QStringList() << QStringLiteral("a.jpg/data") << 0 << 0 << none;
+}
+
+// An older document goes to the trash as a file manager expects it, only
+// once the new one stands in its place.
+void TestMake::olderDocumentToTrash()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, dataHome);
+    QFETCH(int, fileSizeLimitKb);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, trashed);
+    const QString name = QStringLiteral(u"我的 书.dml");
+    const QString path = m_dir->filePath(name);
+    // Enough pages for the written document to pass a 4 KB limit.
+    for (int i = 0; i < 300; ++i)
+        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("p%1.gif").arg(i, 4, 10, QLatin1Char('0'))), QByteArray()));
+    const QString trash = m_dir->filePath(dataHome + QStringLiteral("/Trash"));
+    if (trashed.size() > 1) {
+        QVERIFY(QDir().mkpath(trash + QStringLiteral("/files")));
+        QVERIFY(writeFile(trash + QStringLiteral("/files/") + name, "someone else's"));
+    }
+    QCOMPARE(runProcess({QStringLiteral("--name"), name, folder()}).exitCode, 0);
+    const QByteArray older = readAll(path);
+
+    const bool hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir->filePath(dataHome)));
+    const auto restore = qScopeGuard([&] {
+        if (hadDataHome)
+            qputenv("XDG_DATA_HOME", savedDataHome);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    });
+    const Run run = runProcess(QStringList{QStringLiteral("--name"), name, QStringLiteral("--background"), QStringLiteral("255")}
+                                   + options + QStringList{folder()},
+                               QByteArray(), fileSizeLimitKb);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(readAll(path) == older, exitCode != 0);
+    QCOMPARE(QDir(trash + QStringLiteral("/files")).entryList(QDir::Files), trashed);
+    if (trashed.isEmpty()) {
+        QVERIFY(QDir(trash + QStringLiteral("/info")).isEmpty());
+        return;
+    }
+    QCOMPARE(readAll(trash + QStringLiteral("/files/") + trashed.first()), older);
+    const QStringList info = QString::fromUtf8(readAll(trash + QStringLiteral("/info/") + trashed.first()
+                                                       + QStringLiteral(".trashinfo")))
+                                 .split(u'\n');
+    QCOMPARE(info.value(0), QStringLiteral("[Trash Info]"));
+    QCOMPARE(info.value(1), QStringLiteral("Path=") + QString::fromLatin1(QFile::encodeName(folder()))
+                                + QStringLiteral("/%E6%88%91%E7%9A%84%20%E4%B9%A6.dml"));
+    const QDateTime deleted = QDateTime::fromString(info.value(2).section(u'=', 1), Qt::ISODate);
+    QVERIFY2(qAbs(deleted.secsTo(QDateTime::currentDateTime())) < 60, qPrintable(info.value(2)));
 }
 
 // A folder the user may enter but not list is reported, not taken as empty.

@@ -340,6 +340,10 @@ void tst_Packaging::desktopIdentity()
     QVERIFY2(QFile::exists(metainfo), qPrintable(metainfo));
     QCOMPARE(firstElementText(metainfo, QStringLiteral("id")), id);
     QCOMPARE(firstElementText(metainfo, QStringLiteral("launchable")), id + QStringLiteral(".desktop"));
+    // On X11 the window's WM_CLASS is the application name: the entry must
+    // say so, or desktops cannot match the window to it.
+    const QString entry = readText(packagingSource + QStringLiteral("/tarnwick.desktop"));
+    QVERIFY(entry.contains(QStringLiteral("\nStartupWMClass=") + QCoreApplication::applicationName() + u'\n'));
 
     // The newest release named in the AppStream data and the changelog is the
     // program's own version.

@@ -32,7 +32,9 @@ packages=(
     qt6-translations-l10n
     # the thumbnail cache checked against GNOME's thumbnail factory and its
     # JPEG thumbnailer
-    python3-gi gir1.2-gnomedesktop-3.0 libgdk-pixbuf2.0-bin
+    gir1.2-gnomedesktop-3.0 libgdk-pixbuf2.0-bin
+    # the accessibility test: the AT-SPI registry on a session bus, read from Python
+    at-spi2-core dbus python3-pyatspi python3-gi
     # packaging and its checks: lintian, hardening-check (devscripts), the
     # AppStream validator, manual pages, bash completion, and what xdg-open
     # needs to resolve a .dml document on the generic and the GNOME desktop
