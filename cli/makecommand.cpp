@@ -5,8 +5,7 @@
 #include "book/booknotation.h"
 #include "book/dmlreader.h"
 #include "book/dmlwriter.h"
-#include "pictures/listcommands.h"
-#include "pictures/picturefolder.h"
+#include "pictures/bookfolder.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -197,34 +196,25 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     const QString orderName = parser.value(order);
     if (orderName != u"name" && orderName != u"natural")
         return usageError(QStringLiteral("--order: not name or natural: ") + orderName);
-    // The whole document is in memory before anything is written, so it may
-    // be the very document this run replaces.
-    if (parser.isSet(like)) {
-        const QString document = parser.value(like);
-        if (const std::optional<QString> refusal = readDocumentFile(document, settings))
-            return usageError(QStringLiteral("cannot use %1: %2").arg(document, *refusal));
-    }
-    // The name is never the --like document's: the book goes where --name says.
-    settings.documentName = parser.value(name);
-    QString unreadable;
-    std::optional<QStringList> listed = listPictures(settings.pictureFolder, &unreadable);
-    if (!listed)
-        return usageError(QStringLiteral("cannot read %1: %2").arg(positional.constFirst(), unreadable));
-    QStringList &listing = *listed;
-    if (orderName == u"natural") {
-        std::vector<bool> unselected;
-        arrangeList(ListOrder::Numeric, listing, unselected);
-    }
+    FolderListing listed = listFolder(settings.pictureFolder, orderName == u"natural" ? NameOrder::Numeric
+                                                                                    : NameOrder::Name);
+    if (!listed.names)
+        return usageError(QStringLiteral("cannot read %1: %2").arg(positional.constFirst(), listed.reason));
+    QStringList &listing = *listed.names;
 
     QString skipped;
     if (parser.isSet(like)) {
-        const QStringList documentPages = std::exchange(settings.pictures, {});
+        // The whole document is in memory before anything is written, so it
+        // may be the very document this run replaces.
+        const QString document = parser.value(like);
         std::vector<bool> unselected;
-        QStringList missing;
-        arrangeByPages(documentPages, listing, unselected, &missing);
-        for (const QString &page : std::as_const(missing))
+        const ReopenedBook reopened = reopenBook(document, settings, listing, unselected);
+        if (reopened.refusal)
+            return usageError(QStringLiteral("cannot use %1: %2").arg(document, *reopened.refusal));
+        // The name is never the --like document's: the book goes where --name says.
+        settings.documentName = parser.value(name);
+        for (const QString &page : reopened.missing)
             skipped += QStringLiteral("tarnwick-make: skipped, not in the folder: ") + printableName(page) + u'\n';
-        settings.pictures = listing;
         // The document's values stand unless an option names them.
         const std::pair<const QCommandLineOption *, QString BookSettings::*> boxes[] = {
             {&bookWidth, &BookSettings::bookWidth},       {&bookHeight, &BookSettings::bookHeight},
@@ -255,6 +245,8 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     } else {
         settings.pictures = listing;
     }
+    if (!parser.isSet(like))
+        settings.documentName = parser.value(name);
 
     if (!parser.isSet(like)) {
         // As in the window, the book takes the first listed picture's size
@@ -262,13 +254,11 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         QString width = parser.value(bookWidth);
         QString height = parser.value(bookHeight);
         if ((!parser.isSet(bookWidth) || !parser.isSet(bookHeight)) && !listing.isEmpty()) {
-            const QString first = settings.pictureFolder + listing.constFirst();
-            const std::optional<QSize> size = readPictureSize(first);
-            if (!size)
-                return usageError(QStringLiteral("cannot read the size of ") + first
+            if (!listed.firstPictureSize)
+                return usageError(QStringLiteral("cannot read the size of ") + listed.firstPicture
                                   + QStringLiteral("; give --book-width and --book-height"));
             BookSettings preset;
-            preset.presetFromFirstPicture(*size);
+            preset.presetFromFirstPicture(*listed.firstPictureSize);
             if (!parser.isSet(bookWidth))
                 width = preset.bookWidth;
             if (!parser.isSet(bookHeight))
