@@ -60,6 +60,7 @@ struct ShownList {
         if (secondView) {
             second = std::make_unique<QListView>();
             PictureListController::showList(second.get(), list);
+            PictureListController::configureView(second.get());
             second->resize(300, 400);
             second->show();
         }

@@ -79,7 +79,22 @@ void PictureListModel::changeNames(QStringList names, const std::vector<int> &or
         ++kept;
     }
 
-    if (inOrder && kept == newCount && kept < oldCount) {
+    // Each run of removed or inserted rows is one round through every view
+    // and persistent index; past a few dozen, one layout change costs less.
+    constexpr int mostRuns = 64;
+    const auto runs = [&origin, &target, newCount, oldCount](bool removal) {
+        int count = 0;
+        bool inRun = false;
+        for (int row = 0; row < (removal ? oldCount : newCount); ++row) {
+            const bool changed = removal ? target[size_t(row)] < 0
+                                         : origin[size_t(row)] < 0 || target[size_t(origin[size_t(row)])] != row;
+            count += changed && !inRun;
+            inRun = changed;
+        }
+        return count;
+    };
+
+    if (inOrder && kept == newCount && kept < oldCount && runs(true) <= mostRuns) {
         // Removal only: the runs of removed rows from the bottom up.
         for (int row = oldCount - 1; row >= 0;) {
             if (target[size_t(row)] >= 0) {
@@ -96,7 +111,7 @@ void PictureListModel::changeNames(QStringList names, const std::vector<int> &or
         m_names = std::move(names);
         return;
     }
-    if (inOrder && kept == oldCount && kept < newCount) {
+    if (inOrder && kept == oldCount && kept < newCount && runs(false) <= mostRuns) {
         // Insertion only: the runs of new rows from the top down.
         for (int row = 0; row < newCount;) {
             const int from = origin[size_t(row)];
@@ -116,6 +131,7 @@ void PictureListModel::changeNames(QStringList names, const std::vector<int> &or
         return;
     }
 
+    // Rows that are gone take their persistent indexes with them.
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     m_names = std::move(names);
     const QModelIndexList persistent = persistentIndexList();

@@ -34,8 +34,8 @@ public:
     void setNames(const QStringList &names);
     // Puts names in place of the list; origin[newRow] is the row the entry
     // came from, -1 for an entry that is new (a repeat of a row counts as new).
-    // Pure removals and pure insertions go as runs of removed or inserted
-    // rows, anything else as one layout change.
+    // Pure removals and pure insertions of a few runs of rows go as rows
+    // removed or inserted, anything else as one layout change.
     void changeNames(QStringList names, const std::vector<int> &origin);
     const QStringList &names() const { return m_names; }
 
