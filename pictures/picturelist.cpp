@@ -114,6 +114,7 @@ void PictureList::apply(const State &state, const std::vector<int> &origin)
     // The selection goes first and comes back in one piece: a selection of
     // thousands of separate rows left in place would be re-mapped range by
     // range through every removal or layout change.
+    Q_EMIT stepAboutToApply();
     m_selection.clearSelection();
     m_model.changeNames(state.names, origin);
 
@@ -133,6 +134,7 @@ void PictureList::apply(const State &state, const std::vector<int> &origin)
         m_selection.select(selection, QItemSelectionModel::Select);
     m_selection.setCurrentIndex(state.current >= 0 ? m_model.index(state.current) : QModelIndex(),
                                 QItemSelectionModel::NoUpdate);
+    Q_EMIT stepApplied();
 }
 
 ListEditOutcome PictureList::commit(const State &before, State after, ListEdit edit, const QString &text,

@@ -93,6 +93,11 @@ public:
 Q_SIGNALS:
     // What is known of the picture by that name changed.
     void factsChanged(const QString &name);
+    // A step is about to put its list in place, and has done so. A view
+    // repaints once afterwards instead of the region of every selection
+    // range the step takes away and gives back.
+    void stepAboutToApply();
+    void stepApplied();
 
 private:
     friend class PictureListStep;

@@ -12,6 +12,7 @@
 #include <QUndoStack>
 
 #include <algorithm>
+#include <memory>
 
 namespace tarnwick {
 
@@ -47,6 +48,16 @@ void PictureListController::showList(QListView *view, PictureList &list)
     view->setSelectionModel(list.selectionModel());
     if (own && own != list.selectionModel())
         own->deleteLater();
+    // Only a view that was updating is turned back on.
+    auto paused = std::make_shared<bool>(false);
+    QObject::connect(&list, &PictureList::stepAboutToApply, view, [view, paused] {
+        *paused = view->updatesEnabled();
+        view->setUpdatesEnabled(false);
+    });
+    QObject::connect(&list, &PictureList::stepApplied, view, [view, paused] {
+        if (*paused)
+            view->setUpdatesEnabled(true);
+    });
 }
 
 void PictureListController::configureView(QListView *view)
