@@ -182,7 +182,8 @@ void tst_PreviewCoordinator::initTestCase()
 void tst_PreviewCoordinator::init()
 {
     m_main = new StandInMain(m_folder);
-    m_main->pictures->setListing(m_main->pictureFolder(), {QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("broken.jpg"),
+    m_main->pictures->setListing(m_main->pictureFolder(),
+                                 {QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("broken.jpg"),
                                   QStringLiteral("c.jpg"), QStringLiteral("dot.gif"), QStringLiteral("gone.jpg"),
                                   QStringLiteral(".hidden.jpg"), QStringLiteral("folder.jpg"),
                                   QStringLiteral("empty.jpg"), QStringLiteral("cut.jpg"),
