@@ -10,11 +10,11 @@
 #include "book/colourvalue.h"
 #include "book/dmlreader.h"
 #include "book/dmlwriter.h"
+#include "pictures/bookfolder.h"
 #include "pictures/linklabel.h"
 #include "preview/panmath.h"
-#include "pictures/picturefolder.h"
+#include "pictures/picturelist.h"
 #include "pictures/picturelistcontroller.h"
-#include "pictures/picturelistmodel.h"
 #include "pictures/picturelistview.h"
 #include "preview/previewcoordinator.h"
 
@@ -189,8 +189,8 @@ void frmMain::createControls()
     Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral(u"图片列表"),
                    twips(240, 1110, 3600, 2760));
     List1 = named(new PictureListView(Frame1), QStringLiteral("List1"), twips(210, 360, 2370, 2190));
-    m_pictureModel = new PictureListModel(this);
-    m_pictureList = new PictureListController(List1, m_pictureModel, this);
+    m_pictures = new PictureList(this);
+    m_pictureList = new PictureListController(List1, *m_pictures, this);
     const auto command = [this](ListCommand which, const QString &name, int left, int top) {
         LinkLabel *label = m_pictureList->createCommandLabel(which, Frame1);
         label->setObjectName(name);
@@ -255,17 +255,17 @@ void frmMain::createControls()
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
 
-    // Reopening a book: the list's menu arranges it by the document the
-    // folder and name boxes point at.
+    // Reopening a book: the list's menu arranges it by the document Text2
+    // names in the listed folder; with no listed folder there is none.
     m_arrangeByDocument = new QAction(QStringLiteral(u"按dml文件排列(&L)"), this);
     connect(m_arrangeByDocument, &QAction::triggered, this, &frmMain::arrangeByDocument);
     m_pictureList->addMenuSection({m_arrangeByDocument});
     connect(m_pictureList->contextMenu(), &QMenu::aboutToShow, this,
-            [this] { m_arrangeByDocument->setEnabled(m_pictureModel->rowCount() > 0); });
+            [this] { m_arrangeByDocument->setEnabled(!m_pictures->folder().isEmpty() && !pictureEntries().isEmpty()); });
     setAcceptDrops(true);
 
     // The coordinator connects to Check2 and List1 itself.
-    m_preview = new PreviewCoordinator(this, Check2, List1, *this, this);
+    m_preview = new PreviewCoordinator(this, Check2, List1, *m_pictures, *this, this);
 }
 
 void frmMain::setUpTabOrder()
@@ -368,7 +368,7 @@ QString frmMain::pictureFolder() const
 
 QString frmMain::currentEntry() const
 {
-    return m_pictureList->currentEntry();
+    return m_pictures->currentEntry();
 }
 
 QPoint frmMain::hostPosition() const
@@ -421,7 +421,7 @@ void frmMain::Check1_Click()
 
 QStringList frmMain::pictureEntries() const
 {
-    return m_pictureModel->names();
+    return m_pictures->names();
 }
 
 void frmMain::Command1_Click()
@@ -443,67 +443,78 @@ bool frmMain::scanFolder(const QString &chosen)
     m_lastChosenFolder = chosen;
     const QString folder = folderText(chosen);
     Text1->setText(folder);
-    QString reason;
-    std::optional<QStringList> listed = listPictures(folder, &reason);
+    FolderListing listed = listFolder(folder);
     // A longer book could not be read back: the first pictures in name order
     // are listed, and the user is told once.
-    const bool capped = listed && listed->size() > kMostPages;
+    const bool capped = listed.names && listed.names->size() > kMostPages;
     if (capped)
-        listed->resize(kMostPages);
-    m_pictureList->refill(listed.value_or(QStringList()));
+        listed.names->resize(kMostPages);
+    // An unreadable folder lists nothing, and no document can be found there.
+    m_pictures->setListing(listed.names ? folder : QString(), listed.names.value_or(QStringList()));
     const QStringList names = pictureEntries();
     Frame1->setTitle(QStringLiteral(u"图片列表(%1个)").arg(names.size()));
-    if (!listed) {
+    if (!listed.names) {
         // An unreadable folder is not an empty one: say so.
-        m_platform.showWarning(this, folderNotReadable + folder + u'\n' + reason);
+        m_platform.showWarning(this, folderNotReadable + folder + u'\n' + listed.reason);
         return false;
     }
     if (capped)
         m_platform.showWarning(this, messages::tooManyPictures());
     if (names.isEmpty())
         return true;
-    const QString first = folder + names.first();
-    const std::optional<QSize> size = readPictureSize(first);
-    if (!size) {
-        m_platform.showWarning(this, pictureNotReadable + first);
+    if (!listed.firstPictureSize) {
+        m_platform.showWarning(this, pictureNotReadable + listed.firstPicture);
         return true;
     }
     BookSettings inputs = readBookSettings();
-    inputs.presetFromFirstPicture(*size);
+    inputs.presetFromFirstPicture(*listed.firstPictureSize);
     showInputs(inputs);
     return true;
 }
 
 void frmMain::arrangeByDocument()
 {
-    const QString path = readBookSettings().outputPath();
+    // Never Text1, which a cancelled browse empties while the list stays,
+    // nor the working folder.
+    if (m_pictures->folder().isEmpty())
+        return;
+    const BookSettings before = readBookSettings();
+    BookSettings inputs = before;
+    inputs.pictureFolder = m_pictures->folder();
+    const QString path = inputs.outputPath();
     if (!QFileInfo::exists(path)) {
         m_platform.showWarning(this, documentNotFound + path);
         return;
     }
-    BookSettings inputs = readBookSettings();
-    if (const std::optional<QString> reason = readDocumentFile(path, inputs)) {
-        m_platform.showWarning(this, documentNotReadable + path + u'\n' + *reason);
+    QStringList names = pictureEntries();
+    std::vector<bool> selected = m_pictures->selectedFlags();
+    const ReopenedBook reopened = reopenBook(path, inputs, names, selected);
+    if (reopened.refusal) {
+        m_platform.showWarning(this, documentNotReadable + path + u'\n' + *reopened.refusal);
         return;
     }
-    QStringList missing;
-    m_pictureList->arrangeByPages(inputs.pictures, m_arrangeByDocument->text(), &missing);
-    showInputs(inputs);
-    if (!missing.isEmpty())
-        m_platform.showWarning(this, messages::nameList(picturesSkipped, missing));
+    inputs.pictureFolder = before.pictureFolder;
+    // Undo takes back the inputs the book set together with its order.
+    StepCompanion inputsStep;
+    if (inputs.storedValues() != before.storedValues())
+        inputsStep = {[this, inputs] { showInputs(inputs); }, [this, before] { showInputs(before); }};
+    m_pictures->change(
+        m_arrangeByDocument->text(),
+        [&](QStringList &list, std::vector<bool> &flags) {
+            list = names;
+            flags = selected;
+            return reopened.edit;
+        },
+        std::move(inputsStep));
+    const QStringList &missing = reopened.missing;
+    if (missing.isEmpty())
+        return;
+    m_platform.showWarning(this, messages::nameList(picturesSkipped, missing));
 }
 
 void frmMain::selectEntries(const QStringList &names)
 {
-    const QSet<QString> wanted(names.cbegin(), names.cend());
-    PictureListController::State state = m_pictureList->state();
-    state.current = -1;
-    for (qsizetype i = 0; i < state.names.size(); ++i) {
-        state.selected[size_t(i)] = wanted.contains(state.names.at(i));
-        if (state.selected[size_t(i)] && state.current < 0)
-            state.current = int(i);
-    }
-    m_pictureList->show(state);
+    m_pictures->selectNames(names);
 }
 
 void frmMain::openPath(const QString &path)

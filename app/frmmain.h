@@ -22,8 +22,8 @@ class PreviewCoordinator;
 
 class ColourSwatch;
 class LinkLabel;
+class PictureList;
 class PictureListController;
-class PictureListModel;
 class PictureListView;
 
 // Tarnwick's one working window and its start object. Its controls hold every
@@ -82,8 +82,8 @@ private:
     // Lists a chosen folder into List1 and presets the sizes; false when the
     // folder could not be read.
     bool scanFolder(const QString &chosen);
-    // Arranges List1 by the document at the folder and name boxes and shows
-    // its values.
+    // Arranges List1 by the document Text2 names in the folder the list was
+    // made from and shows its values, as one undo step.
     void arrangeByDocument();
     // Selects exactly the entries of List1 with these names, the first of
     // them current.
@@ -121,7 +121,7 @@ private:
     QPushButton *Command2 = nullptr;
     QPushButton *Command3 = nullptr;
     PictureListView *List1 = nullptr;
-    PictureListModel *m_pictureModel = nullptr;
+    PictureList *m_pictures = nullptr;
     PictureListController *m_pictureList = nullptr;
     PreviewCoordinator *m_preview = nullptr;
     QAction *m_arrangeByDocument = nullptr;

@@ -1,10 +1,13 @@
 // List1 at its largest: the five list commands on 32,767 entries with every
 // other one selected, each timed up to the repaint of the view, arranging the
 // list by a book's pages, and the folder scan plus refill of a folder holding
-// 32,767 pictures.
+// 32,767 pictures. The commands, undo and redo are timed with List1 alone and
+// with a second view on the same model and selection (Arg 1), as the page
+// board will be.
 
 #include "pictures/listcommands.h"
 #include "pictures/picturefolder.h"
+#include "pictures/picturelist.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistmodel.h"
 #include "pictures/picturelistview.h"
@@ -45,27 +48,43 @@ QStringList pageNames()
 
 struct ShownList {
     PictureListView view;
-    PictureListModel model;
-    PictureListController controller{&view, &model};
+    PictureList list;
+    PictureListModel &model = *list.model();
+    PictureListController controller{&view, list};
+    std::unique_ptr<QListView> second;
 
-    ShownList()
+    explicit ShownList(bool secondView = false)
     {
         view.resize(300, 400);
         view.show();
+        if (secondView) {
+            second = std::make_unique<QListView>();
+            PictureListController::showList(second.get(), list);
+            PictureListController::configureView(second.get());
+            second->resize(300, 400);
+            second->show();
+        }
         QApplication::processEvents();
+    }
+
+    void repaint()
+    {
+        view.viewport()->repaint();
+        if (second)
+            second->viewport()->repaint();
     }
 
     // A fresh list with every other entry selected, in one selection.
     void reset(const QStringList &names)
     {
-        controller.refill(names);
+        list.setListing(QString(), names);
         QItemSelection selection;
         // Odd rows: the first and the last entry stay unselected, so every
         // command has work to do.
         for (int row = 1; row < model.rowCount(); row += 2)
             selection.append(QItemSelectionRange(model.index(row)));
-        view.selectionModel()->select(selection, QItemSelectionModel::Select);
-        view.viewport()->repaint();
+        list.selectionModel()->select(selection, QItemSelectionModel::Select);
+        repaint();
     }
 };
 
@@ -77,39 +96,42 @@ void timeChange(benchmark::State &state, ShownList &list, const QStringList &nam
         state.PauseTiming();
         list.reset(names);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(change(list.controller));
-        list.view.viewport()->repaint();
+        benchmark::DoNotOptimize(change(list.list));
+        list.repaint();
     }
 }
 
 void BM_ListCommand(benchmark::State &state)
 {
     const auto command = ListCommand(state.range(0));
-    ShownList list;
-    timeChange(state, list, pageNames(), [command](PictureListController &c) { return c.run(command); });
-    state.SetLabel(listCommandCaption(command).toStdString());
+    ShownList list(state.range(1) == 1);
+    timeChange(state, list, pageNames(), [command](PictureList &c) { return c.run(command); });
+    state.SetLabel(listCommandCaption(command).toStdString() + (list.second ? " + second view" : ""));
 }
 
-// Undo and redo of one command step (Arg 0: undo, 1: redo).
+// Undo and redo of one command step (Arg 0: undo, 1: redo; then the second
+// view; then the command).
 void BM_UndoRedo(benchmark::State &state)
 {
     const QStringList names = pageNames();
-    ShownList list;
+    ShownList list(state.range(1) == 1);
+    const auto command = ListCommand(state.range(2));
     for (auto _ : state) {
         state.PauseTiming();
         list.reset(names);
-        list.controller.run(ListCommand::MoveDown);
+        list.list.run(command);
         if (state.range(0) == 1)
-            list.controller.undoStack()->undo();
-        list.view.viewport()->repaint();
+            list.list.undoStack()->undo();
+        list.repaint();
         state.ResumeTiming();
         if (state.range(0) == 0)
-            list.controller.undoStack()->undo();
+            list.list.undoStack()->undo();
         else
-            list.controller.undoStack()->redo();
-        list.view.viewport()->repaint();
+            list.list.undoStack()->redo();
+        list.repaint();
     }
-    state.SetLabel(state.range(0) == 0 ? "undo" : "redo");
+    state.SetLabel(std::string(state.range(0) == 0 ? "undo " : "redo ") + listCommandCaption(command).toStdString()
+                   + (list.second ? " + second view" : ""));
 }
 
 // A drop of every other entry into the middle of the list.
@@ -117,7 +139,7 @@ void BM_DragMove(benchmark::State &state)
 {
     ShownList list;
     timeChange(state, list, pageNames(),
-               [](PictureListController &c) { return c.moveSelectedTo(kEntries / 2 + 1); });
+               [](PictureList &c) { return c.moveSelectedTo(kEntries / 2 + 1); });
 }
 
 // The whole-list orders on scan names 1.jpg ... 32767.jpg as the name order
@@ -130,7 +152,7 @@ void BM_Arrange(benchmark::State &state)
         names.append(QStringLiteral("%1.jpg").arg(i));
     sortPictureNames(names);
     ShownList list;
-    timeChange(state, list, names, [order](PictureListController &c) { return c.arrange(order); });
+    timeChange(state, list, names, [order](PictureList &c) { return c.arrange(order); });
     state.SetLabel(listOrderMenuText(order).toStdString());
 }
 
@@ -146,7 +168,7 @@ void BM_ArrangeByPages(benchmark::State &state)
         pages.insert(i * 1000, QStringLiteral("gone%1.jpg").arg(i));
     ShownList list;
     qsizetype missing = 0;
-    timeChange(state, list, names, [&pages, &missing](PictureListController &c) {
+    timeChange(state, list, names, [&pages, &missing](PictureList &c) {
         QStringList gone;
         const ListEditOutcome outcome = c.arrangeByPages(pages, QStringLiteral("book"), &gone);
         missing = gone.size();
@@ -177,8 +199,8 @@ void BM_ScanAndRefill(benchmark::State &state)
     qsizetype count = 0;
     for (auto _ : state) {
         const QStringList names = listPictures(folder).value_or(QStringList());
-        list.controller.refill(names);
-        list.view.viewport()->repaint();
+        list.list.setListing(folder, names);
+        list.repaint();
         count = names.size();
     }
     if (count != kEntries)
@@ -188,13 +210,13 @@ void BM_ScanAndRefill(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_ListCommand)
-    ->Arg(int(ListCommand::MoveToTop))
-    ->Arg(int(ListCommand::MoveUp))
-    ->Arg(int(ListCommand::MoveToBottom))
-    ->Arg(int(ListCommand::MoveDown))
-    ->Arg(int(ListCommand::Remove))
+    ->ArgsProduct({{int(ListCommand::MoveToTop), int(ListCommand::MoveUp), int(ListCommand::MoveToBottom),
+                    int(ListCommand::MoveDown), int(ListCommand::Remove)},
+                   {0, 1}})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_UndoRedo)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoRedo)
+    ->ArgsProduct({{0, 1}, {0, 1}, {int(ListCommand::MoveDown), int(ListCommand::Remove)}})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragMove)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Arrange)
     ->Arg(int(ListOrder::Name))

@@ -6,8 +6,7 @@
 #include "book/booknotation.h"
 #include "book/dmlreader.h"
 #include "book/dmlwriter.h"
-#include "pictures/listcommands.h"
-#include "pictures/picturefolder.h"
+#include "pictures/bookfolder.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -216,38 +215,29 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     const QString orderName = parser.value(order);
     if (orderName != u"name" && orderName != u"natural")
         return usageError(QStringLiteral("--order: not name or natural: ") + orderName);
-    // The whole document is in memory before anything is written, so it may
-    // be the very document this run replaces.
-    if (parser.isSet(like)) {
-        const QString document = parser.value(like);
-        if (const std::optional<QString> refusal = readDocumentFile(document, settings))
-            return usageError(QStringLiteral("cannot use %1: %2").arg(printableName(document), printableName(*refusal)));
-    }
-    // The name is never the --like document's: the book goes where --name says.
-    settings.documentName = parser.value(name);
-    QString unreadable;
-    std::optional<QStringList> listed = listPictures(settings.pictureFolder, &unreadable);
-    if (!listed)
-        return usageError(QStringLiteral("cannot read %1: %2").arg(printableName(positional.constFirst()), unreadable));
-    QStringList &listing = *listed;
+    FolderListing listed = listFolder(settings.pictureFolder, orderName == u"natural" ? NameOrder::Numeric
+                                                                                    : NameOrder::Name);
+    if (!listed.names)
+        return usageError(QStringLiteral("cannot read %1: %2").arg(printableName(positional.constFirst()), listed.reason));
+    QStringList &listing = *listed.names;
     // A longer book could not be read back; the window lists the first
     // pictures only, but a script must not get a book it did not ask for.
     if (listing.size() > kMostPages && !parser.isSet(pages))
         return usageError(printableName(positional.constFirst()) + QStringLiteral(": more than 32,767 pictures"));
-    if (orderName == u"natural") {
-        std::vector<bool> unselected;
-        arrangeList(ListOrder::Numeric, listing, unselected);
-    }
 
     QString skipped;
     if (parser.isSet(like)) {
-        const QStringList documentPages = std::exchange(settings.pictures, {});
+        // The whole document is in memory before anything is written, so it
+        // may be the very document this run replaces.
+        const QString document = parser.value(like);
         std::vector<bool> unselected;
-        QStringList missing;
-        arrangeByPages(documentPages, listing, unselected, &missing);
-        for (const QString &page : std::as_const(missing))
+        const ReopenedBook reopened = reopenBook(document, settings, listing, unselected);
+        if (reopened.refusal)
+            return usageError(QStringLiteral("cannot use %1: %2").arg(printableName(document), printableName(*reopened.refusal)));
+        // The name is never the --like document's: the book goes where --name says.
+        settings.documentName = parser.value(name);
+        for (const QString &page : reopened.missing)
             skipped += QStringLiteral("tarnwick-make: skipped, not in the folder: ") + printableName(page) + u'\n';
-        settings.pictures = listing;
         // The document's values stand unless an option names them.
         const std::pair<const QCommandLineOption *, QString BookSettings::*> boxes[] = {
             {&bookWidth, &BookSettings::bookWidth},       {&bookHeight, &BookSettings::bookHeight},
@@ -281,6 +271,8 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     } else {
         settings.pictures = listing;
     }
+    if (!parser.isSet(like))
+        settings.documentName = parser.value(name);
 
     if (!parser.isSet(like)) {
         // As in the window, the book takes the first listed picture's size
@@ -288,13 +280,11 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         QString width = parser.value(bookWidth);
         QString height = parser.value(bookHeight);
         if ((!parser.isSet(bookWidth) || !parser.isSet(bookHeight)) && !listing.isEmpty()) {
-            const QString first = settings.pictureFolder + listing.constFirst();
-            const std::optional<QSize> size = readPictureSize(first);
-            if (!size)
-                return usageError(QStringLiteral("cannot read the size of ") + printableName(first)
+            if (!listed.firstPictureSize)
+                return usageError(QStringLiteral("cannot read the size of ") + printableName(listed.firstPicture)
                                   + QStringLiteral("; give --book-width and --book-height"));
             BookSettings preset;
-            preset.presetFromFirstPicture(*size);
+            preset.presetFromFirstPicture(*listed.firstPictureSize);
             if (!parser.isSet(bookWidth))
                 width = preset.bookWidth;
             if (!parser.isSet(bookHeight))

@@ -169,19 +169,7 @@ ListEdit removeSelected(QStringList &names, std::vector<bool> &selected)
 
 ListEdit applyListCommand(ListCommand command, QStringList &names, std::vector<bool> &selected)
 {
-    switch (command) {
-    case ListCommand::MoveToTop:
-        return moveToTop(names, selected);
-    case ListCommand::MoveUp:
-        return moveUp(names, selected);
-    case ListCommand::MoveToBottom:
-        return moveToBottom(names, selected);
-    case ListCommand::MoveDown:
-        return moveDown(names, selected);
-    case ListCommand::Remove:
-        return removeSelected(names, selected);
-    }
-    return {};
+    return listCommandEntry(command).apply(names, selected);
 }
 
 ListEdit arrangeList(ListOrder order, QStringList &names, std::vector<bool> &selected, const QLocale &locale)
@@ -290,55 +278,42 @@ ListEdit moveSelectedTo(qsizetype row, QStringList &names, std::vector<bool> &se
     return reorder(names, selected, std::move(origin));
 }
 
+const std::array<ListCommandEntry, 5> &listCommandTable()
+{
+    static const std::array<ListCommandEntry, 5> table = {{
+        {ListCommand::MoveToTop, u"上移到顶部", u"将选择的项移动到列表的顶部", Qt::ALT | Qt::Key_Home,
+         u"上移到顶部(&T)", moveToTop},
+        {ListCommand::MoveUp, u"上移一行", u"将选择的项分别上移一行", Qt::ALT | Qt::Key_Up, u"上移一行(&U)", moveUp},
+        {ListCommand::MoveDown, u"下移一行", u"将选择的项分别下移一行", Qt::ALT | Qt::Key_Down,
+         u"下移一行(&D)", moveDown},
+        {ListCommand::MoveToBottom, u"下移到底部", u"将选择的项移动到列表的底部", Qt::ALT | Qt::Key_End,
+         u"下移到底部(&B)", moveToBottom},
+        {ListCommand::Remove, u"移  除", u"将选择的项从列表中移除", QKeyCombination(Qt::Key_Delete), u"移除(&R)",
+         removeSelected},
+    }};
+    return table;
+}
+
+const ListCommandEntry &listCommandEntry(ListCommand command)
+{
+    const auto &table = listCommandTable();
+    return *std::find_if(table.cbegin(), table.cend(),
+                         [command](const ListCommandEntry &entry) { return entry.command == command; });
+}
+
 QString listCommandCaption(ListCommand command)
 {
-    switch (command) {
-    case ListCommand::MoveToTop:
-        return QStringLiteral(u"上移到顶部");
-    case ListCommand::MoveUp:
-        return QStringLiteral(u"上移一行");
-    case ListCommand::MoveToBottom:
-        return QStringLiteral(u"下移到底部");
-    case ListCommand::MoveDown:
-        return QStringLiteral(u"下移一行");
-    case ListCommand::Remove:
-        return QStringLiteral(u"移  除");
-    }
-    return {};
+    return listCommandEntry(command).caption.toString();
 }
 
 QString listCommandToolTip(ListCommand command)
 {
-    switch (command) {
-    case ListCommand::MoveToTop:
-        return QStringLiteral(u"将选择的项移动到列表的顶部");
-    case ListCommand::MoveUp:
-        return QStringLiteral(u"将选择的项分别上移一行");
-    case ListCommand::MoveToBottom:
-        return QStringLiteral(u"将选择的项移动到列表的底部");
-    case ListCommand::MoveDown:
-        return QStringLiteral(u"将选择的项分别下移一行");
-    case ListCommand::Remove:
-        return QStringLiteral(u"将选择的项从列表中移除");
-    }
-    return {};
+    return listCommandEntry(command).toolTip.toString();
 }
 
 QString listCommandMenuText(ListCommand command)
 {
-    switch (command) {
-    case ListCommand::MoveToTop:
-        return QStringLiteral(u"上移到顶部(&T)");
-    case ListCommand::MoveUp:
-        return QStringLiteral(u"上移一行(&U)");
-    case ListCommand::MoveToBottom:
-        return QStringLiteral(u"下移到底部(&B)");
-    case ListCommand::MoveDown:
-        return QStringLiteral(u"下移一行(&D)");
-    case ListCommand::Remove:
-        return QStringLiteral(u"移除(&R)");
-    }
-    return {};
+    return listCommandEntry(command).menuText.toString();
 }
 
 QString listOrderMenuText(ListOrder order)

@@ -5,7 +5,9 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
+#include <array>
 #include <vector>
 
 namespace tarnwick {
@@ -56,6 +58,21 @@ ListEdit arrangeByPages(const QStringList &pages, QStringList &names, std::vecto
 // selected and keep their texts.
 ListEdit moveSelectedTo(qsizetype row, QStringList &names, std::vector<bool> &selected);
 
+
+// One list command as the window offers it: label caption and tooltip, key
+// (while the list has the focus), context-menu text, and what it does.
+struct ListCommandEntry
+{
+    ListCommand command;
+    QStringView caption;
+    QStringView toolTip;
+    QKeyCombination key;
+    QStringView menuText;
+    ListEdit (*apply)(QStringList &names, std::vector<bool> &selected);
+};
+// The five commands in the order of the context menu: the moves from top to bottom, then remove.
+const std::array<ListCommandEntry, 5> &listCommandTable();
+const ListCommandEntry &listCommandEntry(ListCommand command);
 
 // The captions and tooltips of the five command labels, and the picture list's tooltip.
 QString listCommandCaption(ListCommand command);

@@ -3,11 +3,14 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
+#include <vector>
+
 namespace tarnwick {
 
-// The entries of the picture list: bare picture file names in display order. Every change
-// replaces the whole list with one model reset, so a 32,767-entry reorder costs
-// one relayout instead of one per entry.
+// The entries of the picture list: bare picture file names in display order.
+// A new listing is a model reset; every edit after it reaches the views as
+// rows removed, rows inserted or one layout change with the persistent
+// indexes carried along, so every view keeps its scroll position.
 class PictureListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -27,7 +30,13 @@ public:
                       const QModelIndex &parent) override;
     Qt::DropActions supportedDropActions() const override;
 
+    // A new list: one reset.
     void setNames(const QStringList &names);
+    // Puts names in place of the list; origin[newRow] is the row the entry
+    // came from, -1 for an entry that is new (a repeat of a row counts as new).
+    // Pure removals and pure insertions of a few runs of rows go as rows
+    // removed or inserted, anything else as one layout change.
+    void changeNames(QStringList names, const std::vector<int> &origin);
     const QStringList &names() const { return m_names; }
 
 private:

@@ -1,5 +1,6 @@
 #include "preview/previewcoordinator.h"
 
+#include "pictures/picturelist.h"
 #include "pictures/picturelistview.h"
 #include "preview/frmshowpic.h"
 
@@ -66,11 +67,12 @@ bool isFormLoaded(const QString &name)
 }
 
 PreviewCoordinator::PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, PictureListView *list1,
-                                       PreviewHost &host, QObject *parent)
+                                       PictureList &pictures, PreviewHost &host, QObject *parent)
     : QObject(parent)
     , m_mainWindow(mainWindow)
     , m_check2(check2)
     , m_list1(list1)
+    , m_pictures(pictures)
     , m_host(host)
 {
     // stateChanged, unlike clicked, also reports changes made in code: the
@@ -94,7 +96,7 @@ void PreviewCoordinator::check2Clicked()
 {
     // A partly checked box counts as unticked.
     if (m_check2->checkState() == Qt::Checked) {
-        if (!m_list1->currentIndex().isValid())
+        if (m_pictures.currentRow() < 0)
             return;
         // The new preview is placed from the main window's moved position.
         moveFrameTo(m_mainWindow, QPoint(0, 0));

@@ -11,6 +11,7 @@ class QWidget;
 
 namespace tarnwick {
 
+class PictureList;
 class PictureListView;
 class PreviewHost;
 
@@ -24,9 +25,10 @@ bool isFormLoaded(const QString &name);
 // Keeps the one preview window of the program in step with the main window's
 // preview box Check2 and picture list List1. It connects to them itself:
 // Check2's state changes (also those made in code), List1's clicks and its
-// moves of the current entry by key. The list's navigation keys pressed in the
-// preview go to List1, so the user can page through the pictures without
-// leaving the preview. The main window only creates it and forwards its own
+// moves of the current entry by key. The current entry is the one of the
+// selection model every view of the list shares. The list's navigation keys
+// pressed in the preview go to List1, so the user can page through the
+// pictures without leaving the preview. The main window only creates it and forwards its own
 // close. The coordinator owns the preview: it creates it on
 // demand, recreates it after every close, and deletes a remaining one when it
 // is itself destroyed (the quit path, which runs no close handling).
@@ -35,8 +37,8 @@ class PreviewCoordinator : public QObject
     Q_OBJECT
 
 public:
-    PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, PictureListView *list1, PreviewHost &host,
-                       QObject *parent = nullptr);
+    PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, PictureListView *list1, PictureList &pictures,
+                       PreviewHost &host, QObject *parent = nullptr);
     ~PreviewCoordinator() override;
 
     // The main window is closing: a preview still open closes with it.
@@ -58,6 +60,7 @@ private:
     QWidget *m_mainWindow;
     QCheckBox *m_check2;
     PictureListView *m_list1;
+    PictureList &m_pictures;
     PreviewHost &m_host;
     QPointer<frmShowPic> m_preview;
 };

@@ -5,10 +5,12 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QUrl>
 
 using namespace tarnwick;
@@ -102,11 +104,44 @@ private Q_SLOTS:
         QVERIFY(actions.at(actions.size() - 2)->isSeparator());
         entry->trigger();
         expectBookShown();
-        // One step: undo gives the name order back.
+        // One step: undo gives the name order and the preset inputs back,
+        // redo the book's again.
         list()->setFocus();
         QTest::keyClick(list(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(entries(), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("c.jpg"),
                                          QStringLiteral("d.jpg")}));
+        QCOMPARE(sizes(), (QStringList{QStringLiteral("40"), QStringLiteral("30"), QStringLiteral("40"),
+                                       QStringLiteral("30")}));
+        QCOMPARE(control<ColourSwatch>(QStringLiteral("Label5"))->colour(), BookSettings().backgroundColour);
+        QVERIFY(!control<QCheckBox>(QStringLiteral("Check1"))->isChecked());
+        QTest::keyClick(list(), Qt::Key_Y, Qt::ControlModifier);
+        expectBookShown();
+    }
+
+    // A cancelled browse empties Text1 but keeps the list: the document is
+    // the listed folder's, never one in the working folder. With nothing
+    // listed the entry is off.
+    void menuEntryUsesTheListedFolder()
+    {
+        QCOMPARE(saveDocument(book()), std::nullopt);
+        BookSettings elsewhere = book();
+        elsewhere.pictureFolder = subfolder(QStringLiteral("working")) + u'/';
+        elsewhere.pictures = {QStringLiteral("d.jpg")};
+        QCOMPARE(saveDocument(elsewhere), std::nullopt);
+        const QString working = QDir::currentPath();
+        QDir::setCurrent(elsewhere.pictureFolder);
+        const auto back = qScopeGuard([&working] { QDir::setCurrent(working); });
+        open();
+        auto *menu = list()->findChild<QMenu *>();
+        Q_EMIT menu->aboutToShow();
+        QVERIFY(!menuEntry()->isEnabled());
+        browse(m_pictures);
+        browse(QString());
+        QCOMPARE(text(QStringLiteral("Text1")), QString());
+        Q_EMIT menu->aboutToShow();
+        QVERIFY(menuEntry()->isEnabled());
+        menuEntry()->trigger();
+        expectBookShown();
     }
 
     void menuEntryMessages_data()

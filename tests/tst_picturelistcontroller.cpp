@@ -1,4 +1,5 @@
 #include "pictures/linklabel.h"
+#include "pictures/picturelist.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistmodel.h"
 #include "pictures/picturelistview.h"
@@ -31,7 +32,8 @@ struct Window {
     QWidget window;
     PictureListView *view = nullptr;
     QLineEdit *other = nullptr;
-    PictureListModel model;
+    PictureList list;
+    PictureListModel &model = *list.model();
     std::unique_ptr<PictureListController> controller;
 
     Window()
@@ -42,7 +44,7 @@ struct Window {
         other = new QLineEdit(&window);
         layout->addWidget(view);
         layout->addWidget(other);
-        controller = std::make_unique<PictureListController>(view, &model);
+        controller = std::make_unique<PictureListController>(view, list);
         window.resize(300, 400);
         window.show();
     }
@@ -59,7 +61,7 @@ struct Window {
     QList<int> selectedRows() const
     {
         QList<int> rows;
-        const std::vector<bool> flags = controller->selectedFlags();
+        const std::vector<bool> flags = list.selectedFlags();
         for (size_t i = 0; i < flags.size(); ++i)
             if (flags[i])
                 rows.append(int(i));
@@ -102,7 +104,11 @@ private Q_SLOTS:
     void commands();
     void currentFollowsItsEntry_data();
     void currentFollowsItsEntry();
-    void removedCurrentIsGone();
+    void keyMovesScrollIntoView_data();
+    void keyMovesScrollIntoView();
+    void secondViewKeepsItsPlace();
+    void removeLeavesNextEntryCurrent_data();
+    void removeLeavesNextEntryCurrent();
     void labelClickRunsCommand_data();
     void labelClickRunsCommand();
 };
@@ -111,17 +117,17 @@ void tst_PictureListController::refillClearsSelectionAndCurrent()
 {
     Window w;
     QVERIFY(w.exposed());
-    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.list.setListing(QString(), letters(QStringLiteral("PQRST")));
     w.select({1, 3});
     w.view->selectionModel()->setCurrentIndex(w.model.index(3), QItemSelectionModel::NoUpdate);
-    QCOMPARE(w.controller->currentRow(), 3);
+    QCOMPARE(w.list.currentRow(), 3);
 
-    w.controller->refill(letters(QStringLiteral("ABC")));
+    w.list.setListing(QString(), letters(QStringLiteral("ABC")));
     QCOMPARE(w.model.names(), letters(QStringLiteral("ABC")));
     QVERIFY(w.selectedRows().isEmpty());
     QVERIFY(!w.view->selectionModel()->hasSelection());
-    QCOMPARE(w.controller->currentRow(), -1);
-    QCOMPARE(w.controller->currentEntry(), QString());
+    QCOMPARE(w.list.currentRow(), -1);
+    QCOMPARE(w.list.currentEntry(), QString());
 }
 
 void tst_PictureListController::commands_data()
@@ -166,7 +172,7 @@ void tst_PictureListController::commands()
 
     Window w;
     QVERIFY(w.exposed());
-    w.controller->refill(letters(before));
+    w.list.setListing(QString(), letters(before));
     w.select(selected);
     w.focusElsewhere();
     QTRY_VERIFY(w.other->hasFocus());
@@ -198,7 +204,6 @@ void tst_PictureListController::currentFollowsItsEntry_data()
     QTest::newRow("unselected pushed up") << ListCommand::MoveToBottom << 4 << 2;
     QTest::newRow("selected to top") << ListCommand::MoveToTop << 3 << 1;
     QTest::newRow("unselected pushed down") << ListCommand::MoveToTop << 0 << 2;
-    QTest::newRow("kept over remove") << ListCommand::Remove << 4 << 2;
 }
 
 void tst_PictureListController::currentFollowsItsEntry()
@@ -209,27 +214,110 @@ void tst_PictureListController::currentFollowsItsEntry()
 
     Window w;
     QVERIFY(w.exposed());
-    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.list.setListing(QString(), letters(QStringLiteral("PQRST")));
     w.select({1, 3});
     w.view->selectionModel()->setCurrentIndex(w.model.index(current), QItemSelectionModel::NoUpdate);
-    const QString entry = w.controller->currentEntry();
+    const QString entry = w.list.currentEntry();
     QCOMPARE(entry, letters(QStringLiteral("PQRST")).at(current));
 
     QVERIFY(w.controller->run(command) != ListEditOutcome::Unchanged);
-    QCOMPARE(w.controller->currentRow(), currentAfter);
-    QCOMPARE(w.controller->currentEntry(), entry);
+    QCOMPARE(w.list.currentRow(), currentAfter);
+    QCOMPARE(w.list.currentEntry(), entry);
 }
 
-void tst_PictureListController::removedCurrentIsGone()
+void tst_PictureListController::keyMovesScrollIntoView_data()
 {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<int>("shownFirst");
+    QTest::addColumn<int>("movedTo");
+    QTest::newRow("Alt+End") << int(Qt::Key_End) << 10 << 0 << 399;
+    QTest::newRow("Alt+Home") << int(Qt::Key_Home) << 390 << 380 << 0;
+}
+
+void tst_PictureListController::keyMovesScrollIntoView()
+{
+    QFETCH(int, key);
+    QFETCH(int, selected);
+    QFETCH(int, shownFirst);
+    QFETCH(int, movedTo);
     Window w;
     QVERIFY(w.exposed());
-    w.controller->refill(letters(QStringLiteral("PQRST")));
-    w.select({1, 3});
-    w.view->selectionModel()->setCurrentIndex(w.model.index(3), QItemSelectionModel::NoUpdate);
-    QCOMPARE(w.controller->run(ListCommand::Remove), ListEditOutcome::Removed);
-    QCOMPARE(w.controller->currentRow(), -1);
-    QCOMPARE(w.controller->currentEntry(), QString());
+    QStringList names;
+    for (int i = 0; i < 400; ++i)
+        names.append(QStringLiteral("%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
+    w.list.setListing(QString(), names);
+    w.select({selected});
+    w.view->scrollTo(w.model.index(shownFirst), QAbstractItemView::PositionAtTop);
+    w.view->setFocus();
+    QTest::keyClick(w.view, Qt::Key(key), Qt::AltModifier);
+    QCOMPARE(w.model.names().at(movedTo), names.at(selected));
+    QVERIFY(w.view->viewport()->rect().contains(w.view->visualRect(w.model.index(movedTo))));
+}
+
+// A second view of the same list, as the page board is, shares the selection
+// and keeps its own scroll position through a move made in List1 and its undo.
+void tst_PictureListController::secondViewKeepsItsPlace()
+{
+    Window w;
+    QListView second;
+    PictureListController::showList(&second, w.list);
+    w.window.layout()->addWidget(&second);
+    QVERIFY(w.exposed());
+    QStringList names;
+    for (int i = 0; i < 400; ++i)
+        names.append(QString::number(i));
+    w.list.setListing(QString(), names);
+    QCOMPARE(second.selectionModel(), w.view->selectionModel());
+    second.scrollTo(w.model.index(100), QAbstractItemView::PositionAtTop);
+    const int scroll = second.verticalScrollBar()->value();
+    QVERIFY(scroll > 0);
+    w.select({200, 202});
+    w.view->setFocus();
+    QTest::keyClick(w.view, Qt::Key_Down, Qt::AltModifier);
+    QApplication::processEvents();
+    QCOMPARE(w.model.names().at(201), QStringLiteral("200"));
+    QCOMPARE(second.verticalScrollBar()->value(), scroll);
+    QCOMPARE(w.selectedRows(), (QList<int>{201, 203}));
+    QTest::keyClick(w.view, Qt::Key_Z, Qt::ControlModifier);
+    QApplication::processEvents();
+    QCOMPARE(second.verticalScrollBar()->value(), scroll);
+    QCOMPARE(w.selectedRows(), (QList<int>{200, 202}));
+}
+
+void tst_PictureListController::removeLeavesNextEntryCurrent_data()
+{
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("left");
+
+    // P Q R S T; the entry that took the first removed one's place, else the
+    // new last; the next key goes on from there.
+    QTest::newRow("in the middle") << QList<int>{1, 3} << 1 << int(Qt::Key_End) << "PR";
+    QTest::newRow("at the end") << QList<int>{3, 4} << 2 << int(Qt::Key_Home) << "QR";
+    QTest::newRow("everything") << QList<int>{0, 1, 2, 3, 4} << -1 << int(Qt::Key_End) << "";
+}
+
+// As in a file manager: after Delete the keys go on from where the removed
+// entries were; Delete, End, Delete takes the last entry, not the first.
+void tst_PictureListController::removeLeavesNextEntryCurrent()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(int, current);
+    QFETCH(int, key);
+    QFETCH(QString, left);
+    Window w;
+    QVERIFY(w.exposed());
+    w.list.setListing(QString(), letters(QStringLiteral("PQRST")));
+    w.select(selected);
+    w.view->setFocus();
+    QTest::keyClick(w.view, Qt::Key_Delete);
+    QCOMPARE(w.list.currentRow(), current);
+    QCOMPARE(w.selectedRows(), QList<int>());
+    QTest::keyClick(w.view, Qt::Key(key));
+    QTest::keyClick(w.view, Qt::Key_Delete);
+    QCOMPARE(w.model.names(), letters(left));
 }
 
 void tst_PictureListController::labelClickRunsCommand_data()
@@ -257,7 +345,7 @@ void tst_PictureListController::labelClickRunsCommand()
     QCOMPARE(label->text(), listCommandCaption(command));
     QCOMPARE(label->toolTip(), listCommandToolTip(command));
 
-    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.list.setListing(QString(), letters(QStringLiteral("PQRST")));
     w.select({1, 3});
     QSignalSpy clicked(label, &LinkLabel::clicked);
     QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
@@ -286,7 +374,7 @@ void tst_PictureListController::scrollPositionIsKept()
     QStringList names;
     for (int i = 0; i < 400; ++i)
         names.append(QStringLiteral("%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
-    w.controller->refill(names);
+    w.list.setListing(QString(), names);
     w.view->scrollTo(w.model.index(150), QAbstractItemView::PositionAtTop);
     const int scroll = w.view->verticalScrollBar()->value();
     QVERIFY(scroll > 0);
@@ -309,10 +397,10 @@ void tst_PictureListController::undoRedoReplaysRecordedLists()
     QVERIFY(w.exposed());
     QRandomGenerator random(1207);
     for (int round = 0; round < 20; ++round) {
-        w.controller->refill(letters(QStringLiteral("ABCDEFGHIJKL")));
-        QVERIFY(!w.controller->undoStack()->canUndo());
-        QList<PictureListController::State> before;
-        QList<PictureListController::State> after;
+        w.list.setListing(QString(), letters(QStringLiteral("ABCDEFGHIJKL")));
+        QVERIFY(!w.list.undoStack()->canUndo());
+        QList<PictureList::State> before;
+        QList<PictureList::State> after;
         for (int step = 0; step < 25; ++step) {
             w.view->selectionModel()->clear();
             const int count = w.model.rowCount();
@@ -321,33 +409,33 @@ void tst_PictureListController::undoRedoReplaysRecordedLists()
                 if (random.bounded(3) == 0)
                     rows.append(row);
             w.select(rows);
-            const PictureListController::State start = w.controller->state();
+            const PictureList::State start = w.list.state();
             const int what = int(random.bounded(9));
             ListEditOutcome outcome;
             if (what < 5)
                 outcome = w.controller->run(ListCommand(what));
             else if (what < 8)
-                outcome = w.controller->arrange(ListOrder(what - 5));
+                outcome = w.list.arrange(ListOrder(what - 5));
             else
-                outcome = w.controller->moveSelectedTo(int(random.bounded(count + 1)));
+                outcome = w.list.moveSelectedTo(int(random.bounded(count + 1)));
             if (outcome == ListEditOutcome::Unchanged) {
-                QCOMPARE(w.controller->state().names, start.names);
+                QCOMPARE(w.list.state().names, start.names);
                 continue;
             }
             before.append(start);
-            after.append(w.controller->state());
+            after.append(w.list.state());
         }
-        QUndoStack *stack = w.controller->undoStack();
+        QUndoStack *stack = w.list.undoStack();
         QCOMPARE(stack->count(), before.size());
         for (qsizetype i = before.size() - 1; i >= 0; --i) {
             stack->undo();
             QCOMPARE(w.model.names(), before[i].names);
-            QCOMPARE(w.controller->selectedFlags(), before[i].selected);
+            QCOMPARE(w.list.selectedFlags(), before[i].selected);
         }
         for (qsizetype i = 0; i < after.size(); ++i) {
             stack->redo();
             QCOMPARE(w.model.names(), after[i].names);
-            QCOMPARE(w.controller->selectedFlags(), after[i].selected);
+            QCOMPARE(w.list.selectedFlags(), after[i].selected);
         }
     }
 }
@@ -371,7 +459,7 @@ void tst_PictureListController::keysRunTheLabelCommands()
     QFETCH(QString, after);
     Window w;
     QVERIFY(w.exposed());
-    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.list.setListing(QString(), letters(QStringLiteral("PQRST")));
     w.select({1, 3});
     w.view->selectionModel()->setCurrentIndex(w.model.index(3), QItemSelectionModel::NoUpdate);
     w.focusElsewhere();
@@ -390,14 +478,14 @@ void tst_PictureListController::keysRunTheLabelCommands()
             command = c;
     }
     w.controller->run(command);
-    const PictureListController::State byLabel = w.controller->state();
-    w.controller->undoStack()->undo();
+    const PictureList::State byLabel = w.list.state();
+    w.list.undoStack()->undo();
     w.focusElsewhere();
 
     w.view->setFocus();
     QTRY_VERIFY(w.view->hasFocus());
     QTest::keyClick(w.view, key.key(), key.keyboardModifiers());
-    const PictureListController::State byKey = w.controller->state();
+    const PictureList::State byKey = w.list.state();
     QCOMPARE(byKey.names.join(QString()), after);
     QCOMPARE(byKey.names, byLabel.names);
     QCOMPARE(byKey.selected, byLabel.selected);
@@ -408,7 +496,7 @@ void tst_PictureListController::undoAndRedoKeys()
 {
     Window w;
     QVERIFY(w.exposed());
-    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.list.setListing(QString(), letters(QStringLiteral("PQRST")));
     w.view->setFocus();
     QTRY_VERIFY(w.view->hasFocus());
     w.select({4});
@@ -428,7 +516,7 @@ void tst_PictureListController::undoAndRedoKeys()
     QTest::keyClick(w.view, Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(w.model.names(), letters(QStringLiteral("QRS")));
     // A new list starts a new history.
-    w.controller->refill(letters(QStringLiteral("AB")));
+    w.list.setListing(QString(), letters(QStringLiteral("AB")));
     QTest::keyClick(w.view, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(w.model.names(), letters(QStringLiteral("AB")));
 }
@@ -439,7 +527,7 @@ void tst_PictureListController::contextMenu()
 {
     Window w;
     QVERIFY(w.exposed());
-    w.controller->refill(QStringList{QStringLiteral("10.jpg"), QStringLiteral("2.jpg"), QStringLiteral("3.jpg")});
+    w.list.setListing(QString(), QStringList{QStringLiteral("10.jpg"), QStringLiteral("2.jpg"), QStringLiteral("3.jpg")});
     w.select({0});
     w.view->setFocus();
     QTRY_VERIFY(w.view->hasFocus());
@@ -508,7 +596,7 @@ void tst_PictureListController::dragMovesTheSelection()
 {
     Window w;
     QVERIFY(w.exposed());
-    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.list.setListing(QString(), letters(QStringLiteral("PQRST")));
     w.select({0, 2});
     QWidget *viewport = w.view->viewport();
     const QPoint from = w.view->visualRect(w.model.index(2)).center();
@@ -525,9 +613,9 @@ void tst_PictureListController::dragMovesTheSelection()
     QCOMPARE(w.selectedRows(), (QList<int>{2, 3}));
     w.view->dropSelectionAt(QPoint(s.center().x(), w.view->visualRect(w.model.index(0)).top() + 1));
     QCOMPARE(w.model.names().join(QString()), QStringLiteral("PRQST"));
-    QCOMPARE(w.controller->undoStack()->count(), 2);
-    w.controller->undoStack()->undo();
-    w.controller->undoStack()->undo();
+    QCOMPARE(w.list.undoStack()->count(), 2);
+    w.list.undoStack()->undo();
+    w.list.undoStack()->undo();
     QCOMPARE(w.model.names().join(QString()), QStringLiteral("PQRST"));
     QCOMPARE(w.selectedRows(), (QList<int>{0, 2}));
 }
@@ -536,7 +624,7 @@ void tst_PictureListController::dragFromUnselectedEntrySelectsARun()
 {
     Window w;
     QVERIFY(w.exposed());
-    w.controller->refill(letters(QStringLiteral("PQRST")));
+    w.list.setListing(QString(), letters(QStringLiteral("PQRST")));
     w.select({4});
     QWidget *viewport = w.view->viewport();
     const QPoint from = w.view->visualRect(w.model.index(1)).center();

@@ -1,3 +1,5 @@
+#include "pictures/picturelist.h"
+#include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistview.h"
 #include "preview/frmshowpic.h"
 #include "preview/previewcoordinator.h"
@@ -8,7 +10,6 @@
 #include <QCloseEvent>
 #include <QImageReader>
 #include <QLabel>
-#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,9 +32,10 @@ public:
         list1 = new PictureListView(this);
         list1->setObjectName(QStringLiteral("List1"));
         list1->setGeometry(10, 30, 200, 250);
-        model = new QStringListModel(this);
-        list1->setModel(model);
-        coordinator = new PreviewCoordinator(this, check2, list1, *this, this);
+        pictures = new PictureList(this);
+        model = pictures->model();
+        PictureListController::showList(list1, *pictures);
+        coordinator = new PreviewCoordinator(this, check2, list1, *pictures, *this, this);
     }
 
     QString pictureFolder() const override { return m_folder; }
@@ -46,7 +48,7 @@ public:
         check2->setChecked(false);
     }
 
-    int rowOf(const QString &entry) const { return int(model->stringList().indexOf(entry)); }
+    int rowOf(const QString &entry) const { return int(model->names().indexOf(entry)); }
 
     void clickEntry(int row)
     {
@@ -56,7 +58,8 @@ public:
 
     QCheckBox *check2;
     PictureListView *list1;
-    QStringListModel *model;
+    PictureList *pictures;
+    PictureListModel *model;
     PreviewCoordinator *coordinator;
     int untickCalls = 0;
 
@@ -179,7 +182,8 @@ void tst_PreviewCoordinator::initTestCase()
 void tst_PreviewCoordinator::init()
 {
     m_main = new StandInMain(m_folder);
-    m_main->model->setStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("broken.jpg"),
+    m_main->pictures->setListing(m_main->pictureFolder(),
+                                 {QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("broken.jpg"),
                                   QStringLiteral("c.jpg"), QStringLiteral("dot.gif"), QStringLiteral("gone.jpg"),
                                   QStringLiteral(".hidden.jpg"), QStringLiteral("folder.jpg"),
                                   QStringLiteral("empty.jpg"), QStringLiteral("cut.jpg"),
