@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tarnwick::messages {
 
@@ -18,5 +19,16 @@ inline QString topTooLarge() { return QStringLiteral(u"图片的上边据过大�
 inline QString badFileName() { return QStringLiteral(u"文件名无效！"); }
 inline QString unwritablePictureName() { return QStringLiteral(u"图片文件名无法写入dml文件："); }
 inline QString cannotWrite() { return QStringLiteral(u"无法写入dml文件："); }
+inline QString unreadableSizes() { return QStringLiteral(u"以下图片无法读取尺寸："); }
+
+// A heading, then the first 20 names one a line, then the count of all.
+inline QString namedPictures(const QString &heading, const QStringList &names)
+{
+    constexpr qsizetype kMostNamed = 20;
+    QString text = heading;
+    for (qsizetype i = 0; i < names.size() && i < kMostNamed; ++i)
+        text += u'\n' + names.at(i);
+    return text + QStringLiteral(u"\n……共%1个").arg(names.size());
+}
 
 } // namespace tarnwick::messages

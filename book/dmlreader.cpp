@@ -294,7 +294,8 @@ private:
 
 } // namespace
 
-std::optional<QString> readDocument(QByteArrayView document, BookSettings &inputs)
+std::optional<QString> readDocument(QByteArrayView document, BookSettings &inputs,
+                                   std::vector<PagePlacement> *placements)
 {
     if (document.size() > kLargestDocument)
         return tooLarge();
@@ -321,6 +322,9 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
     bool inPage = false;
     QByteArrayView pageFile, pageImage;
     bool pageFileFound = false, pageImageFound = false;
+    // Each listed page's IMAGE left, top, width and height, when asked for.
+    std::vector<PagePlacement> pagePlaces;
+    QByteArrayView pagePlace[4];
     const auto finishPage = [&] {
         if (!inPage)
             return;
@@ -332,6 +336,17 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
             pages.append(std::move(*name));
         else
             pagesGbk = false;
+        if (placements && name) {
+            PagePlacement &place = pagePlaces.emplace_back();
+            QString *const fields[4] = {&place.left, &place.top, &place.width, &place.height};
+            for (int i = 0; pagesGbk && i < 4; ++i) {
+                std::optional<QString> text = decoder.decode(pagePlace[i]);
+                if (text)
+                    *fields[i] = std::move(*text);
+                else
+                    pagesGbk = false;
+            }
+        }
     };
 
     MarkupScanner scanner(document);
@@ -349,12 +364,16 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
                 return tooManyPages();
             inPage = true;
             pageFileFound = pageImageFound = false;
+            std::fill(std::begin(pagePlace), std::end(pagePlace), QByteArrayView());
             break;
         case ElementKind::Image:
             if (!inPage)
                 break;
-            if (!pageImageFound)
+            if (!pageImageFound) {
                 pageImage = element.value(ImageBitmapId, &pageImageFound);
+                for (int i = 0; i < 4; ++i)
+                    pagePlace[i] = element.value(ImageLeft + i);
+            }
             if (pageCount == 1 && !firstImageSeen) {
                 firstImageSeen = true;
                 for (int i = 0; i < 4; ++i)
@@ -415,6 +434,8 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
     if (!pagesGbk)
         return notGbk();
     read.pictures = std::move(pages);
+    if (placements)
+        *placements = std::move(pagePlaces);
     if (paper)
         read.backgroundColour = *paper;
     if (noBorder.trimmed().compare(QByteArrayView("NO"), Qt::CaseInsensitive) == 0) {
@@ -428,7 +449,8 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
     return std::nullopt;
 }
 
-std::optional<QString> readDocumentFile(const QString &path, BookSettings &inputs)
+std::optional<QString> readDocumentFile(const QString &path, BookSettings &inputs,
+                                       std::vector<PagePlacement> *placements)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -455,7 +477,7 @@ std::optional<QString> readDocumentFile(const QString &path, BookSettings &input
         used += qsizetype(got);
     }
     bytes.truncate(used);
-    return readDocument(bytes, inputs);
+    return readDocument(bytes, inputs, placements);
 }
 
 } // namespace tarnwick

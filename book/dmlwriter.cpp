@@ -2,6 +2,7 @@
 
 #include "book/bookmessages.h"
 #include "book/booknotation.h"
+#include "book/boxnumber.h"
 #include "book/gbktext.h"
 
 #include <QSaveFile>
@@ -30,24 +31,33 @@ public:
             "\" withtransrgn=\"NO\" rgntranscolor=\"0FF00h\" withtransclr=\"NO\" transcolor=\"0FF00h\""
             " backpgtype=\"PRENEXTPAGE\" backpgn=\"0\" pgnturntype=\"NO\" backlpgn=\"0\" backrpgn=\"0\""
             " booksepa=\"NO\" hiderulerlines=\"NO\"/>\r\n\r\n\r\n<IMAGE bitmapid=\"");
-        m_afterImageName = "\" left=\"" + left + "\" top=\"" + top + "\" width=\"" + width
-            + "\" height=\"" + height
-            + "\" zorder=\"1\" transparent=\"NO\" transparentcolor=\"00h\"/>\r\n<BITMAP id=\"";
+        m_typedPlace = "\" left=\"" + left + "\" top=\"" + top + "\" width=\"" + width + "\" height=\"" + height;
+        m_afterPlace = QByteArrayLiteral(
+            "\" zorder=\"1\" transparent=\"NO\" transparentcolor=\"00h\"/>\r\n<BITMAP id=\"");
         m_afterId = QByteArrayLiteral("\" file=\"");
         m_afterFile = QByteArrayLiteral(
             "\" width=\"10\" height=\"10\" quality=\"100\"/>\r\n\r\n</PAGE>\r\n");
     }
 
+    // The IMAGE place of a picture placed by the box, not as typed.
+    static QByteArray placeOf(const PageRect &rect)
+    {
+        return "\" left=\"" + QByteArray::number(rect.left) + "\" top=\"" + QByteArray::number(rect.top)
+            + "\" width=\"" + QByteArray::number(rect.width) + "\" height=\"" + QByteArray::number(rect.height);
+    }
+
+    const QByteArray &typedPlace() const { return m_typedPlace; }
+
     // A page segment's length for a name of nameLength bytes, at most.
     qsizetype maxSize(qsizetype nameLength) const
     {
-        return 16 + 5 + m_afterNumber.size() + m_afterImageName.size() + m_afterId.size()
-            + m_afterFile.size() + 3 * nameLength;
+        return 16 + 5 + m_afterNumber.size() + std::max<qsizetype>(m_typedPlace.size(), kLongestPlace)
+            + m_afterPlace.size() + m_afterId.size() + m_afterFile.size() + 3 * nameLength;
     }
 
     // Replaces out's content by page index's segment. out keeps its storage,
     // so a reused buffer allocates nothing per page.
-    void build(QByteArray &out, int index, QByteArrayView name) const
+    void build(QByteArray &out, int index, QByteArrayView name, QByteArrayView place) const
     {
         out.resize(maxSize(name.size()));
         char *p = out.data();
@@ -55,7 +65,8 @@ public:
         p = std::to_chars(p, p + 12, index + 1).ptr;
         p = put(p, m_afterNumber);
         p = put(p, name);
-        p = put(p, m_afterImageName);
+        p = put(p, place);
+        p = put(p, m_afterPlace);
         p = put(p, name);
         p = put(p, m_afterId);
         p = put(p, name);
@@ -70,8 +81,12 @@ private:
         return p + bytes.size();
     }
 
+    // Four 20-digit numbers and their attribute names.
+    static constexpr qsizetype kLongestPlace = 4 * 20 + 40;
+
     QByteArray m_afterNumber;
-    QByteArray m_afterImageName;
+    QByteArray m_typedPlace;
+    QByteArray m_afterPlace;
     QByteArray m_afterId;
     QByteArray m_afterFile;
 };
@@ -84,6 +99,26 @@ bool writeAll(QIODevice &device, const QByteArray &bytes)
 QString unwritableNameReason(const QString &name)
 {
     return messages::unwritablePictureName() + name;
+}
+
+// The picture box as the checks read it.
+PageRect typedBox(const BookSettings &settings)
+{
+    return {readBoxNumber(settings.pictureLeft).value, readBoxNumber(settings.pictureTop).value,
+            readBoxNumber(settings.pictureWidth).value, readBoxNumber(settings.pictureHeight).value};
+}
+
+// Page index's IMAGE place: the typed texts when stretching, else where its
+// picture goes in the box; nothing when its size is unknown.
+std::optional<QByteArray> pagePlace(const PageBuilder &builder, const BookSettings &settings, const PageRect &box,
+                                    const PictureSizes &sizes, int index)
+{
+    if (settings.fitMode == FitMode::Stretch)
+        return builder.typedPlace();
+    const QSize pixels = size_t(index) < sizes.size() ? sizes[size_t(index)] : QSize();
+    if (pixels.width() <= 0 || pixels.height() <= 0)
+        return std::nullopt;
+    return PageBuilder::placeOf(placePicture(settings.fitMode, box, pixels));
 }
 
 } // namespace
@@ -114,17 +149,19 @@ QByteArray headSegment(const BookSettings &settings)
     return head;
 }
 
-std::optional<QByteArray> pageSegment(const BookSettings &settings, int index)
+std::optional<QByteArray> pageSegment(const BookSettings &settings, int index, const PictureSizes &sizes)
 {
     const std::optional<QByteArray> name = encodePictureName(settings.pictures.at(index));
-    if (!name)
+    const PageBuilder builder(settings);
+    const std::optional<QByteArray> place = pagePlace(builder, settings, typedBox(settings), sizes, index);
+    if (!name || !place)
         return std::nullopt;
     QByteArray page;
-    PageBuilder(settings).build(page, index, *name);
+    builder.build(page, index, *name, *place);
     return page;
 }
 
-std::optional<QString> writeDocument(QIODevice &device, const BookSettings &settings)
+std::optional<QString> writeDocument(QIODevice &device, const BookSettings &settings, const PictureSizes &sizes)
 {
     for (const QString *box : {&settings.bookWidth, &settings.bookHeight, &settings.pictureWidth,
                                &settings.pictureHeight, &settings.pictureLeft, &settings.pictureTop}) {
@@ -135,6 +172,7 @@ std::optional<QString> writeDocument(QIODevice &device, const BookSettings &sett
         return device.errorString();
 
     const PageBuilder builder(settings);
+    const PageRect box = typedBox(settings);
     QByteArray page;
     page.reserve(builder.maxSize(256));
     QByteArray name;
@@ -147,14 +185,17 @@ std::optional<QString> writeDocument(QIODevice &device, const BookSettings &sett
         // skipped them, so a name never reaches the document as "?".
         if (!encoder.encode(picture, name))
             return unwritableNameReason(picture);
-        builder.build(page, i, name);
+        const std::optional<QByteArray> place = pagePlace(builder, settings, box, sizes, i);
+        if (!place)
+            return messages::unreadableSizes() + picture;
+        builder.build(page, i, name, *place);
         if (!writeAll(device, page))
             return device.errorString();
     }
     return std::nullopt;
 }
 
-std::optional<QString> saveDocument(const BookSettings &settings)
+std::optional<QString> saveDocument(const BookSettings &settings, const PictureSizes &sizes)
 {
     const QString path = settings.outputPath();
     const auto failure = [&path](const QString &reason) {
@@ -167,7 +208,7 @@ std::optional<QString> saveDocument(const BookSettings &settings)
     if (!file.open(QIODevice::WriteOnly))
         return failure(file.errorString());
 
-    std::optional<QString> reason = writeDocument(file, settings);
+    std::optional<QString> reason = writeDocument(file, settings, sizes);
     // QSaveFile::commit() ignores an error of its last buffered flush: flush
     // here and check, and cancel before committing on any failure.
     if (!reason && (!file.flush() || file.error() != QFileDevice::NoError))
