@@ -5,8 +5,11 @@
 #include "book/booknotation.h"
 #include "book/dmlreader.h"
 #include "book/dmlwriter.h"
+#include "book/bookmessages.h"
+#include "book/placement.h"
 #include "pictures/listcommands.h"
 #include "pictures/picturefolder.h"
+#include "pictures/pictureheader.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -14,7 +17,11 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdio>
+#include <tuple>
 #include <utility>
+
+#include <unistd.h>
 
 namespace tarnwick {
 
@@ -117,6 +124,59 @@ QString printableName(const QString &name)
     return text;
 }
 
+const std::pair<QStringView, FitMode> fitNames[] = {
+    {u"stretch", FitMode::Stretch}, {u"contain", FitMode::Contain}, {u"shrink", FitMode::Shrink}};
+
+// Threads that read picture headers. Each read is a few microseconds of work
+// on a file in the page cache; see bench_placement for one thread against two.
+constexpr int kHeaderThreads = 2;
+
+// Reads the size of every page's picture, with a count on standard error
+// while it runs when that is a terminal.
+std::vector<PictureHeader> readPageHeaders(const BookSettings &settings)
+{
+    std::function<void(qsizetype)> progress;
+    if (::isatty(STDERR_FILENO)) {
+        progress = [total = settings.pictures.size()](qsizetype done) {
+            std::fprintf(stderr, "\rtarnwick-make: reading picture sizes: %lld of %lld", static_cast<long long>(done),
+                         static_cast<long long>(total));
+            if (done == total)
+                std::fputc('\n', stderr);
+            std::fflush(stderr);
+        };
+    }
+    return readPictureHeaders(settings.pictureFolder, settings.pictures, kHeaderThreads, progress);
+}
+
+// The way the pages of a document were placed, and its picture box, from the
+// sizes of its pictures that are listed in the folder (no name in a document
+// leads outside it). Only a book whose pages differ needs the sizes.
+InferredPlacement documentPlacement(const BookSettings &read, const std::vector<PagePlacement> &places,
+                                    const QStringList &listing)
+{
+    std::vector<QSize> sizes;
+    const bool allSame = std::all_of(places.cbegin(), places.cend(), [&](const PagePlacement &place) {
+        return place == places.front();
+    });
+    if (!allSame) {
+        const QSet<QString> listed(listing.cbegin(), listing.cend());
+        BookSettings present = read;
+        present.pictures.clear();
+        std::vector<size_t> pageOf;
+        for (qsizetype i = 0; i < read.pictures.size(); ++i) {
+            if (listed.contains(read.pictures.at(i))) {
+                present.pictures.append(read.pictures.at(i));
+                pageOf.push_back(size_t(i));
+            }
+        }
+        sizes.resize(places.size());
+        const std::vector<PictureHeader> headers = readPageHeaders(present);
+        for (size_t i = 0; i < headers.size(); ++i)
+            sizes[pageOf[i]] = headers[i].size().value_or(QSize());
+    }
+    return inferPlacement(places, sizes, readBoxNumber(read.bookWidth).value, readBoxNumber(read.bookHeight).value);
+}
+
 } // namespace
 
 MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
@@ -165,11 +225,16 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                                                  "FOLDER's other pictures follow its pages, the options given "
                                                  "override its values."),
                                   QStringLiteral("DOCUMENT"));
+    const QCommandLineOption fit(QStringLiteral("fit"),
+                                 QStringLiteral("How each page's picture fills the picture box: stretch (to the box), "
+                                                "contain (as large as fits, proportions kept, centred) or shrink "
+                                                "(like contain, but pictures that fit keep their size) (stretch)."),
+                                 QStringLiteral("stretch|contain|shrink"), QStringLiteral("stretch"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({name, bookWidth, bookHeight, pictureWidth, pictureHeight, left, top, background, border,
-                       pages, order, like, help, version});
+                       pages, order, like, fit, help, version});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
 
     if (!parser.parse(arguments))
@@ -179,7 +244,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     if (parser.isSet(version))
         return {MakeWritten, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n" TARNWICK_LICENCE_NOTICE), QString()};
     for (const QCommandLineOption *single : {&name, &bookWidth, &bookHeight, &pictureWidth, &pictureHeight, &left,
-                                             &top, &background, &border, &pages, &order, &like}) {
+                                             &top, &background, &border, &pages, &order, &like, &fit}) {
         if (parser.values(*single).size() > 1)
             return usageError(QStringLiteral("--%1 given twice").arg(single->names().constFirst()));
     }
@@ -197,11 +262,16 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     const QString orderName = parser.value(order);
     if (orderName != u"name" && orderName != u"natural")
         return usageError(QStringLiteral("--order: not name or natural: ") + orderName);
+    const auto fitName = std::find_if(std::begin(fitNames), std::end(fitNames),
+                                      [&](const auto &entry) { return parser.value(fit) == entry.first; });
+    if (fitName == std::end(fitNames))
+        return usageError(QStringLiteral("--fit: not stretch, contain or shrink: ") + parser.value(fit));
+    std::vector<PagePlacement> places;
     // The whole document is in memory before anything is written, so it may
     // be the very document this run replaces.
     if (parser.isSet(like)) {
         const QString document = parser.value(like);
-        if (const std::optional<QString> refusal = readDocumentFile(document, settings))
+        if (const std::optional<QString> refusal = readDocumentFile(document, settings, &places))
             return usageError(QStringLiteral("cannot use %1: %2").arg(document, *refusal));
     }
     // The name is never the --like document's: the book goes where --name says.
@@ -218,6 +288,12 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
 
     QString skipped;
     if (parser.isSet(like)) {
+        // Pages that follow no way of placing keep page 1's placement, stretched.
+        const InferredPlacement placement = documentPlacement(settings, places, listing);
+        settings.fitMode = placement.mode;
+        if (!placement.mismatched && !places.empty())
+            std::tie(settings.pictureLeft, settings.pictureTop, settings.pictureWidth, settings.pictureHeight) =
+                std::tie(placement.box.left, placement.box.top, placement.box.width, placement.box.height);
         const QStringList documentPages = std::exchange(settings.pictures, {});
         std::vector<bool> unselected;
         QStringList missing;
@@ -283,6 +359,8 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         settings.pictureTop = parser.value(top);
     }
 
+    if (parser.isSet(fit))
+        settings.fitMode = fitName->second;
     if (parser.isSet(background)) {
         const std::optional<ColourValue> colour = parseColourArgument(parser.value(background));
         if (!colour)
@@ -304,7 +382,26 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                 skipped + QStringLiteral("tarnwick-make: %1: %2\n").arg(optionOf(failure->field),
                                                                        problemText(failure->problem))
                     + failure->message + u'\n'};
-    if (const std::optional<QString> failure = saveDocument(settings))
+    // Only a book that places each picture by its own size reads the pictures.
+    PictureSizes sizes;
+    if (settings.fitMode != FitMode::Stretch) {
+        QString lines;
+        QStringList unreadable;
+        const std::vector<PictureHeader> headers = readPageHeaders(settings);
+        for (qsizetype i = 0; i < settings.pictures.size(); ++i) {
+            const PictureHeader &header = headers[size_t(i)];
+            sizes.push_back(header.size().value_or(QSize()));
+            if (header.size())
+                continue;
+            const QString name = printableName(settings.pictures.at(i));
+            unreadable.append(name);
+            lines += QStringLiteral("tarnwick-make: cannot read the size of: %1 (%2)\n").arg(name, header.reason());
+        }
+        if (!unreadable.isEmpty())
+            return {MakeCheckFailed, QString(),
+                    skipped + lines + messages::namedPictures(messages::unreadableSizes(), unreadable) + u'\n'};
+    }
+    if (const std::optional<QString> failure = saveDocument(settings, sizes))
         return {MakeWriteFailed, QString(), skipped + *failure + u'\n'};
     return {MakeWritten, settings.outputPath() + u'\n', skipped};
 }
