@@ -488,7 +488,7 @@ void frmMain::arrangeByDocument()
     }
     QStringList names = pictureEntries();
     std::vector<bool> selected = m_pictures->selectedFlags();
-    const ReopenedBook reopened = reopenBook(path, inputs, names, selected);
+    const ReopenedBook reopened = reopenBook(path, m_pictures->folder(), inputs, names, selected);
     if (reopened.refusal) {
         m_platform.showWarning(this, documentNotReadable + path + u'\n' + *reopened.refusal);
         return;

@@ -23,6 +23,7 @@ inline QString unwritablePictureName() { return QStringLiteral(u"图片文件名
 inline QString cannotWrite() { return QStringLiteral(u"无法写入dml文件："); }
 inline QString nameIsPicture() { return QStringLiteral(u"dml文件名不能是图片文件名！"); }
 inline QString picturesVanished() { return QStringLiteral(u"以下图片在目录中找不到："); }
+inline QString unreadableSizes() { return QStringLiteral(u"以下图片无法读取尺寸："); }
 inline QString tooManyPictures() { return QStringLiteral(u"图片数量超过32767个，只列出了前32767个。"); }
 
 // Why a book is refused as too large, by the reader and the writer alike.

@@ -7,7 +7,7 @@ namespace tarnwick {
 
 namespace {
 
-enum class StoredKind { Text, Colour, Border };
+enum class StoredKind { Text, Colour, Border, FitMode };
 
 // The key of each remembered input, in the order they are written. The top
 // offset lives under "right": the key names are kept as the settings files
@@ -31,6 +31,7 @@ const StoredKey storedKeys[] = {
     {u"BGColor", StoredKind::Colour, nullptr, &BookSettings::backgroundColour},
     {u"border", StoredKind::Border},
     {u"bordercolor", StoredKind::Colour, nullptr, &BookSettings::borderColour},
+    {u"fitmode", StoredKind::FitMode},
 };
 
 } // namespace
@@ -67,6 +68,9 @@ QList<StoredValue> BookSettings::storedValues() const
         case StoredKind::Border:
             text = QString::number(int(border));
             break;
+        case StoredKind::FitMode:
+            text = fitModeText(fitMode);
+            break;
         }
         values.append({QString::fromUtf16(entry.key), text});
     }
@@ -91,6 +95,9 @@ void BookSettings::restoreStored(const StoredTexts &stored)
         case StoredKind::Border:
             if (trimBlanks(text) == u"1")
                 border = BorderSwitch::On;
+            break;
+        case StoredKind::FitMode:
+            fitMode = fitModeFromText(text);
             break;
         }
     }

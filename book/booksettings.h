@@ -1,5 +1,7 @@
 #pragma once
 
+#include "book/placement.h"
+
 #include <QList>
 #include <QHash>
 #include <QSize>
@@ -58,6 +60,7 @@ struct BookSettings
     BorderSwitch border = BorderSwitch::Off;
     ColourValue borderColour = 0;
     QStringList pictures;                                       // bare file names in page order
+    FitMode fitMode = FitMode::Stretch;                         // how each page's picture fills the box
 
     bool borderOn() const { return border == BorderSwitch::On; }
 
@@ -70,14 +73,16 @@ struct BookSettings
     // The preset after a folder is listed: the book as large as its first picture.
     void presetFromFirstPicture(QSize pixels);
 
-    // The ten settings Tarnwick remembers, in the order they are written:
+    // The eleven settings Tarnwick remembers, in the order they are written:
     // texts without their surrounding spaces, colours as signed decimal
-    // numbers, the border switch as "0", "1" or "2". The border colour is
-    // kept even with the border off, so it comes back when turned on.
+    // numbers, the border switch as "0", "1" or "2", the way of placing as
+    // "0" stretch, "1" contain, "2" shrink. The border colour is kept even
+    // with the border off, so it comes back when turned on.
     QList<StoredValue> storedValues() const;
     // Puts remembered settings over these inputs: a text that is missing or
     // blank gives the field's default; a colour that is not a signed 32-bit
-    // decimal number leaves the colour as it is; only "1" ticks the border.
+    // decimal number leaves the colour as it is; only "1" ticks the border;
+    // a way of placing other than "1" or "2" is stretch.
     void restoreStored(const StoredTexts &stored);
 
     bool operator==(const BookSettings &) const = default;

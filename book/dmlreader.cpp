@@ -324,7 +324,8 @@ private:
 
 } // namespace
 
-std::optional<QString> readDocument(QByteArrayView document, BookSettings &inputs)
+std::optional<QString> readDocument(QByteArrayView document, BookSettings &inputs,
+                                   std::vector<PagePlacement> *placements)
 {
     if (document.size() > kLargestDocument)
         return messages::documentTooLarge();
@@ -351,6 +352,9 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
     bool inPage = false;
     QByteArrayView pageFile, pageImage;
     bool pageFileFound = false, pageImageFound = false;
+    // Each listed page's IMAGE left, top, width and height, when asked for.
+    std::vector<PagePlacement> pagePlaces;
+    QByteArrayView pagePlace[4];
     const auto finishPage = [&] {
         if (!inPage)
             return;
@@ -362,6 +366,17 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
             pages.append(std::move(*name));
         else
             pagesGbk = false;
+        if (placements && name) {
+            PagePlacement &place = pagePlaces.emplace_back();
+            QString *const fields[4] = {&place.left, &place.top, &place.width, &place.height};
+            for (int i = 0; pagesGbk && i < 4; ++i) {
+                std::optional<QString> text = decoder.decode(pagePlace[i]);
+                if (text)
+                    *fields[i] = std::move(*text);
+                else
+                    pagesGbk = false;
+            }
+        }
     };
 
     MarkupScanner scanner(document);
@@ -379,12 +394,16 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
                 return messages::tooManyPages();
             inPage = true;
             pageFileFound = pageImageFound = false;
+            std::fill(std::begin(pagePlace), std::end(pagePlace), QByteArrayView());
             break;
         case ElementKind::Image:
             if (!inPage)
                 break;
-            if (!pageImageFound)
+            if (!pageImageFound) {
                 pageImage = element.value(ImageBitmapId, &pageImageFound);
+                for (int i = 0; i < 4; ++i)
+                    pagePlace[i] = element.value(ImageLeft + i);
+            }
             if (pageCount == 1 && !firstImageSeen) {
                 firstImageSeen = true;
                 for (int i = 0; i < 4; ++i)
@@ -447,6 +466,8 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
     if (!pagesGbk)
         return notGbk();
     read.pictures = std::move(pages);
+    if (placements)
+        *placements = std::move(pagePlaces);
     if (paper)
         read.backgroundColour = *paper;
     if (noBorder.trimmed().compare(QByteArrayView("NO"), Qt::CaseInsensitive) == 0) {
@@ -460,7 +481,8 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
     return std::nullopt;
 }
 
-std::optional<QString> readDocumentFile(const QString &path, BookSettings &inputs)
+std::optional<QString> readDocumentFile(const QString &path, BookSettings &inputs,
+                                       std::vector<PagePlacement> *placements)
 {
     // Opened without blocking and looked at before any read: a FIFO named
     // like a document would otherwise wait for a writer for ever.
@@ -501,7 +523,7 @@ std::optional<QString> readDocumentFile(const QString &path, BookSettings &input
         used += qsizetype(got);
     }
     bytes.truncate(used);
-    return readDocument(bytes, inputs);
+    return readDocument(bytes, inputs, placements);
 }
 
 } // namespace tarnwick

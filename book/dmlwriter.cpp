@@ -4,6 +4,7 @@
 
 #include "book/bookmessages.h"
 #include "book/booknotation.h"
+#include "book/boxnumber.h"
 #include "book/dmlreader.h"
 #include "book/gbktext.h"
 
@@ -40,34 +41,44 @@ public:
             "\" withtransrgn=\"NO\" rgntranscolor=\"0FF00h\" withtransclr=\"NO\" transcolor=\"0FF00h\""
             " backpgtype=\"PRENEXTPAGE\" backpgn=\"0\" pgnturntype=\"NO\" backlpgn=\"0\" backrpgn=\"0\""
             " booksepa=\"NO\" hiderulerlines=\"NO\"/>\r\n\r\n\r\n<IMAGE bitmapid=\"");
-        m_afterImageName = "\" left=\"" + left + "\" top=\"" + top + "\" width=\"" + width
-            + "\" height=\"" + height
-            + "\" zorder=\"1\" transparent=\"NO\" transparentcolor=\"00h\"/>\r\n<BITMAP id=\"";
+        m_typedPlace = "\" left=\"" + left + "\" top=\"" + top + "\" width=\"" + width + "\" height=\"" + height;
+        m_afterPlace = QByteArrayLiteral(
+            "\" zorder=\"1\" transparent=\"NO\" transparentcolor=\"00h\"/>\r\n<BITMAP id=\"");
         m_afterId = QByteArrayLiteral("\" file=\"");
         m_afterFile = QByteArrayLiteral(
             "\" width=\"10\" height=\"10\" quality=\"100\"/>\r\n\r\n</PAGE>\r\n");
     }
 
-    // The exact length of page index's segment for a name of nameLength bytes.
-    qint64 size(int index, qsizetype nameLength) const
+    // The IMAGE place of a picture placed by the box, not as typed.
+    static QByteArray placeOf(const PageRect &rect)
+    {
+        return "\" left=\"" + QByteArray::number(rect.left) + "\" top=\"" + QByteArray::number(rect.top)
+            + "\" width=\"" + QByteArray::number(rect.width) + "\" height=\"" + QByteArray::number(rect.height);
+    }
+
+    const QByteArray &typedPlace() const { return m_typedPlace; }
+
+    // The exact length of page index's segment for a name of nameLength
+    // bytes and an IMAGE place of placeLength bytes.
+    qint64 size(int index, qsizetype nameLength, qsizetype placeLength) const
     {
         int digits = 1;
         for (int n = index + 1; n >= 10; n /= 10)
             ++digits;
-        return 14 + digits + m_afterNumber.size() + m_afterImageName.size() + m_afterId.size()
+        return 14 + digits + m_afterNumber.size() + placeLength + m_afterPlace.size() + m_afterId.size()
             + m_afterFile.size() + 3 * nameLength;
     }
 
     // A page segment's length for a name of nameLength bytes, at most.
     qsizetype maxSize(qsizetype nameLength) const
     {
-        return 16 + 5 + m_afterNumber.size() + m_afterImageName.size() + m_afterId.size()
-            + m_afterFile.size() + 3 * nameLength;
+        return 16 + 5 + m_afterNumber.size() + std::max<qsizetype>(m_typedPlace.size(), kLongestPlace)
+            + m_afterPlace.size() + m_afterId.size() + m_afterFile.size() + 3 * nameLength;
     }
 
     // Replaces out's content by page index's segment. out keeps its storage,
     // so a reused buffer allocates nothing per page.
-    void build(QByteArray &out, int index, QByteArrayView name) const
+    void build(QByteArray &out, int index, QByteArrayView name, QByteArrayView place) const
     {
         out.resize(maxSize(name.size()));
         char *p = out.data();
@@ -75,7 +86,8 @@ public:
         p = std::to_chars(p, p + 12, index + 1).ptr;
         p = put(p, m_afterNumber);
         p = put(p, name);
-        p = put(p, m_afterImageName);
+        p = put(p, place);
+        p = put(p, m_afterPlace);
         p = put(p, name);
         p = put(p, m_afterId);
         p = put(p, name);
@@ -90,8 +102,12 @@ private:
         return p + bytes.size();
     }
 
+    // Four 20-digit numbers and their attribute names.
+    static constexpr qsizetype kLongestPlace = 4 * 20 + 40;
+
     QByteArray m_afterNumber;
-    QByteArray m_afterImageName;
+    QByteArray m_typedPlace;
+    QByteArray m_afterPlace;
     QByteArray m_afterId;
     QByteArray m_afterFile;
 };
@@ -217,6 +233,27 @@ QString unwritableNameReason(const QString &name)
     return messages::unwritablePictureName() + name;
 }
 
+// The picture box as the checks read it.
+PageRect typedBox(const BookSettings &settings)
+{
+    return {readBoxNumber(settings.pictureLeft).value, readBoxNumber(settings.pictureTop).value,
+            readBoxNumber(settings.pictureWidth).value, readBoxNumber(settings.pictureHeight).value};
+}
+
+// Page index's IMAGE place: the typed texts when stretching, else where its
+// picture goes in the box; nothing when its size is unknown.
+std::optional<QByteArray> pagePlace(const PageBuilder &builder, const BookSettings &settings, const PageRect &box,
+                                    const PictureSizes &sizes, int index)
+{
+    if (settings.fitMode == FitMode::Stretch)
+        return builder.typedPlace();
+    const QSize pixels = size_t(index) < sizes.size() ? sizes[size_t(index)] : QSize();
+    if (pixels.width() <= 0 || pixels.height() <= 0)
+        return std::nullopt;
+    return PageBuilder::placeOf(placePicture(settings.fitMode, box, pixels));
+}
+
+
 } // namespace
 
 QByteArray headSegment(const BookSettings &settings)
@@ -245,17 +282,19 @@ QByteArray headSegment(const BookSettings &settings)
     return head;
 }
 
-std::optional<QByteArray> pageSegment(const BookSettings &settings, int index)
+std::optional<QByteArray> pageSegment(const BookSettings &settings, int index, const PictureSizes &sizes)
 {
     const std::optional<QByteArray> name = encodePictureName(settings.pictures.at(index));
-    if (!name)
+    const PageBuilder builder(settings);
+    const std::optional<QByteArray> place = pagePlace(builder, settings, typedBox(settings), sizes, index);
+    if (!name || !place)
         return std::nullopt;
     QByteArray page;
-    PageBuilder(settings).build(page, index, *name);
+    builder.build(page, index, *name, *place);
     return page;
 }
 
-std::optional<QString> writeDocument(QIODevice &device, const BookSettings &settings)
+std::optional<QString> writeDocument(QIODevice &device, const BookSettings &settings, const PictureSizes &sizes)
 {
     for (const QString *box : {&settings.bookWidth, &settings.bookHeight, &settings.pictureWidth,
                                &settings.pictureHeight, &settings.pictureLeft, &settings.pictureTop}) {
@@ -266,6 +305,7 @@ std::optional<QString> writeDocument(QIODevice &device, const BookSettings &sett
         return device.errorString();
 
     const PageBuilder builder(settings);
+    const PageRect box = typedBox(settings);
     QByteArray page;
     page.reserve(builder.maxSize(256));
     QByteArray name;
@@ -278,31 +318,37 @@ std::optional<QString> writeDocument(QIODevice &device, const BookSettings &sett
         // skipped them, so a name never reaches the document as "?".
         if (!encoder.encode(picture, name))
             return unwritableNameReason(picture);
-        builder.build(page, i, name);
+        const std::optional<QByteArray> place = pagePlace(builder, settings, box, sizes, i);
+        if (!place)
+            return messages::unreadableSizes() + picture;
+        builder.build(page, i, name, *place);
         if (!writeAll(device, page))
             return device.errorString();
     }
     return std::nullopt;
 }
 
-std::optional<QString> documentTooLarge(const BookSettings &settings)
+std::optional<QString> documentTooLarge(const BookSettings &settings, const PictureSizes &sizes)
 {
     const qsizetype pages = settings.pictures.size();
     if (pages > kMostPages)
         return messages::tooManyPages();
     const PageBuilder builder(settings);
+    const PageRect box = typedBox(settings);
     qint64 size = headSegment(settings).size();
     for (qsizetype i = 0; i < pages; ++i) {
-        size += builder.size(int(i), gbkLength(settings.pictures.at(i)));
+        const std::optional<QByteArray> place = pagePlace(builder, settings, box, sizes, int(i));
+        size += builder.size(int(i), gbkLength(settings.pictures.at(i)), place ? place->size() : 0);
         if (size > kLargestDocument)
             return messages::documentTooLarge();
     }
     return std::nullopt;
 }
 
-std::optional<QString> writeDocumentFile(const BookSettings &settings, OlderDocument olderDocument)
+std::optional<QString> writeDocumentFile(const BookSettings &settings, const PictureSizes &sizes,
+                                         OlderDocument olderDocument)
 {
-    if (std::optional<QString> refusal = documentTooLarge(settings))
+    if (std::optional<QString> refusal = documentTooLarge(settings, sizes))
         return refusal;
     const QByteArray path = QFile::encodeName(settings.outputPath());
 
@@ -315,7 +361,7 @@ std::optional<QString> writeDocumentFile(const BookSettings &settings, OlderDocu
         return temporary.errorString();
     const auto discard = qScopeGuard([&] { temporary.discard(); });
 
-    if (std::optional<QString> reason = writeDocument(temporary, settings))
+    if (std::optional<QString> reason = writeDocument(temporary, settings, sizes))
         return reason;
     if (!temporary.finish())
         return temporary.errorString();
@@ -334,9 +380,10 @@ std::optional<QString> writeDocumentFile(const BookSettings &settings, OlderDocu
     return std::nullopt;
 }
 
-std::optional<QString> saveDocument(const BookSettings &settings, OlderDocument olderDocument)
+std::optional<QString> saveDocument(const BookSettings &settings, const PictureSizes &sizes,
+                                    OlderDocument olderDocument)
 {
-    if (std::optional<QString> reason = writeDocumentFile(settings, olderDocument))
+    if (std::optional<QString> reason = writeDocumentFile(settings, sizes, olderDocument))
         return messages::cannotWrite() + settings.outputPath() + u'\n' + *reason;
     return std::nullopt;
 }

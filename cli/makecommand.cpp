@@ -6,7 +6,9 @@
 #include "book/booknotation.h"
 #include "book/dmlreader.h"
 #include "book/dmlwriter.h"
+#include "book/placement.h"
 #include "pictures/bookfolder.h"
+#include "pictures/pictureheader.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -14,7 +16,11 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <utility>
+
+#include <unistd.h>
 
 namespace tarnwick {
 
@@ -132,6 +138,26 @@ QStringList readPageNames(const QByteArray &bytes)
     return names;
 }
 
+const std::pair<QStringView, FitMode> fitNames[] = {
+    {u"stretch", FitMode::Stretch}, {u"contain", FitMode::Contain}, {u"shrink", FitMode::Shrink}};
+
+// Reads the size of every page's picture, with a count on standard error
+// while it runs when that is a terminal.
+std::vector<PictureHeader> readPageHeaders(const BookSettings &settings)
+{
+    std::function<void(qsizetype)> progress;
+    if (::isatty(STDERR_FILENO)) {
+        progress = [total = settings.pictures.size()](qsizetype done) {
+            std::fprintf(stderr, "\rtarnwick-make: reading picture sizes: %lld of %lld", static_cast<long long>(done),
+                         static_cast<long long>(total));
+            if (done == total)
+                std::fputc('\n', stderr);
+            std::fflush(stderr);
+        };
+    }
+    return readPictureHeaders(settings.pictureFolder, settings.pictures, kHeaderThreads, progress);
+}
+
 } // namespace
 
 MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
@@ -180,6 +206,11 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                                                  "FOLDER's other pictures follow its pages, the options given "
                                                  "override its values."),
                                   QStringLiteral("DOCUMENT"));
+    const QCommandLineOption fit(QStringLiteral("fit"),
+                                 QStringLiteral("How each page's picture fills the picture box: stretch (to the box), "
+                                                "contain (as large as fits, proportions kept, centred) or shrink "
+                                                "(like contain, but pictures that fit keep their size) (stretch)."),
+                                 QStringLiteral("stretch|contain|shrink"), QStringLiteral("stretch"));
     const QCommandLineOption noTrash(QStringLiteral("no-trash"),
                                      QStringLiteral("Delete an older document of the same name instead of "
                                                     "moving it to the trash."));
@@ -187,7 +218,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({name, bookWidth, bookHeight, pictureWidth, pictureHeight, left, top, background, border,
-                       pages, order, like, noTrash, help, version});
+                       pages, order, like, fit, noTrash, help, version});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
 
     if (!parser.parse(arguments))
@@ -215,6 +246,10 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     const QString orderName = parser.value(order);
     if (orderName != u"name" && orderName != u"natural")
         return usageError(QStringLiteral("--order: not name or natural: ") + orderName);
+    const auto fitName = std::find_if(std::begin(fitNames), std::end(fitNames),
+                                      [&](const auto &entry) { return parser.value(fit) == entry.first; });
+    if (fitName == std::end(fitNames))
+        return usageError(QStringLiteral("--fit: not stretch, contain or shrink: ") + parser.value(fit));
     FolderListing listed = listFolder(settings.pictureFolder, orderName == u"natural" ? NameOrder::Numeric
                                                                                     : NameOrder::Name);
     if (!listed.names)
@@ -231,7 +266,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         // may be the very document this run replaces.
         const QString document = parser.value(like);
         std::vector<bool> unselected;
-        const ReopenedBook reopened = reopenBook(document, settings, listing, unselected);
+        const ReopenedBook reopened = reopenBook(document, settings.pictureFolder, settings, listing, unselected);
         if (reopened.refusal)
             return usageError(QStringLiteral("cannot use %1: %2").arg(printableName(document), printableName(*reopened.refusal)));
         // The name is never the --like document's: the book goes where --name says.
@@ -299,6 +334,8 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         settings.pictureTop = parser.value(top);
     }
 
+    if (parser.isSet(fit))
+        settings.fitMode = fitName->second;
     if (parser.isSet(background)) {
         const std::optional<ColourValue> colour = parseColourArgument(parser.value(background));
         if (!colour)
@@ -332,8 +369,27 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         }
         return {MakeCheckFailed, QString(), text + messages::nameList(messages::picturesVanished(), shown) + u'\n'};
     }
+    // Only a book that places each picture by its own size reads the pictures.
+    PictureSizes sizes;
+    if (settings.fitMode != FitMode::Stretch) {
+        QString lines;
+        QStringList unreadable;
+        const std::vector<PictureHeader> headers = readPageHeaders(settings);
+        for (qsizetype i = 0; i < settings.pictures.size(); ++i) {
+            const PictureHeader &header = headers[size_t(i)];
+            sizes.push_back(header.size().value_or(QSize()));
+            if (header.size())
+                continue;
+            const QString name = printableName(settings.pictures.at(i));
+            unreadable.append(name);
+            lines += QStringLiteral("tarnwick-make: cannot read the size of: %1 (%2)\n").arg(name, header.reason());
+        }
+        if (!unreadable.isEmpty())
+            return {MakeCheckFailed, QString(),
+                    skipped + lines + messages::nameList(messages::unreadableSizes(), unreadable) + u'\n'};
+    }
     const OlderDocument older = parser.isSet(noTrash) ? OlderDocument::Replace : OlderDocument::ToTrash;
-    if (const std::optional<QString> failure = writeDocumentFile(settings, older))
+    if (const std::optional<QString> failure = writeDocumentFile(settings, sizes, older))
         return {MakeWriteFailed, QString(),
                 skipped + messages::cannotWrite() + printableName(settings.outputPath()) + u'\n'
                     + printableName(*failure) + u'\n'};

@@ -33,13 +33,19 @@ struct ReopenedBook
     std::optional<QString> refusal; // why the document cannot be used; nothing else then changed
     QStringList missing;            // its pages the list lacks, each once, in its order
     ListEdit edit;                  // how the list was arranged
+    // The pages follow no way of placing (edited by hand): they are taken
+    // as stretched with page 1's placement.
+    bool placementMismatched = false;
 };
 
-// Reads the document at path over inputs (its sizes, offsets, colours and
-// border replace theirs; inputs.pictures takes the arranged list) and arranges
-// names and selected by its pages: the pictures it does not hold follow,
-// selected.
-ReopenedBook reopenBook(const QString &path, BookSettings &inputs, QStringList &names,
+// Reads the document at path over inputs (its sizes, offsets, colours,
+// border and way of placing replace theirs; inputs.pictures takes the
+// arranged list) and arranges names, the pictures listed in folder, and
+// selected by its pages: the pictures it does not hold follow, selected. When
+// the document's pages are placed differently, the sizes of its pictures in
+// folder are read to find the way of placing and the picture box that place
+// them so again.
+ReopenedBook reopenBook(const QString &path, const QString &folder, BookSettings &inputs, QStringList &names,
                         std::vector<bool> &selected);
 
 } // namespace tarnwick

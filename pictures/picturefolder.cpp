@@ -1,8 +1,9 @@
 #include "pictures/picturefolder.h"
 
+#include "pictures/pictureheader.h"
+
 #include <QCollator>
 #include <QFile>
-#include <QImageReader>
 
 #include <algorithm>
 #include <cerrno>
@@ -136,11 +137,7 @@ void sortPictureNames(QStringList &names, const QLocale &locale)
 
 std::optional<QSize> readPictureSize(const QString &path)
 {
-    QImageReader reader(path);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty())
-        return std::nullopt;
-    return size;
+    return PictureHeader::readFile(path).size();
 }
 
 QString folderText(const QString &chosenPath)

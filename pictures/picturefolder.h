@@ -35,7 +35,8 @@ std::vector<qsizetype> pictureNameOrder(const QStringList &names, NameOrder kind
 // Sorts names in the tool's name order.
 void sortPictureNames(QStringList &names, const QLocale &locale = QLocale());
 
-// A picture's pixel size, read from its header only; nothing when unreadable.
+// A picture's pixel size, read from its header only (PictureHeader); nothing
+// when unreadable.
 std::optional<QSize> readPictureSize(const QString &path);
 
 // The folder text for a chosen folder path: the path ending in "/" ("/" stays

@@ -306,7 +306,8 @@ private Q_SLOTS:
                                    {QStringLiteral("BGColor"), QStringLiteral("255")},
                                    {QStringLiteral("border"), QStringLiteral("0")},
                                    // The border colour is stored with the border off.
-                                   {QStringLiteral("bordercolor"), QStringLiteral("16711680")}};
+                                   {QStringLiteral("bordercolor"), QStringLiteral("16711680")},
+                                   {QStringLiteral("fitmode"), QStringLiteral("0")}};
         QCOMPARE(loadStoredTexts(iniPath()), expected);
 
         // A new window shows what was stored; the folder and list are not.

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 using namespace tarnwick;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -121,6 +122,9 @@ private Q_SLOTS:
     void naturalOrder();
     void like_data();
     void like();
+    void fit_data();
+    void fit();
+    void fitLike();
     void likeReplacesItsDocument();
     void helpAndVersion();
     void checkFailureKeepsOlder();
@@ -467,6 +471,76 @@ void TestMake::like()
     QCOMPARE(writtenPages(doc), pages);
     for (const QByteArray &part : std::as_const(written))
         QVERIFY2(doc.contains(part), part.constData());
+}
+
+// Each page placed by its own picture: a.jpg is 640 x 480, the book's size,
+// b.jpg 100 x 50.
+void TestMake::fit_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("unreadablePicture"); // an empty c.jpg beside them
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArrayList>("placesOrLastLines");
+
+    const QByteArray typed = "left=\"0\" top=\"0\" width=\"640\" height=\"480\"";
+    QTest::newRow("stretch") << QStringList{} << false << 0 << QByteArrayList{typed, typed};
+    QTest::newRow("contain") << QStringList{u"--fit=contain"_s} << false << 0
+                             << QByteArrayList{typed, "left=\"0\" top=\"80\" width=\"640\" height=\"320\""};
+    QTest::newRow("shrink") << QStringList{u"--fit"_s, u"shrink"_s} << false << 0
+                            << QByteArrayList{typed, "left=\"270\" top=\"215\" width=\"100\" height=\"50\""};
+    QTest::newRow("stretch reads no picture") << QStringList{u"--fit=stretch"_s} << true << 0
+                                              << QByteArrayList{typed, typed, typed};
+    QTest::newRow("unreadable size")
+        << QStringList{u"--fit=contain"_s} << true << 1
+        << QByteArrayList{"tarnwick-make: cannot read the size of: c.jpg (not a GIF or JPEG picture)",
+                          messages::unreadableSizes().toUtf8(), "c.jpg"};
+    QTest::newRow("unknown way") << QStringList{u"--fit=fill"_s} << false << 2
+                                 << QByteArrayList{"Try 'tarnwick-make --help'."};
+}
+
+void TestMake::fit()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, unreadablePicture);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArrayList, placesOrLastLines);
+
+    if (unreadablePicture)
+        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("c.jpg")), QByteArray()));
+    const Run run = runProcess(options << folder());
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode != 0) {
+        QVERIFY(!QFile::exists(document()));
+        const QStringList lines = run.err.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.mid(lines.size() - placesOrLastLines.size()).join(u'\n').toUtf8(), placesOrLastLines.join('\n'));
+        return;
+    }
+    static const QRegularExpression image(QStringLiteral("<IMAGE bitmapid=\"[^\"]*\" ([^/]*) zorder"));
+    QByteArrayList places;
+    for (const QRegularExpressionMatch &m : image.globalMatch(QString::fromLatin1(readAll(document()))))
+        places.append(m.captured(1).toLatin1());
+    QCOMPARE(places, placesOrLastLines);
+}
+
+// A book made with --fit is made again the same by --like, which a --fit
+// given with it overrides.
+void TestMake::fitLike()
+{
+    QVERIFY(writeJpeg(m_dir->filePath(QStringLiteral("c.jpg")), 31, 77));
+    const QStringList box{u"--picture-width=501"_s, u"--picture-height=399"_s, u"--left=3"_s, u"--top=40"_s};
+    QCOMPARE(runProcess(QStringList{u"--fit=shrink"_s} + box << folder()).exitCode, 0);
+    const QByteArray shrunk = readAll(document());
+    QVERIFY(!shrunk.contains("left=\"3\" top=\"40\" width=\"501\" height=\"399\""));
+
+    QCOMPARE(runProcess({QStringLiteral("--like=") + document(), folder()}).exitCode, 0);
+    QCOMPARE(readAll(document()), shrunk);
+
+    QCOMPARE(runProcess({QStringLiteral("--like=") + document(), u"--fit=stretch"_s, folder()}).exitCode, 0);
+    const QByteArray stretched = readAll(document());
+    // The box found again is the smallest that places the pages the same:
+    // as wide as a.jpg's 501, as tall as its 376 and one more for the parity
+    // the centring shows.
+    QCOMPARE(stretched.count("left=\"3\" top=\"51\" width=\"501\" height=\"377\""), 3);
 }
 
 // The document a run replaces may be the one it takes after.

@@ -1,0 +1,240 @@
+#include "pictures/pictureheader.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+using namespace tarnwick;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QByteArray le16(int value)
+{
+    return QByteArray(1, char(value & 0xFF)) + char(value >> 8 & 0xFF);
+}
+
+QByteArray be16(int value)
+{
+    return QByteArray(1, char(value >> 8 & 0xFF)) + char(value & 0xFF);
+}
+
+struct GifFrame
+{
+    int left = 0, top = 0, width = 1, height = 1;
+};
+
+// A GIF of one-pixel frames: a 2-colour global table, the given extensions
+// before the first frame, every frame's data a clear code, pixel 0 and the end.
+QByteArray gifBytes(int screenWidth, int screenHeight, const QList<GifFrame> &frames,
+                    const QByteArray &extensions = {})
+{
+    QByteArray bytes = "GIF89a" + le16(screenWidth) + le16(screenHeight) + "\x80\x00\x00"_ba;
+    bytes += QByteArray("\x00\x00\x00\xFF\xFF\xFF", 6);
+    bytes += extensions;
+    for (const GifFrame &frame : frames) {
+        bytes += ',' + le16(frame.left) + le16(frame.top) + le16(frame.width) + le16(frame.height) + '\0';
+        bytes += QByteArray("\x02\x02\x44\x01\x00", 5);
+    }
+    return bytes + ';';
+}
+
+QByteArray commentExtension(qsizetype length)
+{
+    QByteArray bytes = "\x21\xFE"_ba;
+    for (; length > 0; length -= 255)
+        bytes += char(std::min<qsizetype>(length, 255)) + QByteArray(std::min<qsizetype>(length, 255), 'c');
+    return bytes + '\0';
+}
+
+// A JPEG header as far as its first scan: the segments given, a frame header
+// of that kind and component count, a scan header and a few bytes of data.
+QByteArray jpegBytes(int width, int height, int components, uchar frameMarker = 0xC0,
+                     const QByteArray &segments = {})
+{
+    QByteArray frame = "\x08"_ba + be16(height) + be16(width) + char(components);
+    QByteArray scan(1, char(components));
+    for (int c = 1; c <= components; ++c) {
+        frame += char(c) + "\x11\x00"_ba;
+        scan += char(c);
+        scan += '\0';
+    }
+    scan += "\x00\x3F\x00"_ba;
+    return "\xFF\xD8"_ba + segments + "\xFF"_ba + char(frameMarker) + be16(int(frame.size()) + 2) + frame
+        + "\xFF\xDA"_ba + be16(int(scan.size()) + 2) + scan + QByteArray(16, '\x55') + "\xFF\xD9"_ba;
+}
+
+QByteArray segment(uchar marker, const QByteArray &payload)
+{
+    return "\xFF"_ba + char(marker) + be16(int(payload.size()) + 2) + payload;
+}
+
+QByteArray written(const QImage &image, const char *format, const std::function<void(QImageWriter &)> &setUp = {})
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (setUp)
+        setUp(writer);
+    if (!writer.write(image))
+        qFatal("cannot write the test picture: %s", qPrintable(writer.errorString()));
+    return buffer.data();
+}
+
+QImage testImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    return image;
+}
+
+} // namespace
+
+class TestPictureHeader : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void size_data();
+    void size();
+    void readsOnlyTheHeader();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Each picture is read from a file as a folder holds it, and compared with
+// what Qt's own reader reports for the same file wherever that is a size.
+void TestPictureHeader::size_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("expected");
+    QTest::addColumn<QSize>("qt"); // what QImageReader::size() reports, when not the same
+    const QSize same(-2, -2);
+
+    const QByteArray baseline = written(testImage(40, 30), "jpeg");
+    QTest::newRow("jpeg, Qt's writer") << "a.jpg" << baseline << QSize(40, 30) << same;
+    QTest::newRow("jpeg, progressive") << "p.jpg" << written(testImage(33, 17), "jpeg", [](QImageWriter &w) {
+        w.setProgressiveScanWrite(true);
+    }) << QSize(33, 17) << same;
+    // Orientation 6: shown turned a quarter, read as stored.
+    const QByteArray exif = "Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0"_ba;
+    QTest::newRow("jpeg, EXIF turned a quarter") << "e.jpg" << jpegBytes(64, 20, 3, 0xC0, segment(0xE1, exif))
+                                                 << QSize(64, 20) << same;
+    QTest::newRow("jpeg, comment") << "t.jpg" << written(testImage(21, 22), "jpeg", [](QImageWriter &w) {
+        w.setText(QStringLiteral("Description"), QStringLiteral("a page"));
+    }) << QSize(21, 22) << same;
+    QTest::newRow("jpeg, CMYK with Adobe marker")
+        << "cmyk.jpg" << jpegBytes(120, 80, 4, 0xC0, segment(0xEE, "Adobe\x00\x64\x00\x00\x00\x00\x00"_ba))
+        << QSize(120, 80) << same;
+    QTest::newRow("jpeg, progressive CMYK") << "pc.jpg" << jpegBytes(7, 9, 4, 0xC2) << QSize(7, 9) << same;
+    QTest::newRow("jpeg, extended sequential") << "x.jpg" << jpegBytes(300, 200, 3, 0xC1) << QSize(300, 200) << same;
+    QTest::newRow("jpeg, arithmetic") << "ar.jpg" << jpegBytes(5, 6, 1, 0xC9) << QSize(5, 6) << same;
+    QTest::newRow("jpeg, EXIF over two blocks")
+        << "big-exif.jpg" << jpegBytes(16, 12, 3, 0xC0, segment(0xE1, "Exif\0\0"_ba + QByteArray(9000, 'x')))
+        << QSize(16, 12) << same;
+    QTest::newRow("jpeg, stray and fill bytes between markers")
+        << "stray.jpg"
+        << jpegBytes(45, 46, 1, 0xC0, segment(0xFE, "note") + "junk\xFF\x00\xFF\xFF\xFF"_ba.chopped(1))
+        << QSize(45, 46) << same;
+    QTest::newRow("jpeg, restart marker before the frame")
+        << "rst.jpg" << jpegBytes(8, 8, 1, 0xC0, "\xFF\xD0"_ba) << QSize(8, 8) << same;
+    QTest::newRow("jpeg, largest side") << "w.jpg" << jpegBytes(65500, 10, 1) << QSize(65500, 10) << same;
+    QTest::newRow("jpeg, past the largest side") << "w2.jpg" << jpegBytes(65501, 10, 1) << QSize() << same;
+    QTest::newRow("jpeg, zero height") << "z.jpg" << jpegBytes(10, 0, 1) << QSize() << same;
+    QTest::newRow("jpeg, cut in its frame header") << "cut.jpg" << baseline.first(baseline.indexOf("\xFF\xC0") + 7)
+                                                   << QSize() << same;
+    // Qt reads on to the scan and gives nothing; the frame header alone is enough here.
+    QTest::newRow("jpeg, cut before its scan") << "cut2.jpg" << baseline.first(baseline.indexOf("\xFF\xDA"))
+                                               << QSize(40, 30) << QSize();
+    QTest::newRow("jpeg, cut inside its scan") << "cut3.jpg" << baseline.first(baseline.size() / 2 + 300)
+                                               << QSize(40, 30) << same;
+    QTest::newRow("jpeg, scan before any frame") << "sos.jpg" << "\xFF\xD8\xFF\xDA\x00\x02"_ba << QSize() << same;
+    QTest::newRow("jpeg named .gif") << "j.gif" << baseline << QSize(40, 30) << same;
+
+    QTest::newRow("gif") << "g.gif" << gifBytes(12, 7, {{0, 0, 12, 7}}) << QSize(12, 7) << same;
+    QTest::newRow("gif, animated") << "anim.gif" << gifBytes(12, 7, {{0, 0, 12, 7}, {2, 2, 3, 3}, {0, 0, 500, 500}})
+                                   << QSize(12, 7) << same;
+    QTest::newRow("gif, extensions before the frame")
+        << "ext.gif"
+        << gifBytes(30, 20, {{1, 1, 5, 5}},
+                    "\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00"_ba + "\x21\xF9\x04\x01\x0A\x00\x00\x00"_ba
+                        + commentExtension(600) + "\x21\x01\x0C"_ba + QByteArray(12, 'p') + '\0')
+        << QSize(30, 20) << same;
+    QTest::newRow("gif, frame bigger than its screen") << "big-frame.gif" << gifBytes(10, 10, {{0, 0, 20, 30}})
+                                                       << QSize(10, 10) << same;
+    QTest::newRow("gif, screen far larger than its frame")
+        << "huge-screen.gif" << gifBytes(65535, 65535, {{3, 4, 1, 1}}) << QSize(4, 5) << same;
+    QTest::newRow("gif, screen just ten times more than 200") << "edge.gif" << gifBytes(2009, 2010, {{0, 0, 7, 8}})
+                                                              << QSize(2009, 8) << same;
+    QTest::newRow("gif, no screen size") << "zero.gif" << gifBytes(0, 0, {{1, 2, 5, 6}}) << QSize(6, 8) << same;
+    QTest::newRow("gif, no size at all") << "empty-frame.gif" << gifBytes(0, 0, {{0, 0, 0, 0}}) << QSize() << same;
+    QTest::newRow("gif, no frame") << "none.gif" << gifBytes(10, 10, {}) << QSize() << same;
+    const QByteArray gif = gifBytes(15, 16, {{0, 0, 15, 16}});
+    QTest::newRow("gif, cut in its frame's descriptor") << "cut.gif" << gif.first(gif.indexOf(',') + 9) << QSize()
+                                                        << same;
+    QTest::newRow("gif, cut after its frame's descriptor") << "cut2.gif" << gif.first(gif.indexOf(',') + 10)
+                                                           << QSize(15, 16) << same;
+    QTest::newRow("gif named .jpg") << "g.jpg" << gif << QSize(15, 16) << same;
+    // Qt walks any length of extensions; the header reader stops at 64 KiB.
+    QTest::newRow("gif, first frame past 64 KiB")
+        << "far.gif" << gifBytes(9, 9, {{0, 0, 9, 9}}, commentExtension(70000)) << QSize() << QSize(9, 9);
+
+    QTest::newRow("empty file") << "e.jpg" << QByteArray() << QSize() << same;
+    QTest::newRow("text") << "t.gif" << "GIF89 is not a picture"_ba << QSize() << same;
+    // Qt reads any format it knows; only GIF and JPEG are pictures here.
+    QTest::newRow("PNG named .jpg") << "png.jpg" << written(testImage(3, 3), "png") << QSize() << QSize(3, 3);
+}
+
+void TestPictureHeader::size()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, expected);
+    QFETCH(QSize, qt);
+
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    const PictureHeader header = PictureHeader::readFile(path);
+    QCOMPARE(header.size().value_or(QSize()), expected);
+    QCOMPARE(header.reason().isEmpty(), expected.isValid());
+    const QSize qtSize = QImageReader(path).size();
+    QCOMPARE(qtSize.isEmpty() ? QSize() : qtSize, qt == QSize(-2, -2) ? expected : qt);
+}
+
+// Only the header is read: a 2 MB animated GIF up to its first frame, a GIF
+// whose first frame lies further than 64 KiB no further, and a JPEG with a
+// 1 MB scan up to the block that holds its frame header.
+void TestPictureHeader::readsOnlyTheHeader()
+{
+    QBuffer animated;
+    animated.setData(gifBytes(100, 100, QList<GifFrame>(150000, GifFrame{0, 0, 100, 100})));
+    animated.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    QCOMPARE(PictureHeader::read(animated).size(), QSize(100, 100));
+    QVERIFY(animated.pos() <= 4096);
+
+    QBuffer far;
+    far.setData(gifBytes(100, 100, {{0, 0, 100, 100}}, commentExtension(2000000)));
+    far.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    QCOMPARE(PictureHeader::read(far).size(), std::nullopt);
+    QVERIFY(far.pos() <= kGifHeaderLimit);
+
+    QBuffer jpeg;
+    jpeg.setData(jpegBytes(640, 480, 3, 0xC0, segment(0xE1, QByteArray(60000, 'x'))) + QByteArray(1000000, '\x55'));
+    jpeg.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    QCOMPARE(PictureHeader::read(jpeg).size(), QSize(640, 480));
+    QVERIFY(jpeg.pos() <= 2 + 4 + 60000 + 4096);
+}
+
+QTEST_APPLESS_MAIN(TestPictureHeader)
+#include "tst_pictureheader.moc"
