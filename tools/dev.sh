@@ -146,24 +146,34 @@ test)
     # dpkg-buildpackage writes its results beside the source tree, so it builds
     # a copy of the tree (the tracked and the new files, no build folders) in a
     # scratch folder.
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
+    [ "$(dpkg-parsechangelog -l "$here/debian/changelog" -S Version | sed 's/-[^-]*$//')" = "$version" ] ||
+        { echo "debian/changelog does not name version $version" >&2; exit 1; }
     work=$(mktemp -d)
     mkdir "$work/tarnwick"
     git -C "$here" ls-files -z --cached --others --exclude-standard |
         tar -C "$here" --null --ignore-failed-read -T - -c | tar -x -C "$work/tarnwick"
+    # The source package too, so that lintian sees debian/control, the
+    # copyright, the watch file and the tests; the upstream tarball is the tree
+    # without debian/.
+    tar -C "$work" --exclude=tarnwick/debian --transform "s,^tarnwick,tarnwick-$version," \
+        -cJf "$work/tarnwick_$version.orig.tar.xz" tarnwick
+    (cd "$work" && dpkg-source -b tarnwick) > /dev/null
     (cd "$work/tarnwick" && DEB_BUILD_OPTIONS="parallel=$jobs" dpkg-buildpackage -us -uc -b) \
         > "$work/build.log" 2>&1 || { tail -n 80 "$work/build.log"; exit 1; }
     grep -E '^(dh_auto_test|[0-9]+% tests passed|Total Test time)' "$work/build.log" || true
     deb=$(ls "$work"/tarnwick_*.deb)
     dpkg-deb -I "$deb" | grep -E 'Package|Version|Depends|Recommends'
-    # The default profile, as Debian 12 ships it, over the program package and
-    # its dbgsym package; an error or a warning fails, and so does any of the
-    # hardening tags, which are only informational.
-    lintian --fail-on error,warning --display-info "$work"/tarnwick_*.changes | tee "$work/lintian.txt"
+    # The default profile, as Debian 12 ships it, over the source, the program
+    # package and its dbgsym package; an error or a warning fails, and so does
+    # any of the hardening tags, which are only informational.
+    lintian --fail-on error,warning --display-info "$work"/tarnwick_*.dsc "$work"/tarnwick_*.changes |
+        tee "$work/lintian.txt"
     if grep -q ' hardening-' "$work/lintian.txt"; then
         echo "lintian: the programs lack a hardening flag" >&2
         exit 1
     fi
-    ls "$work"/tarnwick-dbgsym_*.ddeb
+    ls "$work"/tarnwick-dbgsym_*.deb
     # Debian 12's flags: PIE, stack protector, read-only relocations, bind now.
     # Neither program calls a libc function whose buffer size the compiler
     # knows, so no __*_chk symbol can show fortify in the binaries: its flag is
@@ -177,15 +187,12 @@ test)
         echo "the package's programs were built with the hardening flags twice" >&2
         exit 1
     fi
-    # The package and a plain install carry the same copyright and version.
+    # The package and a plain install carry the same copyright.
     cmp "$work/root/usr/share/doc/tarnwick/copyright" "$build/packaging/copyright" ||
         { echo "debian/copyright differs from packaging/copyright.in as configured" >&2; exit 1; }
-    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
-    [ "$(dpkg-deb -f "$deb" Version | sed 's/-[^-]*$//')" = "$version" ] ||
-        { echo "debian/changelog does not name version $version" >&2; exit 1; }
-    # debian/tests on this machine (autopkgtest's null runner): installs the
-    # package and what the tests need, runs them, and removes the package.
-    autopkgtest --no-built-binaries "$deb" "$work/tarnwick" -- null
+    # debian/tests on this machine (autopkgtest's null runner, which installs
+    # the package and what the tests need); the package is purged after.
+    autopkgtest --no-built-binaries "$deb" "$work/tarnwick/" -- null
     dpkg --purge tarnwick
     rm -rf "$work"
 
