@@ -34,11 +34,12 @@ packages=(
     # the thumbnail cache checked against GNOME's thumbnail factory and its
     # JPEG thumbnailer
     python3-gi gir1.2-gnomedesktop-3.0 libgdk-pixbuf2.0-bin
-    # packaging and its checks: lintian, hardening-check (devscripts), the
-    # AppStream validator, manual pages, bash completion, and what xdg-open
-    # needs to resolve a .dml document on the generic and the GNOME desktop
+    # packaging and its checks: the Debian package build (debhelper) and its
+    # autopkgtest, lintian, hardening-check (devscripts), the AppStream
+    # validator, manual pages, bash completion, and what xdg-open needs to
+    # resolve a .dml document on the generic and the GNOME desktop
     dpkg-dev file shared-mime-info desktop-file-utils lintian devscripts appstream
-    debhelper fakeroot autopkgtest git
+    debhelper autopkgtest git
     man-db groff-base bash-completion xdg-utils libfile-mimeinfo-perl libglib2.0-bin
 )
 
