@@ -4,7 +4,8 @@
 #   bash tools/dev.sh test   install what is missing, then every check CI runs:
 #                            build with warnings as errors + unit tests,
 #                            install, desktop and AppStream checks, the .dml
-#                            hand-off, the Debian package through lintian,
+#                            hand-off, the Debian package (dpkg-buildpackage,
+#                            lintian, autopkgtest),
 #                            ASan/UBSan build + unit tests, the fuzzers briefly,
 #                            the end-to-end test under Xvfb
 # Environment: TARNWICK_BUILD_DIR (default build/), TARNWICK_FUZZ_SECONDS (per
@@ -35,10 +36,12 @@ packages=(
     gir1.2-gnomedesktop-3.0 libgdk-pixbuf2.0-bin
     # the accessibility test: the AT-SPI registry on a session bus, read from Python
     at-spi2-core dbus python3-pyatspi python3-gi
-    # packaging and its checks: lintian, hardening-check (devscripts), the
-    # AppStream validator, manual pages, bash completion, and what xdg-open
-    # needs to resolve a .dml document on the generic and the GNOME desktop
+    # packaging and its checks: the Debian package build (debhelper) and its
+    # autopkgtest, lintian, hardening-check (devscripts), the AppStream
+    # validator, manual pages, bash completion, and what xdg-open needs to
+    # resolve a .dml document on the generic and the GNOME desktop
     dpkg-dev file shared-mime-info desktop-file-utils lintian devscripts appstream
+    debhelper autopkgtest git
     man-db groff-base bash-completion xdg-utils libfile-mimeinfo-perl libglib2.0-bin
 )
 
@@ -138,27 +141,67 @@ test)
     bash "$here/tests/packaging/dml-handoff.sh" --prefix "$prefix"
     rm -rf "$prefix"
 
-    rm -f "$build"/tarnwick_*.deb "$build"/tarnwick-dbgsym_*.ddeb
-    (cd "$build" && cpack -G DEB)
-    deb=$(ls "$build"/tarnwick_*.deb)
+    # The plain CMake build carries the project's own hardening flags.
+    grep -q -- '-D_FORTIFY_SOURCE=2 ' "$build/compile_commands.json" ||
+        { echo "the programs were built without -D_FORTIFY_SOURCE=2" >&2; exit 1; }
+
+    stage "Debian package: dpkg-buildpackage, lintian, autopkgtest"
+    # dpkg-buildpackage writes its results beside the source tree, so it builds
+    # a copy of the tree (the tracked and the new files, no build folders) in a
+    # scratch folder.
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
+    [ "$(dpkg-parsechangelog -l "$here/debian/changelog" -S Version | sed 's/-[^-]*$//')" = "$version" ] ||
+        { echo "debian/changelog does not name version $version" >&2; exit 1; }
+    work=$(mktemp -d)
+    mkdir "$work/tarnwick"
+    git -C "$here" ls-files -z --cached --others --exclude-standard |
+        tar -C "$here" --null --ignore-failed-read -T - -c | tar -x -C "$work/tarnwick"
+    # The source package too, so that lintian sees debian/control, the
+    # copyright, the watch file and the tests; the upstream tarball is the tree
+    # without debian/.
+    tar -C "$work" --exclude=tarnwick/debian --transform "s,^tarnwick,tarnwick-$version," \
+        -cJf "$work/tarnwick_$version.orig.tar.xz" tarnwick
+    (cd "$work" && dpkg-source -b tarnwick) > /dev/null
+    # The unit tests ran on this tree in the first stage; in CI the package
+    # build leaves them out (TARNWICK_PACKAGE_TESTS=1 runs them there too).
+    deb_options="parallel=$jobs"
+    [ "${TARNWICK_PACKAGE_TESTS:-0}" = 1 ] || deb_options="$deb_options nocheck"
+    (cd "$work/tarnwick" && DEB_BUILD_OPTIONS="$deb_options" dpkg-buildpackage -us -uc -b) \
+        > "$work/build.log" 2>&1 || { tail -n 80 "$work/build.log"; exit 1; }
+    grep -E '^(dh_auto_test|[0-9]+% tests passed|Total Test time)' "$work/build.log" || true
+    deb=$(ls "$work"/tarnwick_*.deb)
     dpkg-deb -I "$deb" | grep -E 'Package|Version|Depends|Recommends'
-    # The default profile, as Debian 12 ships it; an error or a warning fails,
-    # and so does any of its hardening tags, which are only informational.
-    unpacked=$(mktemp -d)
-    lintian --fail-on error,warning --display-info "$deb" | tee "$unpacked/lintian.txt"
-    if grep -q ' hardening-' "$unpacked/lintian.txt"; then
+    # The default profile, as Debian 12 ships it, over the source, the program
+    # package and its dbgsym package; an error or a warning fails, and so does
+    # any of the hardening tags, which are only informational.
+    lintian --fail-on error,warning --display-info "$work"/tarnwick_*.dsc "$work"/tarnwick_*.changes |
+        tee "$work/lintian.txt"
+    if grep -q ' hardening-' "$work/lintian.txt"; then
         echo "lintian: the programs lack a hardening flag" >&2
         exit 1
     fi
+    ls "$work"/tarnwick-dbgsym_*.deb
     # Debian 12's flags: PIE, stack protector, read-only relocations, bind now.
     # Neither program calls a libc function whose buffer size the compiler
     # knows, so no __*_chk symbol can show fortify in the binaries: its flag is
-    # looked for in the compile commands instead.
-    dpkg-deb -x "$deb" "$unpacked/root"
-    hardening-check --nocfprotection --nofortify "$unpacked"/root/usr/bin/*
-    grep -q -- '-D_FORTIFY_SOURCE=2 ' "$build/compile_commands.json" ||
-        { echo "the programs were built without -D_FORTIFY_SOURCE=2" >&2; exit 1; }
-    rm -rf "$unpacked"
+    # looked for in the compile commands instead, given once by dpkg-buildflags.
+    dpkg-deb -x "$deb" "$work/root"
+    hardening-check --nocfprotection --nofortify "$work"/root/usr/bin/*
+    commands=$(ls "$work"/tarnwick/obj-*/compile_commands.json)
+    grep -q -- '-D_FORTIFY_SOURCE=2' "$commands" ||
+        { echo "the package's programs were built without -D_FORTIFY_SOURCE=2" >&2; exit 1; }
+    if grep -q -- '-fstack-protector-strong.*-fstack-protector-strong' "$commands"; then
+        echo "the package's programs were built with the hardening flags twice" >&2
+        exit 1
+    fi
+    # The package and a plain install carry the same copyright.
+    cmp "$work/root/usr/share/doc/tarnwick/copyright" "$build/packaging/copyright" ||
+        { echo "debian/copyright differs from packaging/copyright.in as configured" >&2; exit 1; }
+    # debian/tests on this machine (autopkgtest's null runner, which installs
+    # the package and what the tests need); the package is purged after.
+    autopkgtest --no-built-binaries "$deb" "$work/tarnwick/" -- null
+    dpkg --purge tarnwick
+    rm -rf "$work"
 
     if ! skipped asan; then
         stage "ASan+UBSan build and unit tests"
