@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QItemSelectionModel>
 #include <QObject>
+#include <QSize>
 #include <QStringList>
 #include <QUndoStack>
 
@@ -21,6 +22,10 @@ struct PictureFacts
 {
     std::optional<qint64> byteSize;
     QDateTime modified;
+    // The picture's pixel size from its header (what the preset and the
+    // placement of a page take), once read; sizeReason says why it could not be.
+    std::optional<QSize> pixelSize;
+    QString sizeReason;
 };
 
 // Something a list step changes besides the list (the inputs a book sets):
