@@ -13,6 +13,7 @@
 #include "book/dmlwriter.h"
 #include "pictures/bookfolder.h"
 #include "pictures/linklabel.h"
+#include "pictures/pageboardview.h"
 #include "preview/panmath.h"
 #include "pictures/picturelist.h"
 #include "pictures/picturelistcontroller.h"
@@ -265,8 +266,7 @@ void frmMain::createControls()
     m_openPageBoard = new QAction(QStringLiteral(u"页面总览(&P)"), this);
     connect(m_openPageBoard, &QAction::triggered, this, &frmMain::togglePageBoard);
     m_pictureList->addMenuSection({m_arrangeByDocument, m_openPageBoard});
-    connect(m_pictureList->contextMenu(), &QMenu::aboutToShow, this,
-            [this] { m_arrangeByDocument->setEnabled(!m_pictures->folder().isEmpty() && !pictureEntries().isEmpty()); });
+    connect(m_pictureList->contextMenu(), &QMenu::aboutToShow, this, &frmMain::enableArrangeByDocument);
     auto *pageBoardKey = new QShortcut(QKeySequence(Qt::Key_F4), this);
     pageBoardKey->setContext(Qt::WindowShortcut);
     connect(pageBoardKey, &QShortcut::activated, this, &frmMain::togglePageBoard);
@@ -635,6 +635,11 @@ void frmMain::chooseColour(ColourSwatch *swatch)
     }
 }
 
+void frmMain::enableArrangeByDocument()
+{
+    m_arrangeByDocument->setEnabled(!m_pictures->folder().isEmpty() && !pictureEntries().isEmpty());
+}
+
 void frmMain::togglePageBoard()
 {
     if (m_pageBoard && m_pageBoard->isVisible()) {
@@ -646,9 +651,16 @@ void frmMain::togglePageBoard()
         // The board's menu is List1's, with the same last section.
         m_pageBoard->controller()->addMenuSection({m_arrangeByDocument, m_openPageBoard});
         connect(m_pageBoard->controller()->contextMenu(), &QMenu::aboutToShow, this,
-                [this] { m_arrangeByDocument->setEnabled(!m_pictures->folder().isEmpty() && !pictureEntries().isEmpty()); });
+                &frmMain::enableArrangeByDocument);
         connect(this, &frmMain::inputsChanged, m_pageBoard, [this] { m_pageBoard->setBookSettings(readBookSettings()); });
         connect(m_pageBoard, &frmPageBoard::pageActivated, m_preview, &PreviewCoordinator::showCurrentEntry);
+        // An open preview follows the board's clicks and keys as it follows List1's.
+        const auto follow = [this] {
+            if (Check2->checkState() == Qt::Checked)
+                m_preview->showCurrentEntry();
+        };
+        connect(m_pageBoard->view(), &QAbstractItemView::clicked, this, follow);
+        connect(m_pageBoard->view(), &PictureListView::currentMovedByKey, this, follow);
     }
     m_pageBoard->setBookSettings(readBookSettings());
     m_pageBoard->show();

@@ -102,6 +102,8 @@ private:
     QWidget *control(BookField field) const;
     QStringList pictureEntries() const;
     void chooseColour(ColourSwatch *swatch);
+    // Whether 按dml文件排列 has a listed folder and pictures to arrange.
+    void enableArrangeByDocument();
     // Opens the page board, creating it the first time; closes an open one.
     void togglePageBoard();
     // Where the page board keeps its size: tarnwick/board.ini beside the settings file.
