@@ -425,6 +425,7 @@ BGColor=13395507
 border=1
 bordercolor=32768
 dmlfilename=Trip.dml
+fitmode=0
 height1=300
 height2=300
 left=10
