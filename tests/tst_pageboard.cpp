@@ -1,14 +1,11 @@
 #include "app/frmpageboard.h"
 #include "mainwindowfixture.h"
 #include "pictures/pageboardview.h"
-#include "pictures/picturelistcontroller.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QWheelEvent>
 
 using namespace tarnwick;
@@ -24,22 +21,28 @@ public:
     tst_PageBoard() : MainWindowFixture(QStringLiteral("Vellicor.ini")) {}
 
 private:
-    // A main window over pictures a-d (red JPEGs) with the board opened by F4.
-    frmPageBoard *openBoard()
+    // A main window over red pictures a-d, opened by the menu entry or F4.
+    frmPageBoard *openBoard(bool byMenu = false)
     {
         const QString folder = subfolder(QStringLiteral("pictures"));
         for (const char *name : {"a", "b", "c", "d"})
             writePicture(folder + u'/' + QLatin1String(name) + QStringLiteral(".jpg"), 40, 30, "JPEG", Qt::red);
         open();
         browse(folder);
-        QTest::keyClick(m_window.get(), Qt::Key_F4);
+        if (byMenu)
+            list()->findChild<QMenu *>()->actions().last()->trigger();
+        else
+            QTest::keyClick(m_window.get(), Qt::Key_F4);
         auto *board = m_window->findChild<frmPageBoard *>();
         if (!board || !QTest::qWaitFor([board] { return QApplication::activeWindow() == board; }))
             return nullptr;
+        board->view()->setFocus();
         return board;
     }
 
-    QList<int> list1Selection() const
+    QString order() const { return entries().join(QString()).remove(QStringLiteral(".jpg")); }
+
+    QList<int> selectedRows() const
     {
         QList<int> rows;
         for (const QModelIndex &index : list()->selectionModel()->selectedIndexes())
@@ -70,26 +73,15 @@ private Q_SLOTS:
     void boardAndList1AreOneList_data()
     {
         QTest::addColumn<QList<int>>("selected");
-        QTest::addColumn<int>("key");        // 0: a drop instead
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<int>("dropOnTile"); // the tile dropped on
-        QTest::addColumn<bool>("rightHalf");
+        QTest::addColumn<QString>("action"); // a key, or "drop N" on the left or right half of tile N
         QTest::addColumn<QString>("after");
         QTest::addColumn<QList<int>>("selectedAfter");
-
-        const int alt = Qt::AltModifier;
-        QTest::newRow("Alt+Down") << QList<int>{0, 2} << int(Qt::Key_Down) << alt << 0 << false
-                                  << QStringLiteral("badc") << QList<int>{1, 3};
-        QTest::newRow("Alt+Home") << QList<int>{2, 3} << int(Qt::Key_Home) << alt << 0 << false
-                                  << QStringLiteral("cdab") << QList<int>{0, 1};
-        QTest::newRow("Delete") << QList<int>{1} << int(Qt::Key_Delete) << 0 << 0 << false
-                                << QStringLiteral("acd") << QList<int>{};
-        QTest::newRow("drop after the last") << QList<int>{0, 1} << 0 << 0 << 3 << true
-                                             << QStringLiteral("cdab") << QList<int>{2, 3};
-        QTest::newRow("drop before a tile") << QList<int>{3} << 0 << 0 << 1 << false
-                                            << QStringLiteral("adbc") << QList<int>{1};
-        QTest::newRow("drop on its own right half") << QList<int>{1} << 0 << 0 << 1 << true
-                                                    << QStringLiteral("abcd") << QList<int>{1};
+        QTest::newRow("Alt+Down") << QList<int>{0, 2} << "Alt+Down" << "badc" << QList<int>{1, 3};
+        QTest::newRow("Alt+Home") << QList<int>{2, 3} << "Alt+Home" << "cdab" << QList<int>{0, 1};
+        QTest::newRow("Delete") << QList<int>{1} << "Del" << "acd" << QList<int>{};
+        QTest::newRow("after the last") << QList<int>{0, 1} << "drop 3 right" << "cdab" << QList<int>{2, 3};
+        QTest::newRow("before a tile") << QList<int>{3} << "drop 1 left" << "adbc" << QList<int>{1};
+        QTest::newRow("on itself") << QList<int>{1} << "drop 1 right" << "abcd" << QList<int>{1};
     }
 
     // A step taken in the board shows in List1, with its selection, and
@@ -97,31 +89,26 @@ private Q_SLOTS:
     void boardAndList1AreOneList()
     {
         QFETCH(QList<int>, selected);
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(int, dropOnTile);
-        QFETCH(bool, rightHalf);
+        QFETCH(QString, action);
         QFETCH(QString, after);
         QFETCH(QList<int>, selectedAfter);
-
         frmPageBoard *board = openBoard();
         QVERIFY(board);
         PageBoardView *view = board->view();
-        QCOMPARE(view->model(), list()->model());
         select(view, selected);
-        view->setFocus();
-        if (key != 0) {
-            QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        if (action.startsWith(u"drop")) {
+            const QRect tile = view->visualRect(view->model()->index(action.section(u' ', 1, 1).toInt(), 0));
+            view->dropSelectionAt(QPoint(action.endsWith(u"right") ? tile.right() - 2 : tile.left() + 2,
+                                         tile.center().y()));
         } else {
-            const QRect tile = view->visualRect(view->model()->index(dropOnTile, 0));
-            view->dropSelectionAt(QPoint(rightHalf ? tile.right() - 2 : tile.left() + 2, tile.center().y()));
+            const QKeyCombination key = QKeySequence::fromString(action)[0];
+            QTest::keyClick(view, key.key(), key.keyboardModifiers());
         }
-        QCOMPARE(entries().join(QString()).remove(QStringLiteral(".jpg")), after);
+        QCOMPARE(order(), after);
         if (!selectedAfter.isEmpty())
-            QCOMPARE(list1Selection(), selectedAfter);
-
+            QCOMPARE(selectedRows(), selectedAfter);
         QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(entries().join(QString()).remove(QStringLiteral(".jpg")), QStringLiteral("abcd"));
+        QCOMPARE(order(), QStringLiteral("abcd"));
     }
 
     void opensAndCloses_data()
@@ -133,33 +120,21 @@ private Q_SLOTS:
         QTest::newRow("menu, closed by Escape") << true << int(Qt::Key_Escape);
     }
 
-    // The board opens by F4 or the last entry of List1's menu, titled by the
-    // folder, and closes by F4 or Escape pressed in it.
+    // The board opens by F4 or the last entry of List1's menu, in a section
+    // of its own, as a dialog of the main window titled by the folder, and
+    // closes by F4 or Escape pressed in it.
     void opensAndCloses()
     {
         QFETCH(bool, byMenu);
         QFETCH(int, closeKey);
-        const QString folder = subfolder(QStringLiteral("pictures"));
-        writePicture(folder + QStringLiteral("/a.jpg"), 40, 30);
-        open();
-        browse(folder);
-        if (byMenu) {
-            auto *menu = list()->findChild<QMenu *>();
-            QVERIFY(menu);
-            const QList<QAction *> actions = menu->actions();
-            QCOMPARE(actions.last()->text(), QStringLiteral(u"页面总览(&P)"));
-            QVERIFY(actions.at(actions.size() - 3)->isSeparator());
-            actions.last()->trigger();
-        } else {
-            QTest::keyClick(m_window.get(), Qt::Key_F4);
-        }
-        auto *board = m_window->findChild<frmPageBoard *>();
+        frmPageBoard *board = openBoard(byMenu);
         QVERIFY(board);
-        QTRY_COMPARE(QApplication::activeWindow(), board);
+        const QList<QAction *> actions = list()->findChild<QMenu *>()->actions();
+        QCOMPARE(actions.last()->text(), QStringLiteral(u"页面总览(&P)"));
+        QVERIFY(actions.at(actions.size() - 3)->isSeparator());
         QCOMPARE(board->windowTitle(), QStringLiteral(u"页面总览 - ") + text(QStringLiteral("Text1")));
         QVERIFY(board->windowFlags() & Qt::Dialog);
         QCOMPARE(board->parentWidget(), m_window.get());
-
         QTest::keyClick(board->view(), Qt::Key(closeKey));
         QTRY_VERIFY(!board->isVisible());
         QVERIFY(m_window->isVisible());
@@ -168,16 +143,16 @@ private Q_SLOTS:
     void tileSize_data()
     {
         QTest::addColumn<int>("stored");
-        QTest::addColumn<QString>("step"); // wheel+, wheel-, plus, equal, minus
+        QTest::addColumn<QString>("step"); // a key, or the wheel with Ctrl up (+) or down (-)
         QTest::addColumn<int>("size");
         QTest::addColumn<int>("bucket");
-        QTest::newRow("nothing stored, plus") << 0 << QStringLiteral("plus") << 224 << 256;
-        QTest::newRow("wheel up") << 96 << QStringLiteral("wheel+") << 128 << 128;
-        QTest::newRow("wheel down at the least") << 96 << QStringLiteral("wheel-") << 96 << 128;
-        QTest::newRow("Ctrl+= near the most") << 500 << QStringLiteral("equal") << 512 << 512;
-        QTest::newRow("plus at the most") << 512 << QStringLiteral("plus") << 512 << 512;
-        QTest::newRow("minus into large") << 288 << QStringLiteral("minus") << 256 << 256;
-        QTest::newRow("stored beyond the bounds") << 4000 << QStringLiteral("minus") << 480 << 512;
+        QTest::newRow("nothing stored, plus") << 0 << "Ctrl++" << 224 << 256;
+        QTest::newRow("wheel up") << 96 << "wheel+" << 128 << 128;
+        QTest::newRow("wheel down at the least") << 96 << "wheel-" << 96 << 128;
+        QTest::newRow("Ctrl+= near the most") << 500 << "Ctrl+=" << 512 << 512;
+        QTest::newRow("plus at the most") << 512 << "Ctrl++" << 512 << 512;
+        QTest::newRow("minus into large") << 288 << "Ctrl+-" << 256 << 256;
+        QTest::newRow("stored beyond the bounds") << 4000 << "Ctrl+-" << 480 << 512;
     }
 
     // Ctrl+wheel, Ctrl+plus and Ctrl+minus step the tiles within 96-512;
@@ -188,10 +163,9 @@ private Q_SLOTS:
         QFETCH(QString, step);
         QFETCH(int, size);
         QFETCH(int, bucket);
-        const QString boardIni = m_dir->filePath(QStringLiteral("tarnwick/board.ini"));
         if (stored > 0)
-            QSettings(boardIni, QSettings::IniFormat).setValue(QStringLiteral("board/tileSize"), stored);
-
+            QSettings(m_dir->filePath(QStringLiteral("tarnwick/board.ini")), QSettings::IniFormat)
+                .setValue(QStringLiteral("board/tileSize"), stored);
         frmPageBoard *board = openBoard();
         QVERIFY(board);
         PageBoardView *view = board->view();
@@ -201,8 +175,8 @@ private Q_SLOTS:
                               Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(view->viewport(), &wheel);
         } else {
-            const int key = step == u"minus" ? Qt::Key_Minus : step == u"equal" ? Qt::Key_Equal : Qt::Key_Plus;
-            QTest::keyClick(view, Qt::Key(key), Qt::ControlModifier);
+            const QKeyCombination key = QKeySequence::fromString(step)[0];
+            QTest::keyClick(view, key.key(), key.keyboardModifiers());
         }
         QCOMPARE(board->tileSize(), size);
         QCOMPARE(view->thumbnailBucket(), bucket);
@@ -217,8 +191,8 @@ private Q_SLOTS:
         QCOMPARE(board->size(), QSize(700, 500));
     }
 
-    // The tiles draw the book's inputs as they change and the thumbnail once
-    // it is made; Enter on a tile opens it in the preview.
+    // The tiles draw the thumbnail once it is made and the book's inputs as
+    // they change; Enter on a tile opens it in the preview.
     void tilesFollowInputsAndOpenThePreview()
     {
         frmPageBoard *board = openBoard();
@@ -226,22 +200,19 @@ private Q_SLOTS:
         PageBoardView *view = board->view();
         const QRect first = view->visualRect(view->model()->index(0, 0));
         const auto pixel = [&](QPoint at) { return view->viewport()->grab().toImage().pixelColor(at); };
-        // The preset puts the picture over the whole page: a red thumbnail.
+        // The preset puts the picture over the whole page.
         QTRY_VERIFY(pixel(first.center() - QPoint(0, 10)).red() > 200 && pixel(first.center()).green() < 60);
 
         // A picture box moved right uncovers the page's background on the left.
-        m_platform.colours.push_back(ColourValue(0xFF0000)); // blue, red in the lowest byte
+        m_platform.colours.push_back(ColourValue(0xFF0000)); // blue: red is the lowest byte
         click(QStringLiteral("Label5"));
         control<QLineEdit>(QStringLiteral("Text8"))->setText(QStringLiteral("20"));
-        QCOMPARE(view->bookSettings().pictureLeft, QStringLiteral("20"));
-        const int tile = board->tileSize();
-        const QPoint pageLeft(first.left() + (first.width() - tile) / 2 + 2, first.center().y() - 10);
+        const QPoint pageLeft(first.left() + (first.width() - board->tileSize()) / 2 + 2, first.center().y() - 10);
         QTRY_COMPARE(pixel(pageLeft), QColor(Qt::blue));
 
         auto *check2 = control<QCheckBox>(QStringLiteral("Check2"));
         QVERIFY(!check2->isChecked());
         select(view, {2});
-        view->setFocus();
         QTest::keyClick(view, Qt::Key_Return);
         QVERIFY(check2->isChecked());
         QCOMPARE(list()->currentIndex().row(), 2);
