@@ -81,7 +81,6 @@ private Q_SLOTS:
         QTest::newRow("Delete") << QList<int>{1} << "Del" << "acd" << QList<int>{};
         QTest::newRow("after the last") << QList<int>{0, 1} << "drop 3 right" << "cdab" << QList<int>{2, 3};
         QTest::newRow("before a tile") << QList<int>{3} << "drop 1 left" << "adbc" << QList<int>{1};
-        QTest::newRow("on itself") << QList<int>{1} << "drop 1 right" << "abcd" << QList<int>{1};
     }
 
     // A step taken in the board shows in List1, with its selection, and
@@ -150,7 +149,6 @@ private Q_SLOTS:
         QTest::newRow("wheel up") << 96 << "wheel+" << 128 << 128;
         QTest::newRow("wheel down at the least") << 96 << "wheel-" << 96 << 128;
         QTest::newRow("Ctrl+= near the most") << 500 << "Ctrl+=" << 512 << 512;
-        QTest::newRow("plus at the most") << 512 << "Ctrl++" << 512 << 512;
         QTest::newRow("minus into large") << 288 << "Ctrl+-" << 256 << 256;
         QTest::newRow("stored beyond the bounds") << 4000 << "Ctrl+-" << 480 << 512;
     }
