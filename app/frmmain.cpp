@@ -1,6 +1,7 @@
 #include "app/frmmain.h"
 
 #include "app/colourswatch.h"
+#include "app/frmpageboard.h"
 #include "app/icons.h"
 #include "app/startup.h"
 #include "app/storedsettings.h"
@@ -12,10 +13,12 @@
 #include "book/dmlwriter.h"
 #include "pictures/bookfolder.h"
 #include "pictures/linklabel.h"
+#include "pictures/pageboardview.h"
 #include "preview/panmath.h"
 #include "pictures/picturelist.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistview.h"
+#include "pictures/thumbnailcache.h"
 #include "preview/previewcoordinator.h"
 
 #include <QApplication>
@@ -37,6 +40,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSet>
+#include <QShortcut>
 
 #include <limits>
 
@@ -259,9 +263,16 @@ void frmMain::createControls()
     // names in the listed folder; with no listed folder there is none.
     m_arrangeByDocument = new QAction(QStringLiteral(u"按dml文件排列(&L)"), this);
     connect(m_arrangeByDocument, &QAction::triggered, this, &frmMain::arrangeByDocument);
-    m_pictureList->addMenuSection({m_arrangeByDocument});
-    connect(m_pictureList->contextMenu(), &QMenu::aboutToShow, this,
-            [this] { m_arrangeByDocument->setEnabled(!m_pictures->folder().isEmpty() && !pictureEntries().isEmpty()); });
+    m_openPageBoard = new QAction(QStringLiteral(u"页面总览(&P)"), this);
+    connect(m_openPageBoard, &QAction::triggered, this, &frmMain::togglePageBoard);
+    m_pictureList->addMenuSection({m_arrangeByDocument, m_openPageBoard});
+    connect(m_pictureList->contextMenu(), &QMenu::aboutToShow, this, &frmMain::enableArrangeByDocument);
+    auto *pageBoardKey = new QShortcut(QKeySequence(Qt::Key_F4), this);
+    pageBoardKey->setContext(Qt::WindowShortcut);
+    connect(pageBoardKey, &QShortcut::activated, this, &frmMain::togglePageBoard);
+    for (QLineEdit *box : {Text3[0], Text3[1], Text3[2], Text3[3], Text8, Text7})
+        connect(box, &QLineEdit::textChanged, this, &frmMain::inputsChanged);
+    connect(Check1, &QCheckBox::stateChanged, this, &frmMain::inputsChanged);
     setAcceptDrops(true);
 
     // The coordinator connects to Check2 and List1 itself.
@@ -327,6 +338,7 @@ void frmMain::showInputs(const BookSettings &inputs)
     Label8->setColour(inputs.borderColour);
     // The border caption and swatch follow through Check1_Click.
     Check1->setCheckState(checkState(inputs.border));
+    Q_EMIT inputsChanged();
 }
 
 QWidget *frmMain::control(BookField field) const
@@ -410,6 +422,8 @@ void frmMain::closeEvent(QCloseEvent *event)
 void frmMain::Form_Unload()
 {
     m_preview->mainWindowClosing();
+    if (m_pageBoard)
+        m_pageBoard->close();
 }
 
 void frmMain::Check1_Click()
@@ -615,8 +629,48 @@ void frmMain::Command3_Click()
 
 void frmMain::chooseColour(ColourSwatch *swatch)
 {
-    if (const auto colour = m_platform.chooseColour(this))
+    if (const auto colour = m_platform.chooseColour(this)) {
         swatch->setColour(*colour);
+        Q_EMIT inputsChanged();
+    }
+}
+
+void frmMain::enableArrangeByDocument()
+{
+    m_arrangeByDocument->setEnabled(!m_pictures->folder().isEmpty() && !pictureEntries().isEmpty());
+}
+
+void frmMain::togglePageBoard()
+{
+    if (m_pageBoard && m_pageBoard->isVisible()) {
+        m_pageBoard->close();
+        return;
+    }
+    if (!m_pageBoard) {
+        m_pageBoard = new frmPageBoard(*m_pictures, pageBoardSettingsPath(), ThumbnailCache::defaultRoot(), this);
+        // The board's menu is List1's, with the same last section.
+        m_pageBoard->controller()->addMenuSection({m_arrangeByDocument, m_openPageBoard});
+        connect(m_pageBoard->controller()->contextMenu(), &QMenu::aboutToShow, this,
+                &frmMain::enableArrangeByDocument);
+        connect(this, &frmMain::inputsChanged, m_pageBoard, [this] { m_pageBoard->setBookSettings(readBookSettings()); });
+        connect(m_pageBoard, &frmPageBoard::pageActivated, m_preview, &PreviewCoordinator::showCurrentEntry);
+        // An open preview follows the board's clicks and keys as it follows List1's.
+        const auto follow = [this] {
+            if (Check2->checkState() == Qt::Checked)
+                m_preview->showCurrentEntry();
+        };
+        connect(m_pageBoard->view(), &QAbstractItemView::clicked, this, follow);
+        connect(m_pageBoard->view(), &PictureListView::currentMovedByKey, this, follow);
+    }
+    m_pageBoard->setBookSettings(readBookSettings());
+    m_pageBoard->show();
+    m_pageBoard->raise();
+    m_pageBoard->activateWindow();
+}
+
+QString frmMain::pageBoardSettingsPath() const
+{
+    return QFileInfo(m_settingsPath).absolutePath() + QStringLiteral("/tarnwick/board.ini");
 }
 
 } // namespace tarnwick

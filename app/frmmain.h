@@ -21,6 +21,7 @@ namespace tarnwick {
 class PreviewCoordinator;
 
 class ColourSwatch;
+class frmPageBoard;
 class LinkLabel;
 class PictureList;
 class PictureListController;
@@ -64,6 +65,9 @@ Q_SIGNALS:
     // The quit command: the program is to end at once, without the unload
     // handling of a closed window.
     void quitRequested();
+    // A book input (a size, an offset, a colour, the border, the way of
+    // placing) changed, in a control or from code.
+    void inputsChanged();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -98,6 +102,12 @@ private:
     QWidget *control(BookField field) const;
     QStringList pictureEntries() const;
     void chooseColour(ColourSwatch *swatch);
+    // Whether 按dml文件排列 has a listed folder and pictures to arrange.
+    void enableArrangeByDocument();
+    // Opens the page board, creating it the first time; closes an open one.
+    void togglePageBoard();
+    // Where the page board keeps its size: tarnwick/board.ini beside the settings file.
+    QString pageBoardSettingsPath() const;
 
     Platform &m_platform;
     QString m_settingsPath;
@@ -125,6 +135,8 @@ private:
     PictureListController *m_pictureList = nullptr;
     PreviewCoordinator *m_preview = nullptr;
     QAction *m_arrangeByDocument = nullptr;
+    QAction *m_openPageBoard = nullptr;
+    frmPageBoard *m_pageBoard = nullptr;
     LinkLabel *Label11 = nullptr;
     LinkLabel *Label12 = nullptr;
     LinkLabel *Label13 = nullptr;

@@ -78,10 +78,14 @@ void PictureListView::dropSelectionAt(const QPoint &position)
 {
     // The upper half of an entry drops before it, the lower half after it,
     // below the last entry at the end: where the drop indicator was drawn.
+    // In a view that flows across, the left and right halves.
     const QModelIndex target = indexAt(position);
     int row = model()->rowCount();
-    if (target.isValid())
-        row = position.y() < visualRect(target).center().y() ? target.row() : target.row() + 1;
+    if (target.isValid()) {
+        const QPoint centre = visualRect(target).center();
+        const bool before = flow() == LeftToRight ? position.x() < centre.x() : position.y() < centre.y();
+        row = before ? target.row() : target.row() + 1;
+    }
     Q_EMIT selectionDropped(row);
 }
 

@@ -116,6 +116,14 @@ void PreviewCoordinator::list1Clicked()
     m_preview->FormLoad();
 }
 
+void PreviewCoordinator::showCurrentEntry()
+{
+    if (m_check2->checkState() == Qt::Checked)
+        list1Clicked();
+    else
+        m_check2->setCheckState(Qt::Checked);
+}
+
 void PreviewCoordinator::mainWindowClosing()
 {
     if (previewLoaded())

@@ -43,6 +43,9 @@ public:
 
     // The main window is closing: a preview still open closes with it.
     void mainWindowClosing();
+    // Shows the current entry in the preview as ticking Check2 does; with
+    // Check2 already ticked, as a click on the entry does.
+    void showCurrentEntry();
 
     // The preview while it exists (it may be closed and awaiting deletion).
     frmShowPic *preview() const { return m_preview; }

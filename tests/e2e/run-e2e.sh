@@ -230,10 +230,14 @@ check_order() {
 
 # Presses the left button at client coordinates of the main window, moves the
 # pointer there in small steps and releases it: a real drag.
-drag() {
-    activate "$main"
-    local x y i steps=12
-    read -r x y < <(origin "$main")
+drag() { drag_in "$main" "$@"; }
+
+# The same in another window of the program.
+drag_in() {
+    local window=$1 x y i steps=12
+    shift
+    activate "$window"
+    read -r x y < <(origin "$window")
     xdotool mousemove $((x + $1)) $((y + $2)) mousedown 1
     sleep 0.1
     for i in $(seq $steps); do
@@ -309,6 +313,24 @@ check_order "dragging c.jpg dropped it between b.gif and 山水.jpg" b.gif c.jpg
 check_one_menu Menu
 check_one_menu shift+F10
 step "the Menu key and Shift+F10 each opened one context menu, Escape closed it"
+
+# The page board: F4 opens it over the same list, transient for the main
+# window; End selects a.jpg, the last tile, and a real drag puts it before the
+# first tile (192-pixel tiles in a grid of 204, the first at the view's corner).
+activate "$main"
+xdotool key F4
+board=$(window_named "页面总览 - .*")
+xprop -id "$board" WM_TRANSIENT_FOR | grep -q "window id" || fail "the page board is not transient for the main window"
+activate "$board"
+screenshot board
+xdotool key End
+drag_in "$board" $((3 * 204 + 102)) 100 8 100
+xdotool key Escape
+wait_until '[ "$(visible_windows)" -eq 1 ]' || fail "Escape did not close the page board"
+step "the page board opened with F4 and closed with Escape"
+check_order "dragging a.jpg's tile before the first tile" a.jpg b.gif c.jpg 山水.jpg
+xdotool key --clearmodifiers ctrl+z
+check_order "Ctrl+Z in List1 undid the board's drag" b.gif c.jpg 山水.jpg a.jpg
 click_row 1
 click 200 209                                 # Label15, remove c.jpg
 
@@ -403,6 +425,7 @@ BGColor=13395507
 border=1
 bordercolor=32768
 dmlfilename=Trip.dml
+fitmode=0
 height1=300
 height2=300
 left=10

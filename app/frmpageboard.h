@@ -1,0 +1,62 @@
+#pragma once
+
+#include "book/booksettings.h"
+
+#include <QString>
+#include <QWidget>
+
+namespace tarnwick {
+
+class PageBoardView;
+class PictureList;
+class PictureListController;
+class ThumbnailLoader;
+
+// The page board: a second window over the main window's picture list that
+// shows every page of the book as a tile and arranges them with the same
+// selection, keys, menu, drag and drop and undo history as List1. It is a
+// dialog of its owner, so window managers keep it with the main window. Its
+// size and tile size are remembered in a small settings file of its own,
+// apart from the book's settings.
+class frmPageBoard : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // settingsPath is the INI file the window's size and tile size are kept
+    // in; thumbnailRoot the freedesktop "thumbnails" folder.
+    frmPageBoard(PictureList &list, const QString &settingsPath, const QString &thumbnailRoot, QWidget *owner);
+    ~frmPageBoard() override;
+
+    PageBoardView *view() const { return m_view; }
+    PictureListController *controller() const { return m_controller; }
+
+    // "页面总览 - " and the listed folder.
+    static QString titleFor(const QString &folder);
+
+    void setBookSettings(const BookSettings &inputs);
+    int tileSize() const;
+    // Grows (steps > 0) or shrinks the tiles by kTileStep per step.
+    void zoom(int steps);
+
+    static constexpr int kTileStep = 32;
+    static constexpr int kDefaultTileSize = 192;
+
+Q_SIGNALS:
+    // A tile was double-clicked or Enter pressed on it; it is the current entry.
+    void pageActivated();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void saveLayout() const;
+
+    PictureList &m_list;
+    QString m_settingsPath;
+    ThumbnailLoader *m_loader = nullptr;
+    PageBoardView *m_view = nullptr;
+    PictureListController *m_controller = nullptr;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,224 @@
+#include "app/frmpageboard.h"
+#include "mainwindowfixture.h"
+#include "pictures/pageboardview.h"
+
+#include <QCheckBox>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QSettings>
+#include <QWheelEvent>
+
+using namespace tarnwick;
+
+// The page board as a second view of the main window's picture list: what
+// it does to the list shows in List1, it opens and closes by key and menu,
+// and its tiles follow the book's inputs and its remembered tile size.
+class tst_PageBoard : public QObject, private MainWindowFixture
+{
+    Q_OBJECT
+
+public:
+    tst_PageBoard() : MainWindowFixture(QStringLiteral("Vellicor.ini")) {}
+
+private:
+    // A main window over red pictures a-d, opened by the menu entry or F4.
+    frmPageBoard *openBoard(bool byMenu = false)
+    {
+        const QString folder = subfolder(QStringLiteral("pictures"));
+        for (const char *name : {"a", "b", "c", "d"})
+            writePicture(folder + u'/' + QLatin1String(name) + QStringLiteral(".jpg"), 40, 30, "JPEG", Qt::red);
+        open();
+        browse(folder);
+        if (byMenu)
+            list()->findChild<QMenu *>()->actions().last()->trigger();
+        else
+            QTest::keyClick(m_window.get(), Qt::Key_F4);
+        auto *board = m_window->findChild<frmPageBoard *>();
+        if (!board || !QTest::qWaitFor([board] { return QApplication::activeWindow() == board; }))
+            return nullptr;
+        board->view()->setFocus();
+        return board;
+    }
+
+    QString order() const { return entries().join(QString()).remove(QStringLiteral(".jpg")); }
+
+    QList<int> selectedRows() const
+    {
+        QList<int> rows;
+        for (const QModelIndex &index : list()->selectionModel()->selectedIndexes())
+            rows.append(index.row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    void select(QAbstractItemView *view, const QList<int> &rows)
+    {
+        QItemSelectionModel *selection = view->selectionModel();
+        selection->clear();
+        for (int row : rows)
+            selection->select(view->model()->index(row, 0), QItemSelectionModel::Select);
+        selection->setCurrentIndex(view->model()->index(rows.first(), 0), QItemSelectionModel::NoUpdate);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(startApplication());
+        QVERIFY(m_cache.isValid());
+        qputenv("XDG_CACHE_HOME", m_cache.path().toLocal8Bit());
+    }
+    void init() { QVERIFY(resetFixture()); }
+    void cleanup() { m_window.reset(); }
+
+    void boardAndList1AreOneList_data()
+    {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<QString>("action"); // a key, or "drop N" on the left or right half of tile N
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QList<int>>("selectedAfter");
+        QTest::newRow("Alt+Down") << QList<int>{0, 2} << "Alt+Down" << "badc" << QList<int>{1, 3};
+        QTest::newRow("Alt+Home") << QList<int>{2, 3} << "Alt+Home" << "cdab" << QList<int>{0, 1};
+        QTest::newRow("Delete") << QList<int>{1} << "Del" << "acd" << QList<int>{};
+        QTest::newRow("after the last") << QList<int>{0, 1} << "drop 3 right" << "cdab" << QList<int>{2, 3};
+        QTest::newRow("before a tile") << QList<int>{3} << "drop 1 left" << "adbc" << QList<int>{1};
+    }
+
+    // A step taken in the board shows in List1, with its selection, and
+    // Ctrl+Z in the board takes it back there too.
+    void boardAndList1AreOneList()
+    {
+        QFETCH(QList<int>, selected);
+        QFETCH(QString, action);
+        QFETCH(QString, after);
+        QFETCH(QList<int>, selectedAfter);
+        frmPageBoard *board = openBoard();
+        QVERIFY(board);
+        PageBoardView *view = board->view();
+        select(view, selected);
+        if (action.startsWith(u"drop")) {
+            const QRect tile = view->visualRect(view->model()->index(action.section(u' ', 1, 1).toInt(), 0));
+            view->dropSelectionAt(QPoint(action.endsWith(u"right") ? tile.right() - 2 : tile.left() + 2,
+                                         tile.center().y()));
+        } else {
+            const QKeyCombination key = QKeySequence::fromString(action)[0];
+            QTest::keyClick(view, key.key(), key.keyboardModifiers());
+        }
+        QCOMPARE(order(), after);
+        if (!selectedAfter.isEmpty())
+            QCOMPARE(selectedRows(), selectedAfter);
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(order(), QStringLiteral("abcd"));
+    }
+
+    void opensAndCloses_data()
+    {
+        QTest::addColumn<bool>("byMenu");
+        QTest::addColumn<int>("closeKey");
+        QTest::newRow("F4, closed by F4") << false << int(Qt::Key_F4);
+        QTest::newRow("F4, closed by Escape") << false << int(Qt::Key_Escape);
+        QTest::newRow("menu, closed by Escape") << true << int(Qt::Key_Escape);
+    }
+
+    // The board opens by F4 or the last entry of List1's menu, in a section
+    // of its own, as a dialog of the main window titled by the folder, and
+    // closes by F4 or Escape pressed in it.
+    void opensAndCloses()
+    {
+        QFETCH(bool, byMenu);
+        QFETCH(int, closeKey);
+        frmPageBoard *board = openBoard(byMenu);
+        QVERIFY(board);
+        const QList<QAction *> actions = list()->findChild<QMenu *>()->actions();
+        QCOMPARE(actions.last()->text(), QStringLiteral(u"页面总览(&P)"));
+        QVERIFY(actions.at(actions.size() - 3)->isSeparator());
+        QCOMPARE(board->windowTitle(), QStringLiteral(u"页面总览 - ") + text(QStringLiteral("Text1")));
+        QVERIFY(board->windowFlags() & Qt::Dialog);
+        QCOMPARE(board->parentWidget(), m_window.get());
+        QTest::keyClick(board->view(), Qt::Key(closeKey));
+        QTRY_VERIFY(!board->isVisible());
+        QVERIFY(m_window->isVisible());
+    }
+
+    void tileSize_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("step"); // a key, or the wheel with Ctrl up (+) or down (-)
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("bucket");
+        QTest::newRow("nothing stored, plus") << 0 << "Ctrl++" << 224 << 256;
+        QTest::newRow("wheel up") << 96 << "wheel+" << 128 << 128;
+        QTest::newRow("wheel down at the least") << 96 << "wheel-" << 96 << 128;
+        QTest::newRow("Ctrl+= near the most") << 500 << "Ctrl+=" << 512 << 512;
+        QTest::newRow("minus into large") << 288 << "Ctrl+-" << 256 << 256;
+        QTest::newRow("stored beyond the bounds") << 4000 << "Ctrl+-" << 480 << 512;
+    }
+
+    // Ctrl+wheel, Ctrl+plus and Ctrl+minus step the tiles within 96-512;
+    // the size and the window's size come back in the next run.
+    void tileSize()
+    {
+        QFETCH(int, stored);
+        QFETCH(QString, step);
+        QFETCH(int, size);
+        QFETCH(int, bucket);
+        if (stored > 0)
+            QSettings(m_dir->filePath(QStringLiteral("tarnwick/board.ini")), QSettings::IniFormat)
+                .setValue(QStringLiteral("board/tileSize"), stored);
+        frmPageBoard *board = openBoard();
+        QVERIFY(board);
+        PageBoardView *view = board->view();
+        if (step.startsWith(u"wheel")) {
+            const QPoint at = view->viewport()->rect().center();
+            QWheelEvent wheel(at, view->viewport()->mapToGlobal(at), {}, {0, step.endsWith(u'+') ? 120 : -120},
+                              Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view->viewport(), &wheel);
+        } else {
+            const QKeyCombination key = QKeySequence::fromString(step)[0];
+            QTest::keyClick(view, key.key(), key.keyboardModifiers());
+        }
+        QCOMPARE(board->tileSize(), size);
+        QCOMPARE(view->thumbnailBucket(), bucket);
+        QVERIFY(view->gridSize().width() > size);
+
+        board->resize(700, 500);
+        QTest::keyClick(view, Qt::Key_Escape);
+        m_window.reset();
+        board = openBoard();
+        QVERIFY(board);
+        QCOMPARE(board->tileSize(), size);
+        QCOMPARE(board->size(), QSize(700, 500));
+    }
+
+    // The tiles draw the thumbnail once it is made and the book's inputs as
+    // they change; Enter on a tile opens it in the preview.
+    void tilesFollowInputsAndOpenThePreview()
+    {
+        frmPageBoard *board = openBoard();
+        QVERIFY(board);
+        PageBoardView *view = board->view();
+        const QRect first = view->visualRect(view->model()->index(0, 0));
+        const auto pixel = [&](QPoint at) { return view->viewport()->grab().toImage().pixelColor(at); };
+        // The preset puts the picture over the whole page.
+        QTRY_VERIFY(pixel(first.center() - QPoint(0, 10)).red() > 200 && pixel(first.center()).green() < 60);
+
+        // A picture box moved right uncovers the page's background on the left.
+        m_platform.colours.push_back(ColourValue(0xFF0000)); // blue: red is the lowest byte
+        click(QStringLiteral("Label5"));
+        control<QLineEdit>(QStringLiteral("Text8"))->setText(QStringLiteral("20"));
+        const QPoint pageLeft(first.left() + (first.width() - board->tileSize()) / 2 + 2, first.center().y() - 10);
+        QTRY_COMPARE(pixel(pageLeft), QColor(Qt::blue));
+
+        auto *check2 = control<QCheckBox>(QStringLiteral("Check2"));
+        QVERIFY(!check2->isChecked());
+        select(view, {2});
+        QTest::keyClick(view, Qt::Key_Return);
+        QVERIFY(check2->isChecked());
+        QCOMPARE(list()->currentIndex().row(), 2);
+    }
+
+private:
+    QTemporaryDir m_cache;
+};
+
+QTEST_MAIN(tst_PageBoard)
+#include "tst_pageboard.moc"
