@@ -8,7 +8,8 @@ import pyatspi
 
 TEXT_BOXES = ["选择图片所在目录", "dml 文件名", "宽", "高", "图片宽", "图片高", "左边距", "上边距"]
 BUTTONS = ["上移到顶部", "上移一行", "下移一行", "下移到底部", "移  除", "点击 选择E书背景的颜色"]
-EXPECTED = [("图片列表", "list")] + [(n, "text") for n in TEXT_BOXES] + [(n, "push button") for n in BUTTONS]
+EXPECTED = ([("图片列表", "list"), ("缩放方式", "combo box")] + [(n, "text") for n in TEXT_BOXES]
+            + [(n, "push button") for n in BUTTONS])
 
 
 def wait_for(what, probe, seconds=20):
