@@ -711,7 +711,8 @@ std::optional<PictureSizes> frmMain::readPageSizes(const BookSettings &book)
         });
         tick.start();
         loop.exec();
-        if (cancelled) {
+        // The loop also ends when the program quits before the reading is done.
+        if (cancelled || progress.wasCanceled() || m_sizes->isReading()) {
             m_sizes->stop();
             return std::nullopt;
         }
