@@ -12,17 +12,6 @@
 
 using namespace tarnwick;
 
-namespace {
-
-bool writeJpeg(const QString &path, int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    return image.save(path, "JPEG");
-}
-
-} // namespace
-
 // The sizes of a list's pictures, read on worker threads into its facts.
 class tst_PictureSizeReader : public QObject
 {
@@ -47,45 +36,38 @@ private Q_SLOTS:
         QFETCH(int, readsAgain);
         QFETCH(QSize, size);
         QTemporaryDir dir;
-        const QString folder = dir.path() + u'/';
-        const QString changed = folder + QStringLiteral("b.jpg");
-        QVERIFY(writeJpeg(folder + QStringLiteral("a.jpg"), 10, 10));
-        QVERIFY(writeJpeg(changed, 40, 30));
-
+        const QString changed = dir.filePath(QStringLiteral("b.jpg"));
+        QVERIFY(QImage(10, 10, QImage::Format_RGB32).save(dir.filePath(QStringLiteral("a.jpg"))));
+        QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(changed));
         PictureList list;
-        list.setListing(folder, {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
+        list.setListing(dir.path() + u'/', {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
         std::atomic<int> reads{0};
         PictureSizeReader reader(list, 2, [&reads](const QString &path) {
             ++reads;
             return PictureHeader::readFile(path);
         });
-        QThread *const own = QThread::currentThread();
         bool elsewhere = false;
-        connect(&list, &PictureList::factsChanged, this, [&] { elsewhere |= QThread::currentThread() != own; });
+        connect(&list, &PictureList::factsChanged, this, [&] { elsewhere |= QThread::currentThread() != thread(); });
         QSignalSpy finished(&reader, &PictureSizeReader::finished);
-
         reader.readAll();
         QVERIFY(finished.wait());
         QCOMPARE(reads.load(), 2);
-        QCOMPARE(list.facts(QStringLiteral("b.jpg")).pixelSize, std::optional<QSize>(QSize(40, 30)));
 
-        if (change == u"rewrite") {
-            QVERIFY(writeJpeg(changed, 80, 20));
-        } else if (change == u"touch") {
-            QFile file(changed);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.setFileTime(file.fileTime(QFile::FileModificationTime).addSecs(5),
-                                     QFile::FileModificationTime));
-        } else if (change == u"remove") {
-            QVERIFY(QFile::remove(changed));
-        }
+        QFile file(changed);
+        if (change == u"rewrite")
+            QVERIFY(QImage(80, 20, QImage::Format_RGB32).save(changed));
+        else if (change == u"touch")
+            QVERIFY(file.open(QIODevice::ReadWrite)
+                    && file.setFileTime(file.fileTime(QFile::FileModificationTime).addSecs(5),
+                                        QFile::FileModificationTime));
+        else if (change == u"remove")
+            QVERIFY(file.remove());
         reader.readAll();
         QVERIFY(finished.wait());
         QCOMPARE(reads.load(), 2 + readsAgain);
         const PictureFacts facts = list.facts(QStringLiteral("b.jpg"));
         QCOMPARE(facts.pixelSize.value_or(QSize()), size);
         QCOMPARE(facts.sizeReason.isEmpty(), size.isValid());
-        QCOMPARE(reader.done(), 2);
         QVERIFY(!elsewhere);
     }
 };
