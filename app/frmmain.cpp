@@ -18,11 +18,16 @@
 #include "pictures/picturelist.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistview.h"
+#include "pictures/picturesizereader.h"
 #include "pictures/thumbnailcache.h"
 #include "preview/previewcoordinator.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -70,6 +75,17 @@ const QString documentNotFound = QStringLiteral(u"找不到dml文件：");
 const QString documentNotReadable = QStringLiteral(u"无法读取dml文件：");
 const QString picturesSkipped = QStringLiteral(u"以下图片在目录中找不到，已跳过：");
 const QString cannotOpen = QStringLiteral(u"无法打开：");
+const QString placementMismatched = QStringLiteral(u"dml文件中各页图片位置不一，已按第一页设置。");
+const QString readingSizes = QStringLiteral(u"正在读取图片尺寸：已读%1个，共%2个");
+const QString cancelReading = QStringLiteral(u"取消");
+
+// The ways of placing in the order Combo1 lists them.
+const std::pair<FitMode, QString> fitModeEntries[] = {{FitMode::Stretch, QStringLiteral(u"拉伸")},
+                                                      {FitMode::Contain, QStringLiteral(u"适应")},
+                                                      {FitMode::Shrink, QStringLiteral(u"仅缩小")}};
+
+// The progress dialog of a wait for the sizes shows from then on.
+constexpr int sizeDialogDelayMs = 300;
 
 BorderSwitch borderSwitch(Qt::CheckState state)
 {
@@ -245,6 +261,14 @@ void frmMain::createControls()
     Label6 = caption(Frame5, QStringLiteral("Label6"), QStringLiteral(u"上边踞："), 1920, 1050);
     Text7 = numberBox(Frame5, QStringLiteral("Text7"), twips(2760, 960, 615, 375));
 
+    // The way of placing sits in the band between Frame5 and the buttons,
+    // its caption aligned with the frame's captions, its box ending with theirs.
+    Label16 = caption(this, QStringLiteral("Label16"), QStringLiteral(u"缩放方式："), 4320, 4005);
+    Combo1 = named(new QComboBox(this), QStringLiteral("Combo1"), twips(5460, 3915, 1995, 375));
+    for (const auto &[mode, text] : fitModeEntries)
+        Combo1->addItem(text, int(mode));
+    m_sizes = new PictureSizeReader(*m_pictures, kHeaderThreads, this);
+
     Command2 = button(this, QStringLiteral("Command2"), QStringLiteral(u"生成dml文件(&B)"),
                       twips(4080, 4335, 1815, 375));
     Command3 = button(this, QStringLiteral("Command3"), QStringLiteral(u"退 出(&Q) "),
@@ -253,6 +277,7 @@ void frmMain::createControls()
     // stateChanged also fires when code changes the value, so the border
     // controls follow Check1 however it is set.
     connect(Check1, &QCheckBox::stateChanged, this, &frmMain::Check1_Click);
+    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmMain::Combo1_Click);
     connect(Label5, &LinkLabel::clicked, this, [this] { chooseColour(Label5); });
     connect(Label8, &LinkLabel::clicked, this, [this] { chooseColour(Label8); });
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
@@ -273,6 +298,7 @@ void frmMain::createControls()
     for (QLineEdit *box : {Text3[0], Text3[1], Text3[2], Text3[3], Text8, Text7})
         connect(box, &QLineEdit::textChanged, this, &frmMain::inputsChanged);
     connect(Check1, &QCheckBox::stateChanged, this, &frmMain::inputsChanged);
+    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmMain::inputsChanged);
     setAcceptDrops(true);
 
     // The coordinator connects to Check2 and List1 itself.
@@ -284,7 +310,7 @@ void frmMain::setUpTabOrder()
     // In the picture frame the right-hand box of each row comes first.
     QWidget *const order[] = {List1,    Text1,    Command1, Text2,    Text3[0],
                               Text3[1], Check1,   Text3[3], Text3[2], Text7,
-                              Text8,    Command2, Command3, Check2,
+                              Text8,    Combo1,   Command2, Command3, Check2,
                               // The swatches come last, so the order above
                               // stays as the user knows it; a hidden border
                               // swatch is passed over.
@@ -311,6 +337,8 @@ void frmMain::setUpAccessibleNames()
         box->setAccessibleName(name);
         label->setBuddy(box);
     }
+    Combo1->setAccessibleName(QStringLiteral(u"缩放方式"));
+    Label16->setBuddy(Combo1);
 }
 
 void frmMain::Form_Load()
@@ -338,6 +366,7 @@ void frmMain::showInputs(const BookSettings &inputs)
     Label8->setColour(inputs.borderColour);
     // The border caption and swatch follow through Check1_Click.
     Check1->setCheckState(checkState(inputs.border));
+    Combo1->setCurrentIndex(Combo1->findData(int(inputs.fitMode)));
     Q_EMIT inputsChanged();
 }
 
@@ -433,6 +462,21 @@ void frmMain::Check1_Click()
     Label4->setVisible(on);
 }
 
+void frmMain::Combo1_Click()
+{
+    // A generation run under way reads the sizes it needs itself.
+    if (!m_generating)
+        readSizesForMode();
+}
+
+void frmMain::readSizesForMode()
+{
+    if (Combo1->currentData().toInt() != int(FitMode::Stretch) && !m_pictures->folder().isEmpty())
+        m_sizes->readAll();
+    else
+        m_sizes->stop();
+}
+
 QStringList frmMain::pictureEntries() const
 {
     return m_pictures->names();
@@ -465,6 +509,7 @@ bool frmMain::scanFolder(const QString &chosen)
         listed.names->resize(kMostPages);
     // An unreadable folder lists nothing, and no document can be found there.
     m_pictures->setListing(listed.names ? folder : QString(), listed.names.value_or(QStringList()));
+    readSizesForMode();
     const QStringList names = pictureEntries();
     Frame1->setTitle(QStringLiteral(u"图片列表(%1个)").arg(names.size()));
     if (!listed.names) {
@@ -520,6 +565,8 @@ void frmMain::arrangeByDocument()
             return reopened.edit;
         },
         std::move(inputsStep));
+    if (reopened.placementMismatched)
+        m_platform.showInformation(this, placementMismatched);
     const QStringList &missing = reopened.missing;
     if (missing.isEmpty())
         return;
@@ -575,6 +622,7 @@ BookSettings frmMain::readBookSettings() const
     s.backgroundColour = Label5->colour();
     s.border = borderSwitch(Check1->checkState());
     s.borderColour = Label8->colour();
+    s.fitMode = FitMode(Combo1->currentData().toInt());
     s.pictures = pictureEntries();
     return s;
 }
@@ -611,8 +659,30 @@ void frmMain::runGenerate()
     // queued second click from starting another run here.
     QCoreApplication::processEvents();
 
+    // Contain and shrink place each page by its picture: every size must be
+    // known before anything is written.
+    PictureSizes sizes;
+    if (book.fitMode != FitMode::Stretch) {
+        std::optional<PictureSizes> read = readPageSizes(book);
+        if (!read)
+            return;
+        QStringList unreadable;
+        for (qsizetype page = 0; page < book.pictures.size(); ++page)
+            if (!read->at(size_t(page)).isValid())
+                unreadable.append(book.pictures.at(page));
+        unreadable.removeDuplicates();
+        if (!unreadable.isEmpty()) {
+            // One Delete then removes them.
+            selectEntries(unreadable);
+            List1->setFocus();
+            m_platform.showWarning(this, messages::nameList(messages::unreadableSizes(), unreadable));
+            return;
+        }
+        sizes = std::move(*read);
+    }
+
     // The older document is replaced only by a complete new one.
-    if (const std::optional<QString> failure = saveDocument(book)) {
+    if (const std::optional<QString> failure = saveDocument(book, sizes)) {
         m_platform.showWarning(this, *failure);
         return;
     }
@@ -620,6 +690,58 @@ void frmMain::runGenerate()
         m_platform.showWarning(this, settingsNotSaved + m_settingsPath);
     if (m_platform.askYesNo(this, generatedQuestion))
         m_platform.openDocument(book.outputPath());
+}
+
+std::optional<PictureSizes> frmMain::readPageSizes(const BookSettings &book)
+{
+    const QString folder = m_pictures->folder();
+    m_sizes->readAll();
+    if (m_sizes->isReading()) {
+        QProgressDialog progress(readingSizes.arg(0).arg(m_sizes->total()), cancelReading, 0,
+                                 int(m_sizes->total()), this);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        progress.setMinimumDuration(sizeDialogDelayMs);
+        // The first value starts the dialog's clock.
+        progress.setValue(0);
+        QEventLoop loop;
+        bool cancelled = false;
+        const auto cancel = [&] {
+            cancelled = true;
+            loop.quit();
+        };
+        connect(&progress, &QProgressDialog::canceled, &loop, cancel);
+        connect(m_sizes, &PictureSizeReader::stopped, &loop, cancel);
+        connect(m_sizes, &PictureSizeReader::finished, &loop, &QEventLoop::quit);
+        // The count goes to the dialog a few times a second once it shows;
+        // a modal progress dialog processes events in setValue.
+        QTimer tick;
+        tick.setInterval(100);
+        connect(&tick, &QTimer::timeout, &progress, [&] {
+            if (!progress.isVisible())
+                return;
+            progress.setLabelText(readingSizes.arg(m_sizes->done()).arg(m_sizes->total()));
+            progress.setValue(int(m_sizes->done()));
+        });
+        tick.start();
+        loop.exec();
+        // The loop also ends when the program quits before the reading is done.
+        if (cancelled || progress.wasCanceled() || m_sizes->isReading()) {
+            m_sizes->stop();
+            return std::nullopt;
+        }
+    }
+    // A folder listed meanwhile took the facts of this one away.
+    if (m_pictures->folder() != folder)
+        return std::nullopt;
+    PictureSizes sizes;
+    sizes.reserve(size_t(book.pictures.size()));
+    for (const QString &name : book.pictures) {
+        const std::optional<PictureFacts> facts = m_pictures->knownFacts(name);
+        sizes.push_back(facts && facts->pixelSize ? *facts->pixelSize : QSize());
+    }
+    return sizes;
 }
 
 void frmMain::Command3_Click()

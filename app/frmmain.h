@@ -3,14 +3,17 @@
 #include "app/platform.h"
 #include "app/storedsettings.h"
 #include "book/booksettings.h"
+#include "book/dmlwriter.h"
 #include "preview/previewhost.h"
 
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -26,6 +29,7 @@ class LinkLabel;
 class PictureList;
 class PictureListController;
 class PictureListView;
+class PictureSizeReader;
 
 // Tarnwick's one working window and its start object. Its controls hold every
 // input of the tool; the commands are handlers of those controls. The window
@@ -82,6 +86,11 @@ private:
     void Form_Load();
     void Form_Unload();
     void Check1_Click();
+    // The way of placing changed: contain and shrink need the pictures' sizes.
+    void Combo1_Click();
+    // Starts reading the listed pictures' sizes when the chosen way of
+    // placing needs them; in stretch mode nothing reads them.
+    void readSizesForMode();
     void Command1_Click();
     // Lists a chosen folder into List1 and presets the sizes; false when the
     // folder could not be read.
@@ -95,6 +104,11 @@ private:
     void Command2_Click();
     void Command3_Click();
     void runGenerate();
+    // The pixel size of each page's picture (invalid where unreadable) once
+    // every listed picture is read, the window answering meanwhile and, from
+    // 300 ms on, a progress dialog showing; nothing when the user cancelled
+    // or the list was replaced meanwhile.
+    std::optional<PictureSizes> readPageSizes(const BookSettings &book);
     BookSettings readBookSettings() const;
     // Puts every input but the folder and the list into the controls.
     void showInputs(const BookSettings &inputs);
@@ -133,6 +147,7 @@ private:
     PictureListView *List1 = nullptr;
     PictureList *m_pictures = nullptr;
     PictureListController *m_pictureList = nullptr;
+    PictureSizeReader *m_sizes = nullptr;
     PreviewCoordinator *m_preview = nullptr;
     QAction *m_arrangeByDocument = nullptr;
     QAction *m_openPageBoard = nullptr;
@@ -152,6 +167,8 @@ private:
     QLabel *Label7 = nullptr;
     QLabel *Label9 = nullptr;
     QLabel *Label10 = nullptr;
+    QLabel *Label16 = nullptr;
+    QComboBox *Combo1 = nullptr;
     ColourSwatch *Label5 = nullptr;
     ColourSwatch *Label8 = nullptr;
 };

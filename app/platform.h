@@ -24,6 +24,8 @@ public:
     virtual std::optional<ColourValue> chooseColour(QWidget *parent) = 0;
     // The check-failure box: caption "错误信息", OK, warning icon.
     virtual void showWarning(QWidget *parent, const QString &text) = 0;
+    // A notice: caption "提示信息", OK, information icon.
+    virtual void showInformation(QWidget *parent, const QString &text) = 0;
     // The question box: caption "提示信息", Yes/No, question icon, No the default.
     // True when the user answered Yes.
     virtual bool askYesNo(QWidget *parent, const QString &text) = 0;

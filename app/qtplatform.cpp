@@ -36,6 +36,12 @@ void QtPlatform::showWarning(QWidget *parent, const QString &text)
     box.exec();
 }
 
+void QtPlatform::showInformation(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral(u"提示信息"), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 bool QtPlatform::askYesNo(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral(u"提示信息"), text,

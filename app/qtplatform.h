@@ -11,6 +11,7 @@ public:
     QString chooseFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
     std::optional<ColourValue> chooseColour(QWidget *parent) override;
     void showWarning(QWidget *parent, const QString &text) override;
+    void showInformation(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text) override;
     void openDocument(const QString &path) override;
 };

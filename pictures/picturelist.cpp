@@ -247,6 +247,12 @@ PictureFacts PictureList::facts(const QString &name) const
     return *found;
 }
 
+std::optional<PictureFacts> PictureList::knownFacts(const QString &name) const
+{
+    const auto found = m_facts.constFind(name);
+    return found != m_facts.cend() ? std::optional<PictureFacts>(*found) : std::nullopt;
+}
+
 void PictureList::setFacts(const QString &name, const PictureFacts &facts)
 {
     m_facts.insert(name, facts);

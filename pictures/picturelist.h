@@ -92,6 +92,9 @@ public:
     // modification time are read from the file the first time they are asked for.
     PictureFacts facts(int row) const;
     PictureFacts facts(const QString &name) const;
+    // What is known of the picture by that name without asking the file
+    // system; nothing before anything is.
+    std::optional<PictureFacts> knownFacts(const QString &name) const;
     // Selects the entries with these names, the first of them current; no
     // undo step (a check that points the user at entries it found).
     void selectNames(const QStringList &names);

@@ -28,6 +28,7 @@ public:
     QStringList startFolders;
     int colourCalls = 0;
     QStringList warnings;
+    QStringList informations;
     QStringList questions;
     QStringList openedDocuments;
     QList<QWidget *> parents;
@@ -60,6 +61,13 @@ public:
         modal();
     }
 
+    void showInformation(QWidget *parent, const QString &text) override
+    {
+        parents.append(parent);
+        informations.append(text);
+        modal();
+    }
+
     bool askYesNo(QWidget *parent, const QString &text) override
     {
         parents.append(parent);
@@ -74,7 +82,7 @@ public:
     bool untouched() const
     {
         return folderTitles.isEmpty() && colourCalls == 0 && warnings.isEmpty()
-            && questions.isEmpty() && openedDocuments.isEmpty();
+            && informations.isEmpty() && questions.isEmpty() && openedDocuments.isEmpty();
     }
 
 private:

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QItemSelectionModel>
@@ -62,6 +63,8 @@ private:
         }
         if (const auto *button = qobject_cast<const QPushButton *>(w))
             return button->text().isEmpty() ? 0 : button->sizeHint().width();
+        if (const auto *combo = qobject_cast<const QComboBox *>(w))
+            return combo->sizeHint().width();
         if (const auto *label = qobject_cast<const QLabel *>(w))
             return label->text().isEmpty() ? 0 : label->sizeHint().width();
         return 0;
@@ -200,7 +203,8 @@ private Q_SLOTS:
                                 QStringLiteral("Text3(0)"), QStringLiteral("Text3(1)"),
                                 QStringLiteral("Check1"),   QStringLiteral("Text3(3)"),
                                 QStringLiteral("Text3(2)"), QStringLiteral("Text7"),
-                                QStringLiteral("Text8"),    QStringLiteral("Command2"),
+                                QStringLiteral("Text8"),    QStringLiteral("Combo1"),
+                                QStringLiteral("Command2"),
                                 QStringLiteral("Command3"), QStringLiteral("Check2"),
                                 QStringLiteral("Label5"),   QStringLiteral("List1")};
         QCOMPARE(focused(), order.first());
@@ -494,9 +498,12 @@ private Q_SLOTS:
         QTest::newRow("Text2") << "Text2" << "Frame3" << QRect(8, 16, 225, 25);
         QTest::newRow("Label5") << "Label5" << "Frame4" << QRect(136, 62, 41, 20);
         QTest::newRow("Label8") << "Label8" << "Frame4" << QRect(152, 94, 25, 20);
+        QTest::newRow("Frame5") << "Frame5" << "frmMain" << QRect(272, 153, 249, 105);
         QTest::newRow("Text3(3)") << "Text3(3)" << "Frame5" << QRect(184, 24, 41, 25);
         QTest::newRow("Text7") << "Text7" << "Frame5" << QRect(184, 64, 41, 25);
         QTest::newRow("Text8") << "Text8" << "Frame5" << QRect(72, 64, 41, 25);
+        // The way of placing, in the band between Frame5 (ending at 258) and the buttons.
+        QTest::newRow("Combo1") << "Combo1" << "frmMain" << QRect(364, 261, 133, 25);
         QTest::newRow("Command2") << "Command2" << "frmMain" << QRect(272, 289, 121, 25);
         QTest::newRow("Command3") << "Command3" << "frmMain" << QRect(424, 289, 97, 25);
     }

@@ -14,15 +14,17 @@ Q_DECLARE_METATYPE(tarnwick::FitMode)
 Q_DECLARE_METATYPE(tarnwick::PageRect)
 Q_DECLARE_METATYPE(tarnwick::PictureSizes)
 
-namespace QTest {
-template<>
+namespace {
 // A rectangle as the failure messages show it.
 QByteArray rectText(const tarnwick::PageRect &r)
 {
     return QByteArray::number(r.left) + ',' + QByteArray::number(r.top) + ' ' + QByteArray::number(r.width) + 'x'
         + QByteArray::number(r.height);
 }
+} // namespace
 
+namespace QTest {
+template<>
 char *toString(const tarnwick::PageRect &r)
 {
     return qstrdup(rectText(r));
@@ -114,8 +116,8 @@ void TestPlacement::randomBoxes()
         const qint64 w0 = random.bounded(1, run % 3 ? 65536 : 3000);
         const qint64 h0 = random.bounded(1, run % 5 ? 65536 : 3000);
         const PageRect p = placePicture(mode, box, QSize(int(w0), int(h0)));
-        const QByteArray where = QTest::rectText(box) + QByteArray(" picture ") + QByteArray::number(w0) + 'x'
-            + QByteArray::number(h0) + " placed " + QTest::rectText(p);
+        const QByteArray where = rectText(box) + QByteArray(" picture ") + QByteArray::number(w0) + 'x'
+            + QByteArray::number(h0) + " placed " + rectText(p);
 
         QVERIFY2(p.width >= 1 && p.height >= 1, where);
         QVERIFY2(p.left >= box.left && p.left + p.width <= box.left + box.width, where);

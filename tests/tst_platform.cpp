@@ -46,8 +46,21 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&m_owner));
     }
 
-    void warningBox()
+    // The two OK-only boxes: a failed check and a notice.
+    void okBox_data()
     {
+        QTest::addColumn<bool>("notice");
+        QTest::addColumn<QString>("expectedCaption");
+        QTest::addColumn<int>("expectedIcon");
+        QTest::newRow("warning") << false << QStringLiteral(u"错误信息") << int(QMessageBox::Warning);
+        QTest::newRow("information") << true << QStringLiteral(u"提示信息") << int(QMessageBox::Information);
+    }
+
+    void okBox()
+    {
+        QFETCH(bool, notice);
+        QFETCH(QString, expectedCaption);
+        QFETCH(int, expectedIcon);
         QtPlatform platform;
         QString caption;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -64,10 +77,13 @@ private Q_SLOTS:
             parent = box->parentWidget();
             box->button(QMessageBox::Ok)->click();
         });
-        platform.showWarning(&m_owner, QStringLiteral(u"此处不能为空！"));
+        if (notice)
+            platform.showInformation(&m_owner, QStringLiteral(u"此处不能为空！"));
+        else
+            platform.showWarning(&m_owner, QStringLiteral(u"此处不能为空！"));
         QVERIFY(m_handled);
-        QCOMPARE(caption, QStringLiteral(u"错误信息"));
-        QCOMPARE(icon, QMessageBox::Warning);
+        QCOMPARE(caption, expectedCaption);
+        QCOMPARE(int(icon), expectedIcon);
         QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(text, QStringLiteral(u"此处不能为空！"));
         QCOMPARE(parent, &m_owner);

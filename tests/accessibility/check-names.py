@@ -8,7 +8,12 @@ import pyatspi
 
 TEXT_BOXES = ["选择图片所在目录", "dml 文件名", "宽", "高", "图片宽", "图片高", "左边距", "上边距"]
 BUTTONS = ["上移到顶部", "上移一行", "下移一行", "下移到底部", "移  除", "点击 选择E书背景的颜色"]
-EXPECTED = [("图片列表", "list")] + [(n, "text") for n in TEXT_BOXES] + [(n, "push button") for n in BUTTONS]
+# On Linux Qt names a combo box by its current entry; its caption reaches the
+# screen reader as the combo's labelled-by relation.
+COMBO = ("拉伸", "combo box")
+COMBO_LABEL = "缩放方式："
+EXPECTED = ([("图片列表", "list"), COMBO] + [(n, "text") for n in TEXT_BOXES]
+            + [(n, "push button") for n in BUTTONS])
 
 
 def wait_for(what, probe, seconds=20):
@@ -61,6 +66,11 @@ def main():
                 names = [actions.getName(i) for i in range(actions.nActions)]
                 if "Press" not in names:
                     sys.exit(f"FAIL: {name!r} offers {names}, no press action")
+
+        labels = [r.getTarget(i).name for r in found[COMBO].getRelationSet()
+                  if r.getRelationType() == pyatspi.RELATION_LABELLED_BY for i in range(r.getNTargets())]
+        if COMBO_LABEL not in labels:
+            sys.exit(f"FAIL: the combo box is labelled by {labels}, not {COMBO_LABEL!r}")
 
         # Pressing the background swatch opens the colour chooser.
         swatch = found[("点击 选择E书背景的颜色", "push button")]
