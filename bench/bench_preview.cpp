@@ -6,6 +6,8 @@
 #include "preview/previewdecode.h"
 #include "preview/previewhost.h"
 
+#include "bench/benchphoto.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -25,26 +27,10 @@ namespace {
 
 const QString kFileName = QStringLiteral("photo.jpg");
 
-// A gradient with noise on top, so the file is not trivially compressible.
-QImage makePhoto()
-{
-    QImage image(4000, 3000, QImage::Format_RGB32);
-    QRandomGenerator random(7);
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int noise = int(random.bounded(64));
-            line[x] = qRgb((x * 255 / 4000 + noise) & 255, (y * 255 / 3000 + noise) & 255,
-                           ((x + y) * 255 / 7000 + noise) & 255);
-        }
-    }
-    return image;
-}
-
 const QTemporaryDir &photoDir()
 {
     static QTemporaryDir dir;
-    static const bool saved = dir.isValid() && makePhoto().save(dir.filePath(kFileName), "JPEG", 90);
+    static const bool saved = dir.isValid() && makeBenchPhoto().save(dir.filePath(kFileName), "JPEG", 90);
     if (!saved)
         qFatal("cannot write the test photo");
     return dir;

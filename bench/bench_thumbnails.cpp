@@ -8,6 +8,8 @@
 #include "pictures/thumbnailcache.h"
 #include "pictures/thumbnailloader.h"
 
+#include "bench/benchphoto.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -27,22 +29,6 @@ constexpr int kBoardTiles = 40;
 // A board tile of about 150 pixels asks for the large size.
 constexpr int kTileBucket = 256;
 
-// A gradient with noise on top, so the file is not trivially compressible.
-QImage makePhoto()
-{
-    QImage image(4000, 3000, QImage::Format_RGB32);
-    QRandomGenerator random(7);
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int noise = int(random.bounded(64));
-            line[x] = qRgb((x * 255 / 4000 + noise) & 255, (y * 255 / 3000 + noise) & 255,
-                           ((x + y) * 255 / 7000 + noise) & 255);
-        }
-    }
-    return image;
-}
-
 // One photo under kBoardTiles names.
 const QStringList &photos()
 {
@@ -50,7 +36,7 @@ const QStringList &photos()
     static const QStringList paths = [] {
         QStringList list;
         const QString first = dir.filePath(QStringLiteral("photo0.jpg"));
-        if (!dir.isValid() || !makePhoto().save(first, "JPEG", 90))
+        if (!dir.isValid() || !makeBenchPhoto().save(first, "JPEG", 90))
             qFatal("cannot write the test photos");
         list << first;
         for (int i = 1; i < kBoardTiles; ++i) {

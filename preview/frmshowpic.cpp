@@ -1,9 +1,10 @@
 #include "preview/frmshowpic.h"
 
+#include "pictures/pagetile.h"
+#include "pictures/readablecolour.h"
 #include "preview/panmath.h"
 #include "preview/previewdecode.h"
 #include "preview/previewhost.h"
-#include "pictures/readablecolour.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -39,11 +40,6 @@ QString pixelSizeText(QSize size)
 {
     return QStringLiteral(u"尺寸：") + QString::number(size.width()) + QStringLiteral(u" × ")
         + QString::number(size.height()) + QStringLiteral(u" 像素");
-}
-
-QString undecodableText()
-{
-    return QStringLiteral(u"无法显示此图片");
 }
 
 // A plain file that the folder listing would show: no folder, no device, no
@@ -127,7 +123,7 @@ void frmShowPic::FormLoad()
             // picture size there is nothing to pan either.
             m_imageSize = QSize();
             repaint(innerRect());
-            setInfoLine(infoText(entry, undecodableText(), bytes));
+            setInfoLine(infoText(entry, unreadablePictureText(), bytes));
         }
     }
     m_pan = QPoint(0, 0);
