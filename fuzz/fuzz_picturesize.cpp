@@ -1,9 +1,11 @@
 // Reads the size of an arbitrary picture file with Tarnwick's header reader,
 // as the folder scan presets the size boxes and placement sizes each page,
-// and checks it against Qt's own reader: on every GIF and JPEG whose size Qt
-// reads, the header reader must read the same. Inputs are at most 64 KiB
+// and the camera's thumbnail in its EXIF block, as the page board shows it
+// first; checks the size against Qt's own reader: on every GIF and JPEG
+// whose size Qt reads, the header reader must read the same. Inputs are at most 64 KiB
 // here (libFuzzer's -max_len stays below it), so a GIF's first frame is
 // always within the reader's reach.
+#include "pictures/camerathumbnail.h"
 #include "pictures/pictureheader.h"
 
 #include <QBuffer>
@@ -42,6 +44,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (header.size() && (header.size()->width() <= 0 || header.size()->height() <= 0))
         std::abort();
     if (header.size().has_value() == !header.reason().isEmpty())
+        std::abort();
+    // A camera's thumbnail lies inside its EXIF block, which lies inside the file.
+    if (const auto block = header.exifBlock()) {
+        if (block->offset < 0 || block->length < 6 || block->offset + block->length > bytes.size())
+            std::abort();
+        const QByteArray thumbnail = tarnwick::exifThumbnailData(bytes.sliced(block->offset, block->length));
+        if (thumbnail.size() > block->length || (!thumbnail.isEmpty() && !bytes.contains(thumbnail)))
+            std::abort();
+    }
+    if (tarnwick::exifThumbnailData(QByteArray("Exif\0\0", 6) + bytes).size() > bytes.size())
         std::abort();
 
     QBuffer qtBuffer;

@@ -71,7 +71,7 @@ public:
             kind = TilePicture::Failed;
         } else if (kind == TilePicture::Thumbnail) {
             thumbnail = loader.thumbnail(path, bucket);
-            if (thumbnail.isNull()) {
+            if (thumbnail.isNull() || loader.isRough(path, bucket)) {
                 // Painted means in view: asked for in the order tiles are painted.
                 loader.request(path, bucket, 0);
                 m_view.m_requested.insert(path);
@@ -121,15 +121,19 @@ PageBoardView::PageBoardView(PictureList &list, ThumbnailLoader &loader, QWidget
     updateGrid();
 
     connect(&m_list, &PictureList::factsChanged, this, &PageBoardView::repaintEntry);
-    const auto arrived = [this](const QString &path) {
-        if (!m_requested.remove(path))
+    // A rough thumbnail leaves the request standing, to be cancelled when
+    // its tile scrolls away before the picture's own thumbnail is made.
+    const auto arrived = [this](const QString &path, bool done) {
+        if (!(done ? m_requested.remove(path) : m_requested.contains(path)))
             return;
         const QString folder = m_list.folder();
         if (path.startsWith(folder))
             repaintEntry(path.mid(folder.size()));
     };
-    connect(&m_loader, &ThumbnailLoader::thumbnailReady, this, [arrived](const QString &path) { arrived(path); });
-    connect(&m_loader, &ThumbnailLoader::thumbnailFailed, this, arrived);
+    connect(&m_loader, &ThumbnailLoader::thumbnailReady, this, [this, arrived](const QString &path, int bucket) {
+        arrived(path, !m_loader.isRough(path, bucket));
+    });
+    connect(&m_loader, &ThumbnailLoader::thumbnailFailed, this, [arrived](const QString &path) { arrived(path, true); });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &PageBoardView::dropHiddenRequests);
     connect(m_list.model(), &QAbstractItemModel::modelReset, this, [this] {
         m_loader.cancelAll();

@@ -132,6 +132,18 @@ std::optional<QSize> gifSize(BlockReader &bytes)
     }
 }
 
+bool isExifBlock(BlockReader &bytes, qint64 pos, int length)
+{
+    static constexpr char kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
+    if (length < int(sizeof kExifHeader))
+        return false;
+    for (size_t i = 0; i < sizeof kExifHeader; ++i) {
+        if (bytes.at(pos + qint64(i)) != kExifHeader[i])
+            return false;
+    }
+    return true;
+}
+
 bool isStartOfFrame(int marker)
 {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
@@ -139,8 +151,8 @@ bool isStartOfFrame(int marker)
 
 // Walks a JPEG's markers up to its frame header, as libjpeg reads them:
 // stray bytes and fill bytes between markers are passed over, segments are
-// skipped by their length.
-std::optional<QSize> jpegSize(BlockReader &bytes)
+// skipped by their length. Notes the first EXIF block passed on the way.
+std::optional<QSize> jpegSize(BlockReader &bytes, std::optional<PictureHeader::Block> &exif)
 {
     // libjpeg's largest side; beyond it Qt reads no size.
     constexpr int kLargestSide = 65500;
@@ -169,6 +181,8 @@ std::optional<QSize> jpegSize(BlockReader &bytes)
         const int length = bytes.bigEndian16(pos);
         if (length < 0)
             return std::nullopt;
+        if (c == 0xE1 && !exif && isExifBlock(bytes, pos + 2, length - 2))
+            exif = PictureHeader::Block{pos + 2, length - 2};
         pos += std::max(length, 2);
     }
 }
@@ -188,7 +202,7 @@ PictureHeader PictureHeader::read(QIODevice &device)
         bytes.setLimit(kGifHeaderLimit);
         header.m_size = gifSize(bytes);
     } else if (magic.startsWith("\xFF\xD8")) {
-        header.m_size = jpegSize(bytes);
+        header.m_size = jpegSize(bytes, header.m_exif);
     } else {
         header.m_failure = Failure::NotGifOrJpeg;
         header.m_reason = QStringLiteral("not a GIF or JPEG picture");

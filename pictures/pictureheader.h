@@ -34,6 +34,16 @@ public:
     static PictureHeader readFile(const QString &path);
 
     std::optional<QSize> size() const { return m_size; }
+
+    // Where a run of bytes lies in the file.
+    struct Block
+    {
+        qint64 offset = 0;
+        int length = 0;
+    };
+    // A JPEG's EXIF block ("Exif\0\0" and the TIFF structure after it), when
+    // one comes before the frame header, as cameras write it.
+    std::optional<Block> exifBlock() const { return m_exif; }
     Failure failure() const { return m_failure; }
     // Why no size was read, in English for a log: the system's reason, "not
     // a GIF or JPEG picture" or "no size in its header"; empty with a size.
@@ -41,6 +51,7 @@ public:
 
 private:
     std::optional<QSize> m_size;
+    std::optional<Block> m_exif;
     Failure m_failure = Failure::None;
     QString m_reason;
 };

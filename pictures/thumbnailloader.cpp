@@ -1,5 +1,6 @@
 #include "pictures/thumbnailloader.h"
 
+#include "pictures/camerathumbnail.h"
 #include "pictures/thumbnailmaker.h"
 
 #include <QMutexLocker>
@@ -57,24 +58,43 @@ bool ThumbnailLoader::hasFailed(const QString &path) const
     return m_failed.contains(path);
 }
 
+bool ThumbnailLoader::isRough(const QString &path, int bucket) const
+{
+    const QString key = keyOf(path, bucket);
+    return m_rough.contains(key) && m_memory.contains(key);
+}
+
 void ThumbnailLoader::request(const QString &path, int bucket, int priority)
 {
     const QString key = keyOf(path, bucket);
-    if (m_memory.contains(key) || m_failed.contains(path))
+    const bool inMemory = m_memory.contains(key);
+    if (!inMemory)
+        m_rough.remove(key);
+    if ((inMemory && !m_rough.contains(key)) || m_failed.contains(path))
         return;
     {
         const QMutexLocker lock(&m_mutex);
         if (m_inFlight.contains(key))
             return;
-        Request request{path, ThumbnailCache::bucketFor(bucket)};
-        if (const auto queued = m_queued.constFind(key); queued != m_queued.cend())
+        // A queued request keeps its step; a rough thumbnail needs only the making.
+        Step step = inMemory ? Step::Making : Step::Quick;
+        if (const auto queued = m_queued.constFind(key); queued != m_queued.cend()) {
+            step = (*queued)->second.step;
             m_queue.erase(*queued);
-        m_queued.insert(key, m_queue.emplace(Order(-priority, m_sequence++), std::move(request)).first);
+        }
+        queue(key, Request{path, ThumbnailCache::bucketFor(bucket), step}, priority);
         if (m_startPosted)
             return;
         m_startPosted = true;
     }
     QMetaObject::invokeMethod(this, &ThumbnailLoader::startWorkers, Qt::QueuedConnection);
+}
+
+// Under m_mutex.
+void ThumbnailLoader::queue(const QString &key, Request request, int priority)
+{
+    const Step step = request.step;
+    m_queued.insert(key, m_queue.emplace(Order(step, -priority, m_sequence++), std::move(request)).first);
 }
 
 void ThumbnailLoader::cancel(const QString &path, int bucket)
@@ -114,18 +134,23 @@ void ThumbnailLoader::work()
 {
     for (;;) {
         Request request;
+        QString key;
+        int priority = 0;
         {
             const QMutexLocker lock(&m_mutex);
             if (m_stopping || m_queue.empty()) {
                 --m_running;
                 return;
             }
+            priority = -std::get<1>(m_queue.begin()->first);
             request = std::move(m_queue.begin()->second);
             m_queue.erase(m_queue.begin());
-            const QString key = keyOf(request.path, request.bucket);
+            key = keyOf(request.path, request.bucket);
             m_queued.remove(key);
             m_inFlight.insert(key);
         }
+        if (request.step == Step::Quick && takeQuickStep(key, request, priority))
+            continue;
         ThumbnailCache::Result result = m_cache.obtain(request.path, request.bucket);
         if (!result.image.isNull())
             result.image = toStoredOrientation(result.image, storedOrientation(request.path));
@@ -137,14 +162,56 @@ void ThumbnailLoader::work()
     }
 }
 
-void ThumbnailLoader::deliver(const QString &path, int bucket, const QImage &image, bool failed)
+bool ThumbnailLoader::takeQuickStep(const QString &key, const Request &request, int priority)
 {
-    const QString key = keyOf(path, bucket);
+    if (QImage cached = m_cache.lookup(request.path, request.bucket); !cached.isNull()) {
+        cached = toStoredOrientation(cached, storedOrientation(request.path));
+        QMetaObject::invokeMethod(
+            this,
+            [this, path = request.path, bucket = request.bucket, image = std::move(cached)] {
+                deliver(path, bucket, image, false);
+            },
+            Qt::QueuedConnection);
+        return true;
+    }
+    if (m_cache.hasFailure(request.path))
+        return false;
+    QImage rough = cameraThumbnail(request.path);
+    if (rough.isNull())
+        return false;
     {
+        // Its making waits behind every quick step; a view that no longer
+        // shows the picture cancels it like any other request.
         const QMutexLocker lock(&m_mutex);
         m_inFlight.remove(key);
+        if (!m_stopping)
+            queue(key, Request{request.path, request.bucket, Step::Making}, priority);
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, path = request.path, bucket = request.bucket, image = std::move(rough)] {
+            deliver(path, bucket, image, false, true);
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
+void ThumbnailLoader::deliver(const QString &path, int bucket, const QImage &image, bool failed, bool rough)
+{
+    const QString key = keyOf(path, bucket);
+    if (rough) {
+        // The picture's own thumbnail may have come first, from a request
+        // queued again after a cancel.
+        if (m_memory.contains(key) && !m_rough.contains(key))
+            return;
+        m_rough.insert(key);
+    } else {
+        const QMutexLocker lock(&m_mutex);
+        m_inFlight.remove(key);
+        m_rough.remove(key);
     }
     if (failed) {
+        m_memory.remove(key);
         m_failed.insert(path);
         Q_EMIT thumbnailFailed(path);
         return;

@@ -1,6 +1,8 @@
+#include "pictures/camerathumbnail.h"
 #include "pictures/pagetile.h"
 #include "pictures/thumbnailcache.h"
 #include "pictures/thumbnailloader.h"
+#include "tests/cameraphoto.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -86,6 +88,11 @@ private Q_SLOTS:
     void loaderMemoryIsBounded();
     void loaderOrderAndCancellation();
     void turnedPictureUprightInCacheAsStoredOnTiles();
+    void exifThumbnailData_data();
+    void exifThumbnailData();
+    void cameraThumbnail_data();
+    void cameraThumbnail();
+    void cameraThumbnailFirstThenOwn();
 };
 
 void TestThumbnails::standardExample()
@@ -317,6 +324,124 @@ void TestThumbnails::turnedPictureUprightInCacheAsStoredOnTiles()
     const QImage tile = loader.thumbnail(picture, 128);
     QCOMPARE(tile.size(), QSize(128, 64));
     QVERIFY(tile.pixelColor(10, 32).red() > 200 && tile.pixelColor(118, 32).blue() > 200);
+}
+
+namespace {
+
+QImage filled(QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+} // namespace
+
+void TestThumbnails::exifThumbnailData_data()
+{
+    QTest::addColumn<bool>("bigEndian");
+    QTest::addColumn<int>("patchAt");
+    QTest::addColumn<QByteArray>("patch");
+    QTest::addColumn<bool>("found");
+
+    using namespace cameraphoto;
+    QTest::newRow("Motorola order") << true << -1 << QByteArray() << true;
+    QTest::newRow("Intel order") << false << -1 << QByteArray() << true;
+    QTest::newRow("not EXIF") << true << 0 << QByteArray("exif") << false;
+    QTest::newRow("no IFD1") << true << kSecondIfdPointer << QByteArray(4, 0) << false;
+    QTest::newRow("IFD1 out of reach") << true << kSecondIfdPointer << QByteArray::fromHex("7fffffff") << false;
+    QTest::newRow("more entries than bytes") << true << kSecondIfdCount << QByteArray::fromHex("ffff") << false;
+    QTest::newRow("uncompressed") << true << kCompressionValue << QByteArray::fromHex("0001") << false;
+    QTest::newRow("offset wraps around") << true << kThumbnailOffsetValue << QByteArray::fromHex("fffffff0") << false;
+    QTest::newRow("longer than the block") << true << kThumbnailLengthValue << QByteArray::fromHex("00010000") << false;
+    QTest::newRow("empty") << true << kThumbnailLengthValue << QByteArray(4, 0) << false;
+}
+
+void TestThumbnails::exifThumbnailData()
+{
+    QFETCH(bool, bigEndian);
+    QFETCH(int, patchAt);
+    QFETCH(QByteArray, patch);
+    QFETCH(bool, found);
+    const QByteArray thumbnail = cameraphoto::jpegBytes(filled({160, 120}, Qt::red));
+    QByteArray block = cameraphoto::exifBlock(thumbnail, bigEndian);
+    if (patchAt >= 0)
+        block.replace(patchAt, patch.size(), patch);
+    QCOMPARE(tarnwick::exifThumbnailData(block), found ? thumbnail : QByteArray());
+}
+
+void TestThumbnails::cameraThumbnail_data()
+{
+    QTest::addColumn<QSize>("photo");
+    QTest::addColumn<int>("band");   // black rows above and below the camera's 160 x 120
+    QTest::addColumn<QSize>("expected");
+
+    QTest::newRow("4:3") << QSize(400, 300) << 0 << QSize(160, 120);
+    QTest::newRow("16:9, padded") << QSize(320, 180) << 15 << QSize(160, 90);
+    QTest::newRow("upright 3:4, padded at the sides") << QSize(300, 400) << -35 << QSize(90, 120);
+    QTest::newRow("no thumbnail") << QSize(400, 300) << 0 << QSize();
+}
+
+void TestThumbnails::cameraThumbnail()
+{
+    QFETCH(QSize, photo);
+    QFETCH(int, band);
+    QFETCH(QSize, expected);
+    QImage small = filled({160, 120}, Qt::black);
+    QPainter(&small).fillRect(band >= 0 ? QRect(0, band, 160, 120 - 2 * band) : QRect(-band, 0, 160 + 2 * band, 120),
+                              Qt::red);
+    QByteArray jpeg = cameraphoto::jpegBytes(filled(photo, Qt::darkGreen));
+    if (expected.isValid())
+        jpeg = cameraphoto::withExif(jpeg, cameraphoto::exifBlock(cameraphoto::jpegBytes(small)));
+    QTemporaryDir home;
+    QFile file(home.filePath(QStringLiteral("photo.jpg")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(jpeg) == jpeg.size());
+    file.close();
+
+    const QImage thumbnail = tarnwick::cameraThumbnail(file.fileName());
+    QCOMPARE(thumbnail.isNull() ? QSize() : thumbnail.size(), expected);
+    if (expected.isValid()) {
+        // The camera's picture, its bands cut off.
+        QVERIFY(thumbnail.pixelColor(1, 1).red() > 200);
+        QVERIFY(thumbnail.pixelColor(thumbnail.width() - 2, thumbnail.height() - 2).red() > 200);
+    }
+}
+
+void TestThumbnails::cameraThumbnailFirstThenOwn()
+{
+    QTemporaryDir home;
+    const QString picture = home.filePath(QStringLiteral("photo.jpg"));
+    const QByteArray jpeg = cameraphoto::withExif(cameraphoto::jpegBytes(filled({400, 300}, Qt::darkGreen)),
+                                                  cameraphoto::exifBlock(cameraphoto::jpegBytes(filled({160, 120}, Qt::red))));
+    QFile file(picture);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(jpeg) == jpeg.size());
+    file.close();
+    const ThumbnailCache cache(home.filePath(QStringLiteral("thumbnails")));
+    {
+        ThumbnailLoader loader(cache, 1 << 24, 1);
+        // What each arrival brought: rough or not, the colour in the middle.
+        QList<std::pair<bool, QRgb>> arrivals;
+        connect(&loader, &ThumbnailLoader::thumbnailReady, this, [&](const QString &path, int bucket) {
+            const QImage image = loader.thumbnail(path, bucket);
+            arrivals.append({loader.isRough(path, bucket), image.pixel(image.width() / 2, image.height() / 2)});
+            // Asking again while it is made changes nothing.
+            loader.request(path, bucket, 0);
+        });
+        loader.request(picture, 256, 0);
+        QTRY_COMPARE(arrivals.size(), 2);
+        QVERIFY(arrivals[0].first && qRed(arrivals[0].second) > 200);
+        QVERIFY(!arrivals[1].first && qGreen(arrivals[1].second) > 80 && qRed(arrivals[1].second) < 100);
+        QCOMPARE(loader.thumbnail(picture, 256).size(), QSize(256, 192));
+        QCOMPARE(loader.queuedCount(), 0);
+        // The camera's thumbnail is never stored.
+        QVERIFY(QImage(cache.entryPath(picture, 256)).pixelColor(128, 96).red() < 100);
+    }
+    // Once made, the stored one comes first, with no rough one before it.
+    ThumbnailLoader again(cache, 1 << 24, 1);
+    QSignalSpy ready(&again, &ThumbnailLoader::thumbnailReady);
+    again.request(picture, 256, 0);
+    QTRY_COMPARE(ready.size(), 1);
+    QVERIFY(!again.isRough(picture, 256));
 }
 
 QTEST_MAIN(TestThumbnails)
