@@ -1,14 +1,17 @@
 // Board thumbnails of 4000 x 3000 photos (files in the page cache): how many
 // Tarnwick makes per second on one thread, cold, against GNOME's thumbnail
 // factory on the same files (through python3-gi, timed inside Python so that
-// its start-up does not count); and the time until the loader has delivered
-// the ~40 thumbnails of a full 1280 x 1024 board, cold and with the
-// thumbnails already in the cache.
+// its start-up does not count); and the time until every one of the ~40
+// tiles of a full 1280 x 1024 board has a picture, cold and with the
+// thumbnails already in the cache, for photos with the thumbnail a camera
+// stores in its EXIF block and without one, and until every tile has its
+// own thumbnail (a counter, with the rate of making them).
 
 #include "pictures/thumbnailcache.h"
 #include "pictures/thumbnailloader.h"
 
 #include "bench/benchphoto.h"
+#include "tests/cameraphoto.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +22,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 
 using namespace tarnwick;
@@ -29,24 +33,30 @@ constexpr int kBoardTiles = 40;
 // A board tile of about 150 pixels asks for the large size.
 constexpr int kTileBucket = 256;
 
-// One photo under kBoardTiles names.
-const QStringList &photos()
+// One photo under kBoardTiles names, as a camera writes it (with its small
+// thumbnail in an EXIF block) or without that.
+const QStringList &photos(bool camera = false)
 {
     static QTemporaryDir dir;
-    static const QStringList paths = [] {
+    const auto make = [](const QString &prefix, bool withThumbnail) {
+        const QImage photo = makeBenchPhoto();
+        QByteArray jpeg = cameraphoto::jpegBytes(photo, 90);
+        if (withThumbnail) {
+            const QImage small = photo.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            jpeg = cameraphoto::withExif(jpeg, cameraphoto::exifBlock(cameraphoto::jpegBytes(small, 85)));
+        }
         QStringList list;
-        const QString first = dir.filePath(QStringLiteral("photo0.jpg"));
-        if (!dir.isValid() || !makeBenchPhoto().save(first, "JPEG", 90))
-            qFatal("cannot write the test photos");
-        list << first;
-        for (int i = 1; i < kBoardTiles; ++i) {
-            list << dir.filePath(QStringLiteral("photo%1.jpg").arg(i));
-            if (!QFile::copy(first, list.last()))
-                qFatal("cannot copy the test photo");
+        for (int i = 0; i < kBoardTiles; ++i) {
+            list << dir.filePath(prefix + QString::number(i) + QStringLiteral(".jpg"));
+            QFile file(list.last());
+            if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size())
+                qFatal("cannot write the test photos");
         }
         return list;
-    }();
-    return paths;
+    };
+    static const QStringList plain = make(QStringLiteral("photo"), false);
+    static const QStringList cameras = make(QStringLiteral("camera"), true);
+    return camera ? cameras : plain;
 }
 
 void BM_TarnwickThumbnailsCold(benchmark::State &state)
@@ -102,33 +112,54 @@ void BM_GnomeThumbnailsCold(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * paths.size());
 }
 
-// The time until every tile of a full board has its thumbnail.
-double fillBoard(const ThumbnailCache &cache, int workers)
+struct BoardTimes
+{
+    double shown = 0;   // every tile has a picture, rough or its own
+    double own = 0;     // every tile has its own thumbnail
+};
+
+BoardTimes fillBoard(const ThumbnailCache &cache, int workers, bool camera)
 {
     ThumbnailLoader loader(cache, 64 << 20, workers);
     QEventLoop loop;
-    int arrived = 0;
-    const auto count = [&] {
-        if (++arrived == kBoardTiles)
-            loop.quit();
-    };
-    QObject::connect(&loader, &ThumbnailLoader::thumbnailReady, &loop, count);
-    QObject::connect(&loader, &ThumbnailLoader::thumbnailFailed, &loop, count);
+    QSet<QString> shown;
+    int own = 0;
+    BoardTimes times;
     QElapsedTimer clock;
+    const auto arrived = [&](const QString &path, bool rough) {
+        shown.insert(path);
+        if (shown.size() == kBoardTiles && times.shown == 0)
+            times.shown = clock.nsecsElapsed() / 1e9;
+        if (!rough && ++own == kBoardTiles) {
+            times.own = clock.nsecsElapsed() / 1e9;
+            loop.quit();
+        }
+    };
+    QObject::connect(&loader, &ThumbnailLoader::thumbnailReady, &loop,
+                     [&](const QString &path, int bucket) { arrived(path, loader.isRough(path, bucket)); });
+    QObject::connect(&loader, &ThumbnailLoader::thumbnailFailed, &loop,
+                     [&](const QString &path) { arrived(path, false); });
     clock.start();
     for (int i = 0; i < kBoardTiles; ++i)
-        loader.request(photos()[i], kTileBucket, kBoardTiles - i);
+        loader.request(photos(camera)[i], kTileBucket, kBoardTiles - i);
     loop.exec();
-    return clock.nsecsElapsed() / 1e9;
+    return times;
 }
 
+// Arguments: workers, camera photos (1) or not (0).
 void BM_BoardCold(benchmark::State &state)
 {
-    photos();
+    const bool camera = state.range(1) != 0;
+    photos(camera);
+    double own = 0;
     for (auto _ : state) {
         QTemporaryDir cache;
-        state.SetIterationTime(fillBoard(ThumbnailCache(cache.path()), int(state.range(0))));
+        const BoardTimes times = fillBoard(ThumbnailCache(cache.path()), int(state.range(0)), camera);
+        state.SetIterationTime(times.shown);
+        own += times.own;
     }
+    state.counters["own_ms"] = own * 1e3 / double(state.iterations());
+    state.counters["own_per_s"] = kBoardTiles * double(state.iterations()) / own;
 }
 
 void BM_BoardCached(benchmark::State &state)
@@ -138,14 +169,19 @@ void BM_BoardCached(benchmark::State &state)
     for (const QString &path : photos())
         thumbnails.obtain(path, kTileBucket);
     for (auto _ : state)
-        state.SetIterationTime(fillBoard(thumbnails, ThumbnailLoader::defaultWorkerCount()));
+        state.SetIterationTime(fillBoard(thumbnails, ThumbnailLoader::defaultWorkerCount(), false).shown);
 }
 
 } // namespace
 
 BENCHMARK(BM_TarnwickThumbnailsCold)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 BENCHMARK(BM_GnomeThumbnailsCold)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-BENCHMARK(BM_BoardCold)->Unit(benchmark::kMillisecond)->UseManualTime()->Arg(1)->Arg(2)->Arg(4)->MinTime(3);
+BENCHMARK(BM_BoardCold)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->ArgsProduct({{1, 2, 4}, {0, 1}})
+    ->ArgNames({"workers", "camera"})
+    ->MinTime(3);
 BENCHMARK(BM_BoardCached)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2);
 
 int main(int argc, char **argv)
