@@ -95,17 +95,9 @@ private Q_SLOTS:
     {
         clickEntry(1);
         QTest::mouseClick(check2(), Qt::LeftButton);
-        QPointer<frmShowPic> shown = preview();
-        QVERIFY(shown && shown->windowHandle());
-        QVERIFY(m_window->windowHandle());
-        QCOMPARE(shown->windowHandle()->transientParent(), m_window->windowHandle());
-        QCOMPARE(shown->windowTitle(), QStringLiteral(u"预览 - b.jpg"));
-        // Closed and opened again: the new window has the same owner.
-        QTest::keyRelease(shown.data(), Qt::Key_Escape);
-        QTRY_VERIFY(shown.isNull());
-        QTest::mouseClick(check2(), Qt::LeftButton);
-        QVERIFY(preview());
+        QVERIFY(preview() && m_window->windowHandle());
         QCOMPARE(preview()->windowHandle()->transientParent(), m_window->windowHandle());
+        QCOMPARE(preview()->windowTitle(), QStringLiteral(u"预览 - b.jpg"));
     }
 
     void tickingWithoutAnEntryWaitsForAClick()

@@ -623,8 +623,7 @@ void tst_PreviewCoordinator::listKeysInThePreviewMoveTheEntry()
     QFETCH(int, to);
     frmShowPic *preview = openPreview(from);
     QVERIFY(preview);
-    // Not qWaitForWindowActive: a window counts as active while its owner has
-    // the focus, and the preview must have it itself.
+    // Not qWaitForWindowActive: it counts an owned window active while its owner has the focus.
     QTRY_COMPARE(QApplication::activeWindow(), preview);
     // Another entry selected as well: the key selects the new entry alone, as in the list.
     m_main->list1->selectionModel()->select(m_main->model->index(8), QItemSelectionModel::Select);
