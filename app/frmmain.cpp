@@ -422,6 +422,11 @@ QSize frmMain::hostClientSize() const
     return size();
 }
 
+QWindow *frmMain::hostWindow() const
+{
+    return windowHandle();
+}
+
 void frmMain::untickPreview()
 {
     Check2->setCheckState(Qt::Unchecked);

@@ -63,6 +63,7 @@ public:
     QString currentEntry() const override;
     QPoint hostPosition() const override;
     QSize hostClientSize() const override;
+    QWindow *hostWindow() const override;
     void untickPreview() override;
 
 Q_SIGNALS:

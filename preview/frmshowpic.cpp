@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QWindow>
 
 #include <cmath>
 
@@ -63,10 +64,10 @@ QString frmShowPic::windowName()
 }
 
 frmShowPic::frmShowPic(PreviewHost &host)
-    // A dialog, not a plain window: on X11 Qt makes a dialog transient (for
-    // the program's windows as a group when it has no parent), which keeps
-    // the preview over the main window and out of the task bar. A widget
-    // parent would make it share the main window's activation instead.
+    // A dialog, not a plain window: on X11 only a dialog is made transient,
+    // which keeps it over its owner and out of the task bar. The owner, the
+    // main window, is given to the native window when shown (showEvent), not
+    // as a widget parent: the coordinator alone decides when the preview goes.
     : QFrame(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
     , m_host(host)
     , m_canvas(kViewSize, QImage::Format_RGB32)
@@ -168,6 +169,15 @@ void frmShowPic::showLoadedImage()
         painter.drawImage(QRect(at, size), m_loadedImage);
     }
     repaint(innerRect());
+}
+
+void frmShowPic::showEvent(QShowEvent *event)
+{
+    // The native window exists by now and is not yet mapped: the window system
+    // reads the owner (WM_TRANSIENT_FOR on X11) when the window is mapped.
+    if (QWindow *handle = windowHandle())
+        handle->setTransientParent(m_host.hostWindow());
+    QFrame::showEvent(event);
 }
 
 void frmShowPic::paintEvent(QPaintEvent *event)

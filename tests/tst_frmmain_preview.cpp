@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QTest>
+#include <QWindow>
 
 using namespace tarnwick;
 
@@ -90,6 +91,15 @@ private Q_SLOTS:
         QCOMPARE(shown->imageSize(), QSize(800, 600));
     }
 
+    void thePreviewIsOwnedByTheMainWindowAndNamedAfterThePicture()
+    {
+        clickEntry(1);
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        QVERIFY(preview() && m_window->windowHandle());
+        QCOMPARE(preview()->windowHandle()->transientParent(), m_window->windowHandle());
+        QCOMPARE(preview()->windowTitle(), QStringLiteral(u"预览 - b.jpg"));
+    }
+
     void tickingWithoutAnEntryWaitsForAClick()
     {
         QTest::mouseClick(check2(), Qt::LeftButton);
@@ -154,7 +164,7 @@ private Q_SLOTS:
         QTest::mouseClick(check2(), Qt::LeftButton);
         frmShowPic *shown = preview();
         QVERIFY(shown);
-        QVERIFY(QTest::qWaitForWindowActive(shown));
+        QTRY_COMPARE(QApplication::activeWindow(), shown);
         const auto shownColour = [shown] { return shown->canvas().pixelColor(100, 100); };
         QVERIFY(shownColour().red() > 240 && shownColour().blue() < 16);
 

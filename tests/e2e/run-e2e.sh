@@ -351,12 +351,12 @@ read -r mx my < <(origin "$main")
 [ "$px" -eq $((fx + 270)) ] && [ "$py" -eq $((fy + 167)) ] ||
     fail "preview at ($px,$py), expected ($((fx + 270)),$((fy + 167)))"
 step "preview at ($px,$py), the main window's frame at ($fx,$fy) and its client area at ($mx,$my)"
-# The desktop matches the window to its entry by WM_CLASS; the preview belongs
-# to the program's windows and is named after its picture.
+# The desktop matches the window to its entry by WM_CLASS; the preview is
+# owned by the main window itself, not its group, and named after its picture.
 xprop -id "$main" WM_CLASS | grep -qx 'WM_CLASS(STRING) = "tarnwick", "tarnwick"' ||
     fail "main window: $(xprop -id "$main" WM_CLASS)"
-xprop -id "$preview" WM_TRANSIENT_FOR | grep -q "window id # 0x" ||
-    fail "preview: $(xprop -id "$preview" WM_TRANSIENT_FOR)"
+xprop -id "$preview" WM_TRANSIENT_FOR | grep -qx "WM_TRANSIENT_FOR(WINDOW): window id # $(printf '0x%x' "$main")" ||
+    fail "preview: $(xprop -id "$preview" WM_TRANSIENT_FOR), the main window is $(printf '0x%x' "$main")"
 wait_until 'xprop -id "$preview" _NET_WM_NAME | grep -q "\"预览 - b.gif\""' ||
     fail "preview: $(xprop -id "$preview" _NET_WM_NAME)"
 probe_x=$((px + 300)) probe_y=$((py + 250))   # inside every picture, below the main window
