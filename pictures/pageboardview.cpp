@@ -83,6 +83,7 @@ public:
         look.background = toQColor(inputs.backgroundColour);
         look.borderOn = inputs.borderOn();
         look.borderColour = toQColor(inputs.borderColour);
+        look.outline = option.palette.color(QPalette::Mid);
         paintTilePage(*painter, geometry, look, kind, thumbnail);
         painter->resetTransform();
 

@@ -51,6 +51,11 @@ void paintTilePage(QPainter &painter, const TileGeometry &geometry, const TileLo
     if (geometry.page.isEmpty())
         return;
     painter.save();
+    if (look.outline.isValid()) {
+        painter.setPen(QPen(look.outline, 0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(geometry.page.adjusted(-1, -1, 0, 0));
+    }
     painter.setClipRect(geometry.page);
     painter.fillRect(geometry.page, look.background);
     const QRectF picture = geometry.picture;

@@ -35,6 +35,9 @@ struct TileLook
     QColor background = Qt::white;
     bool borderOn = false;
     QColor borderColour = Qt::black;
+    // A line just outside the page, so that a page of the view's own colour
+    // still shows its edges; none when invalid.
+    QColor outline;
 };
 
 enum class TilePicture {

@@ -236,7 +236,7 @@ void TestThumbnails::tilePainting()
     const TileGeometry geometry = tarnwick::tileGeometry(QSize(200, 100), QRect(50, 25, 100, 50), 100);
     QImage thumbnail(20, 10, QImage::Format_RGB32);
     thumbnail.fill(Qt::red);
-    const TileLook look{Qt::yellow, true, Qt::blue};
+    const TileLook look{Qt::yellow, true, Qt::blue, Qt::green};
     const auto paint = [&](TilePicture kind) {
         QImage tile(100, 100, QImage::Format_ARGB32);
         tile.fill(Qt::transparent);
@@ -246,6 +246,7 @@ void TestThumbnails::tilePainting()
     };
     const QImage shown = paint(TilePicture::Thumbnail);
     QCOMPARE(shown.pixelColor(50, 10), QColor(Qt::transparent));  // above the page
+    QCOMPARE(shown.pixelColor(50, 24), QColor(Qt::green));        // the outline right above it
     QCOMPARE(shown.pixelColor(50, 25), QColor(Qt::blue));         // the border on the page's edge
     QCOMPARE(shown.pixelColor(10, 50), QColor(Qt::yellow));       // background left of the picture
     QCOMPARE(shown.pixelColor(50, 50), QColor(Qt::red));          // the thumbnail in the picture's place
