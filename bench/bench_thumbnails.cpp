@@ -3,9 +3,10 @@
 // factory on the same files (through python3-gi, timed inside Python so that
 // its start-up does not count); and the time until every one of the ~40
 // tiles of a full 1280 x 1024 board has a picture, cold and with the
-// thumbnails already in the cache, for photos with the thumbnail a camera
-// stores in its EXIF block and without one, and until every tile has its
-// own thumbnail (a counter, with the rate of making them).
+// thumbnails already in the cache, for the noisy photo with the thumbnail a
+// camera stores in its EXIF block and without one and for an ordinary photo,
+// and until every tile has its own thumbnail (a counter, with the rate of
+// making them).
 
 #include "pictures/thumbnailcache.h"
 #include "pictures/thumbnailloader.h"
@@ -33,13 +34,17 @@ constexpr int kBoardTiles = 40;
 // A board tile of about 150 pixels asks for the large size.
 constexpr int kTileBucket = 256;
 
-// One photo under kBoardTiles names, as a camera writes it (with its small
-// thumbnail in an EXIF block) or without that.
-const QStringList &photos(bool camera = false)
+// The board's pictures: the noisy photo of 7.4 MB, the same as a camera
+// writes it (with its small thumbnail in an EXIF block), and an ordinary
+// photo of 3.5 MB without one.
+enum PhotoKind { Noisy, Camera, Ordinary };
+
+// One photo of the kind under kBoardTiles names.
+const QStringList &photos(int kind = Noisy)
 {
     static QTemporaryDir dir;
-    const auto make = [](const QString &prefix, bool withThumbnail) {
-        const QImage photo = makeBenchPhoto();
+    const auto make = [](const QString &prefix, int noiseLevel, bool withThumbnail) {
+        const QImage photo = makeBenchPhoto(noiseLevel);
         QByteArray jpeg = cameraphoto::jpegBytes(photo, 90);
         if (withThumbnail) {
             const QImage small = photo.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -54,9 +59,20 @@ const QStringList &photos(bool camera = false)
         }
         return list;
     };
-    static const QStringList plain = make(QStringLiteral("photo"), false);
-    static const QStringList cameras = make(QStringLiteral("camera"), true);
-    return camera ? cameras : plain;
+    switch (kind) {
+    case Camera: {
+        static const QStringList cameras = make(QStringLiteral("camera"), 64, true);
+        return cameras;
+    }
+    case Ordinary: {
+        static const QStringList ordinary = make(QStringLiteral("ordinary"), 16, false);
+        return ordinary;
+    }
+    default: {
+        static const QStringList noisy = make(QStringLiteral("photo"), 64, false);
+        return noisy;
+    }
+    }
 }
 
 void BM_TarnwickThumbnailsCold(benchmark::State &state)
@@ -118,7 +134,7 @@ struct BoardTimes
     double own = 0;     // every tile has its own thumbnail
 };
 
-BoardTimes fillBoard(const ThumbnailCache &cache, int workers, bool camera)
+BoardTimes fillBoard(const ThumbnailCache &cache, int workers, int kind)
 {
     ThumbnailLoader loader(cache, 64 << 20, workers);
     QEventLoop loop;
@@ -141,20 +157,20 @@ BoardTimes fillBoard(const ThumbnailCache &cache, int workers, bool camera)
                      [&](const QString &path) { arrived(path, false); });
     clock.start();
     for (int i = 0; i < kBoardTiles; ++i)
-        loader.request(photos(camera)[i], kTileBucket, kBoardTiles - i);
+        loader.request(photos(kind)[i], kTileBucket, kBoardTiles - i);
     loop.exec();
     return times;
 }
 
-// Arguments: workers, camera photos (1) or not (0).
+// Arguments: workers, the kind of photo.
 void BM_BoardCold(benchmark::State &state)
 {
-    const bool camera = state.range(1) != 0;
-    photos(camera);
+    const int kind = int(state.range(1));
+    photos(kind);
     double own = 0;
     for (auto _ : state) {
         QTemporaryDir cache;
-        const BoardTimes times = fillBoard(ThumbnailCache(cache.path()), int(state.range(0)), camera);
+        const BoardTimes times = fillBoard(ThumbnailCache(cache.path()), int(state.range(0)), kind);
         state.SetIterationTime(times.shown);
         own += times.own;
     }
@@ -169,7 +185,7 @@ void BM_BoardCached(benchmark::State &state)
     for (const QString &path : photos())
         thumbnails.obtain(path, kTileBucket);
     for (auto _ : state)
-        state.SetIterationTime(fillBoard(thumbnails, ThumbnailLoader::defaultWorkerCount(), false).shown);
+        state.SetIterationTime(fillBoard(thumbnails, ThumbnailLoader::defaultWorkerCount(), Noisy).shown);
 }
 
 } // namespace
@@ -179,8 +195,8 @@ BENCHMARK(BM_GnomeThumbnailsCold)->Unit(benchmark::kMillisecond)->UseManualTime(
 BENCHMARK(BM_BoardCold)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
-    ->ArgsProduct({{1, 2, 4}, {0, 1}})
-    ->ArgNames({"workers", "camera"})
+    ->ArgsProduct({{1, 2, 4}, {Noisy, Camera, Ordinary}})
+    ->ArgNames({"workers", "photo"})
     ->MinTime(3);
 BENCHMARK(BM_BoardCached)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2);
 
