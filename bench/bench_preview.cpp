@@ -81,6 +81,7 @@ public:
     QString currentEntry() const override { return kFileName; }
     QPoint hostPosition() const override { return {0, 0}; }
     QSize hostClientSize() const override { return {800, 600}; }
+    QWindow *hostWindow() const override { return nullptr; }
     void untickPreview() override {}
 };
 

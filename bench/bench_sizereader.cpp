@@ -9,6 +9,8 @@
 #include "app/startup.h"
 #include "pictures/picturesizereader.h"
 
+#include "bench/eventwait.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -16,7 +18,6 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -63,31 +64,22 @@ void BM_WindowWaitWhileReadingSizes(benchmark::State &state)
     window.show();
     window.findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentIndex(int(FitMode::Contain));
     auto *reader = window.findChild<PictureSizeReader *>();
-    qint64 longest = 0;
+    double longest = 0;
     double total = 0;
     for (auto _ : state) {
         window.openPath(folder.path());
         QElapsedTimer run;
         run.start();
-        QElapsedTimer sinceTurn;
-        sinceTurn.start();
-        qint64 runLongest = 0;
-        QTimer turn;
-        turn.setInterval(0);
-        QObject::connect(&turn, &QTimer::timeout, [&] {
-            runLongest = std::max(runLongest, sinceTurn.nsecsElapsed());
-            sinceTurn.restart();
-        });
         QEventLoop loop;
         QObject::connect(reader, &PictureSizeReader::finished, &loop, &QEventLoop::quit);
-        turn.start();
+        LongestEventWait wait;
         if (reader->isReading())
             loop.exec();
         state.SetIterationTime(double(run.nsecsElapsed()) / 1e9);
         total += double(run.nsecsElapsed()) / 1e6;
-        longest = std::max(longest, runLongest);
+        longest = std::max(longest, wait.longestMs());
     }
-    state.counters["longest_wait_ms"] = double(longest) / 1e6;
+    state.counters["longest_wait_ms"] = longest;
     state.counters["reading_ms"] = total / double(state.iterations());
 }
 BENCHMARK(BM_WindowWaitWhileReadingSizes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);

@@ -44,7 +44,7 @@ const QStringList &photos(int kind = Noisy)
 {
     static QTemporaryDir dir;
     const auto make = [](const QString &prefix, int noiseLevel, bool withThumbnail) {
-        const QImage photo = makeBenchPhoto(noiseLevel);
+        const QImage photo = makeBenchPhoto(QSize(4000, 3000), noiseLevel);
         QByteArray jpeg = cameraphoto::jpegBytes(photo, 90);
         if (withThumbnail) {
             const QImage small = photo.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
