@@ -199,12 +199,30 @@ void PageBoardView::repaintEntry(const QString &name)
 
 void PageBoardView::dropHiddenRequests()
 {
+    if (m_requested.isEmpty())
+        return;
+    // The tiles in view, found from the line the scroll position points at:
+    // a scroll must not look each waiting picture up in the whole list.
     const QRect shown = viewport()->rect();
-    const QString folder = m_list.folder();
+    const QStringList &names = m_list.names();
+    const QSize cell = gridSize();
+    const int columns = std::max(1, shown.width() / std::max(1, cell.width()));
+    int row = std::clamp((verticalOffset() / std::max(1, cell.height()) - 1) * columns, 0,
+                         std::max(0, int(names.size()) - 1));
+    // Back to a row above the view, should the estimate be off.
+    while (row > 0 && visualRect(m_list.model()->index(row, 0)).bottom() >= shown.top())
+        row = std::max(0, row - columns);
+    QSet<QString> inView;
+    for (; row < names.size(); ++row) {
+        const QRect tile = visualRect(m_list.model()->index(row, 0));
+        if (tile.top() > shown.bottom())
+            break;
+        if (tile.intersects(shown))
+            inView.insert(pathOf(names.at(row)));
+    }
     const int bucket = thumbnailBucket();
     for (auto it = m_requested.begin(); it != m_requested.end();) {
-        const int row = it->startsWith(folder) ? m_list.names().indexOf(it->mid(folder.size())) : -1;
-        if (row >= 0 && visualRect(m_list.model()->index(row)).intersects(shown)) {
+        if (inView.contains(*it)) {
             ++it;
             continue;
         }

@@ -1,10 +1,12 @@
 #include "app/frmpageboard.h"
 #include "mainwindowfixture.h"
 #include "pictures/pageboardview.h"
+#include "pictures/pagetile.h"
 
 #include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSettings>
 #include <QWheelEvent>
 
@@ -187,6 +189,37 @@ private Q_SLOTS:
         QVERIFY(board);
         QCOMPARE(board->tileSize(), size);
         QCOMPARE(board->size(), QSize(700, 500));
+    }
+
+    // A scroll leaves standing only the requests of tiles still in view.
+    void scrollingCancelsWhatLeftTheView()
+    {
+        const QString folder = subfolder(QStringLiteral("pictures"));
+        for (int i = 0; i < 60; ++i)
+            writePicture(folder + QStringLiteral("/p%1.jpg").arg(i, 2, 10, QLatin1Char('0')), 40, 30);
+        frmPageBoard *board = openBoard();
+        QVERIFY(board);
+        PageBoardView *view = board->view();
+        // A new thumbnail size and a paint ask for every tile in view anew;
+        // no event runs before the scroll, so none of them has arrived.
+        view->setTileSize(kMaxTileSize);
+        view->viewport()->repaint();
+        const auto inView = [view](const QString &path) {
+            const int row = int(view->model()->match(view->model()->index(0, 0), Qt::DisplayRole,
+                                                     QFileInfo(path).fileName(), 1, Qt::MatchExactly)
+                                    .value(0)
+                                    .row());
+            return view->visualRect(view->model()->index(row, 0)).intersects(view->viewport()->rect());
+        };
+        QString first;
+        for (const QString &path : view->requestedPaths())
+            first = path.endsWith(QStringLiteral("/a.jpg")) ? path : first;
+        QVERIFY(!first.isEmpty());
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+        QVERIFY(!inView(first));
+        QVERIFY(!view->requestedPaths().contains(first));
+        for (const QString &path : view->requestedPaths())
+            QVERIFY2(inView(path), qPrintable(path));
     }
 
     // The tiles draw the thumbnail once it is made and the book's inputs as
