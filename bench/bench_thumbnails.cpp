@@ -77,7 +77,7 @@ const QStringList &photos(int kind = Noisy)
 
 void BM_TarnwickThumbnailsCold(benchmark::State &state)
 {
-    const QStringList &paths = photos();
+    const QStringList &paths = photos(int(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir cache;
@@ -107,7 +107,7 @@ print(time.perf_counter() - start)
 
 void BM_GnomeThumbnailsCold(benchmark::State &state)
 {
-    const QStringList &paths = photos();
+    const QStringList &paths = photos(int(state.range(0)));
     for (auto _ : state) {
         QTemporaryDir cache;
         QProcess python;
@@ -190,14 +190,16 @@ void BM_BoardCached(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_TarnwickThumbnailsCold)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(BM_GnomeThumbnailsCold)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+// Argument: the kind of photo.
+BENCHMARK(BM_TarnwickThumbnailsCold)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3)->Arg(Noisy)->Arg(Ordinary);
+BENCHMARK(BM_GnomeThumbnailsCold)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)->Arg(Noisy)->Arg(Ordinary);
 BENCHMARK(BM_BoardCold)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->ArgsProduct({{1, 2, 4}, {Noisy, Camera, Ordinary}})
     ->ArgNames({"workers", "photo"})
-    ->MinTime(3);
+    // Fixed: the time counted stops long before a camera board's run ends.
+    ->Iterations(3);
 BENCHMARK(BM_BoardCached)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2);
 
 int main(int argc, char **argv)
