@@ -4,6 +4,7 @@
 
 #include <QCollator>
 #include <QFile>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -34,9 +35,8 @@ bool codePointLess(const QString &a, const QString &b)
     return a.toUcs4() < b.toUcs4();
 }
 
-} // namespace
-
-std::optional<QStringList> listPictures(const QString &folder, QString *reason)
+// The picture names of a folder in the order the folder gives them.
+std::optional<QStringList> readPictureNames(const QString &folder, QString *reason)
 {
     QStringList names;
     if (folder.isEmpty())
@@ -79,17 +79,34 @@ std::optional<QStringList> listPictures(const QString &folder, QString *reason)
         names.append(QFile::decodeName(name));
     }
     closedir(dir);
-    sortPictureNames(names);
+    return names;
+}
+
+} // namespace
+
+std::optional<QStringList> listPictures(const QString &folder, QString *reason)
+{
+    std::optional<QStringList> names = readPictureNames(folder, reason);
+    if (names)
+        sortPictureNames(*names);
     return names;
 }
 
 QStringList vanishedPictures(const QString &folder, const QStringList &names)
 {
+    // One listing, a few system calls for the whole folder, instead of a
+    // stat per picture; only names missing from it are looked at.
+    const std::optional<QStringList> listed = readPictureNames(folder, nullptr);
+    if (!listed)
+        return names;
+    const QSet<QString> present(listed->cbegin(), listed->cend());
     const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return names;
     QStringList vanished;
     for (const QString &name : names) {
+        if (present.contains(name))
+            continue;
         struct stat info;
         if (fstatat(dirFd, QFile::encodeName(name).constData(), &info, 0) != 0 || !S_ISREG(info.st_mode))
             vanished.append(name);

@@ -18,7 +18,8 @@ namespace tarnwick {
 std::optional<QStringList> listPictures(const QString &folder, QString *reason = nullptr);
 
 // The names that are no longer ordinary files (or links to them) in the
-// folder, one stat each and nothing read; all of them when the folder is gone.
+// folder, found by listing it again (a stat for a name the listing lacks)
+// and nothing read; all of them when the folder is gone.
 QStringList vanishedPictures(const QString &folder, const QStringList &names);
 
 // How names are ordered: as a scan lists them, or with each run of digits
