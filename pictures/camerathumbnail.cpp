@@ -19,6 +19,7 @@ constexpr quint16 kJpegOffsetTag = 0x0201;
 constexpr quint16 kJpegLengthTag = 0x0202;
 constexpr quint32 kJpegCompression = 6;
 constexpr int kEntrySize = 12;
+constexpr int kLargestThumbnail = 1024;
 
 // Numbers of a TIFF structure in its own byte order; nullopt past the end.
 class TiffBytes
@@ -135,6 +136,10 @@ QImage cameraThumbnail(const QString &path)
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "jpeg");
+    // A few kilobytes may claim any size; a camera's thumbnail is small.
+    const QSize claimed = reader.size();
+    if (!claimed.isValid() || claimed.width() > kLargestThumbnail || claimed.height() > kLargestThumbnail)
+        return {};
     // As it is stored: the camera turns neither the photo nor this.
     reader.setAutoTransform(false);
     const QImage thumbnail = reader.read();

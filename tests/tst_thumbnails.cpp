@@ -374,26 +374,31 @@ void TestThumbnails::exifThumbnailData()
 void TestThumbnails::cameraThumbnail_data()
 {
     QTest::addColumn<QSize>("photo");
-    QTest::addColumn<int>("band");   // black rows above and below the camera's 160 x 120
+    QTest::addColumn<QSize>("small");   // the camera's thumbnail
+    QTest::addColumn<int>("band");      // its black rows above and below (< 0: columns at the sides)
     QTest::addColumn<QSize>("expected");
 
-    QTest::newRow("4:3") << QSize(400, 300) << 0 << QSize(160, 120);
-    QTest::newRow("16:9, padded") << QSize(320, 180) << 15 << QSize(160, 90);
-    QTest::newRow("upright 3:4, padded at the sides") << QSize(300, 400) << -35 << QSize(90, 120);
-    QTest::newRow("no thumbnail") << QSize(400, 300) << 0 << QSize();
+    QTest::newRow("4:3") << QSize(400, 300) << QSize(160, 120) << 0 << QSize(160, 120);
+    QTest::newRow("16:9, padded") << QSize(320, 180) << QSize(160, 120) << 15 << QSize(160, 90);
+    QTest::newRow("upright 3:4, padded at the sides") << QSize(300, 400) << QSize(160, 120) << -35 << QSize(90, 120);
+    QTest::newRow("no thumbnail") << QSize(400, 300) << QSize() << 0 << QSize();
+    QTest::newRow("claims to be huge") << QSize(1100, 100) << QSize(1100, 100) << 0 << QSize();
 }
 
 void TestThumbnails::cameraThumbnail()
 {
     QFETCH(QSize, photo);
+    QFETCH(QSize, small);
     QFETCH(int, band);
     QFETCH(QSize, expected);
-    QImage small = filled({160, 120}, Qt::black);
-    QPainter(&small).fillRect(band >= 0 ? QRect(0, band, 160, 120 - 2 * band) : QRect(-band, 0, 160 + 2 * band, 120),
-                              Qt::red);
     QByteArray jpeg = cameraphoto::jpegBytes(filled(photo, Qt::darkGreen));
-    if (expected.isValid())
-        jpeg = cameraphoto::withExif(jpeg, cameraphoto::exifBlock(cameraphoto::jpegBytes(small)));
+    if (small.isValid()) {
+        QImage thumbnail = filled(small, Qt::black);
+        const int w = small.width(), h = small.height();
+        QPainter(&thumbnail).fillRect(band >= 0 ? QRect(0, band, w, h - 2 * band) : QRect(-band, 0, w + 2 * band, h),
+                                      Qt::red);
+        jpeg = cameraphoto::withExif(jpeg, cameraphoto::exifBlock(cameraphoto::jpegBytes(thumbnail)));
+    }
     QTemporaryDir home;
     QFile file(home.filePath(QStringLiteral("photo.jpg")));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(jpeg) == jpeg.size());
