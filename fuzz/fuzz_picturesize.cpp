@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -45,12 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     if (header.size().has_value() == !header.reason().isEmpty())
         std::abort();
-    // A camera's thumbnail lies inside its EXIF block, which lies inside the file.
+    // A camera's thumbnail lies inside the part of its EXIF block the file
+    // holds (a cut file holds less than the block's length says).
     if (const auto block = header.exifBlock()) {
-        if (block->offset < 0 || block->length < 6 || block->offset + block->length > bytes.size())
+        if (block->offset < 0 || block->length < 6 || block->offset + 6 > bytes.size())
             std::abort();
-        const QByteArray thumbnail = tarnwick::exifThumbnailData(bytes.sliced(block->offset, block->length));
-        if (thumbnail.size() > block->length || (!thumbnail.isEmpty() && !bytes.contains(thumbnail)))
+        const QByteArray held = bytes.sliced(block->offset, std::min<qint64>(block->length, bytes.size() - block->offset));
+        const QByteArray thumbnail = tarnwick::exifThumbnailData(held);
+        if (thumbnail.size() > held.size() || (!thumbnail.isEmpty() && !held.contains(thumbnail)))
             std::abort();
     }
     if (tarnwick::exifThumbnailData(QByteArray("Exif\0\0", 6) + bytes).size() > bytes.size())
