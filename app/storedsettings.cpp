@@ -130,9 +130,12 @@ bool saveStoredTexts(const QString &iniPath, const QList<StoredValue> &values)
         std::optional<IniTexts> after = readIniTexts(bytes);
         if (!before || !after)
             return false;
+        // Present, not only equal: a missing key reads as an empty text.
         for (const QString &key : ownKeys) {
-            if (after->take(key) != own.value(key))
+            const auto found = after->constFind(key);
+            if (found == after->cend() || *found != own.value(key))
                 return false;
+            after->erase(found);
             before->remove(key);
         }
         return *before == *after && writeChecked(fresh, bytes);

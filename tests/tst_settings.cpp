@@ -273,6 +273,22 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("Vellicor.ini")});
     }
 
+    // A quote left open in another section (here in a value continued onto
+    // the next line) would swallow the section saved after it: the save is
+    // refused, even when every value is empty.
+    void saveSwallowedByAnOpenQuoteIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Vellicor.ini"));
+        const QByteArray file("[General]\nv=@String(a)\\\nh=\"q\n");
+        writeRaw(path, file);
+        QList<tarnwick::StoredValue> empty = tarnwick::BookSettings().storedValues();
+        for (tarnwick::StoredValue &value : empty)
+            value.second.clear();
+        QVERIFY(!tarnwick::saveStoredTexts(path, empty));
+        QCOMPARE(readRaw(path), file);
+    }
+
     // Values in the forms QSettings writes texts in, and the forms around
     // them it reads (comments, continued lines, line ends), read back as
     // those texts.
