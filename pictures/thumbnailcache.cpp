@@ -243,6 +243,12 @@ ThumbnailCache::Result ThumbnailCache::obtain(const QString &path, int bucket) c
         return {cached, false};
     if (hasFailure(path))
         return {{}, true};
+    return make(path, bucket);
+}
+
+ThumbnailCache::Result ThumbnailCache::make(const QString &path, int bucket) const
+{
+    bucket = bucketFor(bucket);
     const qint64 mtime = stampOf(path).mtime;
     const MadeThumbnail made = makeThumbnail(path, bucket);
     // A picture that changed while it was read gets no entry under its new

@@ -58,6 +58,9 @@ public:
     // The cached thumbnail, or a new one made, stored and returned; a failure
     // entry for a picture that cannot be read.
     Result obtain(const QString &path, int bucket) const;
+    // obtain() without looking in the cache first: a new thumbnail made and
+    // stored, or a failure entry.
+    Result make(const QString &path, int bucket) const;
 
 private:
     QString m_root;

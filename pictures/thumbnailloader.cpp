@@ -154,7 +154,8 @@ void ThumbnailLoader::work()
         }
         if (request.step == Step::Quick && takeQuickStep(key, request, priority))
             continue;
-        ThumbnailCache::Result result = m_cache.obtain(request.path, request.bucket);
+        // The quick step has looked in the cache already.
+        ThumbnailCache::Result result = m_cache.make(request.path, request.bucket);
         if (!result.image.isNull())
             result.image = toStoredOrientation(result.image, storedOrientation(request.path));
         QMetaObject::invokeMethod(
@@ -177,8 +178,12 @@ bool ThumbnailLoader::takeQuickStep(const QString &key, const Request &request, 
             Qt::QueuedConnection);
         return true;
     }
-    if (m_cache.hasFailure(request.path))
-        return false;
+    if (m_cache.hasFailure(request.path)) {
+        QMetaObject::invokeMethod(
+            this, [this, path = request.path, bucket = request.bucket] { deliver(path, bucket, {}, true); },
+            Qt::QueuedConnection);
+        return true;
+    }
     QImage rough = cameraThumbnail(request.path);
     if (rough.isNull())
         return false;
