@@ -1,10 +1,9 @@
 #include "pictures/picturesizereader.h"
 
 #include "pictures/picturelist.h"
+#include "queue/workqueue.h"
 
 #include <QFileInfo>
-#include <QMutexLocker>
-#include <QThread>
 
 #include <algorithm>
 
@@ -19,38 +18,43 @@ constexpr size_t kBatch = 32;
 
 } // namespace
 
-PictureSizeReader::PictureSizeReader(PictureList &list, int threads, QObject *parent)
-    : PictureSizeReader(list, threads, &PictureHeader::readFile, parent)
+PictureSizeReader::PictureSizeReader(PictureList &list, WorkQueue &queue, QObject *parent)
+    : PictureSizeReader(list, queue, &PictureHeader::readFile, parent)
 {
 }
 
-PictureSizeReader::PictureSizeReader(PictureList &list, int threads, HeaderReader readHeader, QObject *parent)
+PictureSizeReader::PictureSizeReader(PictureList &list, WorkQueue &queue, HeaderReader readHeader, QObject *parent)
     : QObject(parent)
     , m_list(list)
-    , m_threadCount(std::max(1, threads))
+    , m_queue(queue)
     , m_readHeader(std::move(readHeader))
 {
-    m_pool.setMaxThreadCount(m_threadCount);
-    // The window's thread must win the cores whenever it has work.
-    m_pool.setThreadPriority(QThread::LowPriority);
 }
 
 PictureSizeReader::~PictureSizeReader()
 {
-    {
-        const QMutexLocker lock(&m_mutex);
-        m_stopping = true;
-        m_jobs.clear();
-    }
-    // Batches posted meanwhile die with this object.
-    m_pool.waitForDone();
+    m_queue.cancelContext(this);
 }
 
 void PictureSizeReader::readAll()
 {
+    m_queue.cancelContext(this);
+    ++m_run;
     const QStringList &names = m_list.names();
-    std::vector<Job> jobs;
-    jobs.reserve(size_t(names.size()));
+    const QString folder = m_list.folder();
+    m_total = names.size();
+    m_done = 0;
+    m_reading = !names.isEmpty();
+    std::vector<Job> batch;
+    const auto post = [&] {
+        m_queue.post(this, [this, run = m_run, folder, batch = std::move(batch), read = m_readHeader](
+                               const std::atomic_bool &cancelled) -> WorkQueue::Delivery {
+            if (cancelled)
+                return {};
+            return [this, run, folder, results = readBatch(folder, batch, read)] { deliver(run, folder, results); };
+        });
+        batch.clear();
+    };
     for (const QString &name : names) {
         Job job{name, {}, {}, false};
         if (const std::optional<PictureFacts> known = m_list.knownFacts(name)) {
@@ -58,81 +62,48 @@ void PictureSizeReader::readAll()
             job.modified = known->modified;
             job.sizeKnown = known->pixelSize || !known->sizeReason.isEmpty();
         }
-        jobs.push_back(std::move(job));
+        batch.push_back(std::move(job));
+        if (batch.size() == kBatch)
+            post();
     }
-    m_total = qsizetype(jobs.size());
-    m_done = 0;
-    m_reading = !jobs.empty();
-    int starting = 0;
-    {
-        const QMutexLocker lock(&m_mutex);
-        ++m_run;
-        m_folder = m_list.folder();
-        const auto batches = int((jobs.size() + kBatch - 1) / kBatch);
-        m_jobs = std::move(jobs);
-        m_next = 0;
-        starting = std::max(0, std::min(m_threadCount - m_running, batches));
-        m_running += starting;
-    }
-    for (int i = 0; i < starting; ++i)
-        m_pool.start([this] { work(); });
+    if (!batch.empty())
+        post();
     if (!m_reading)
         Q_EMIT finished();
 }
 
 void PictureSizeReader::stop()
 {
-    {
-        const QMutexLocker lock(&m_mutex);
-        ++m_run;
-        m_jobs.clear();
-        m_next = 0;
-    }
+    m_queue.cancelContext(this);
+    ++m_run;
     if (!m_reading)
         return;
     m_reading = false;
     Q_EMIT stopped();
 }
 
-void PictureSizeReader::work()
+std::vector<PictureSizeReader::Result> PictureSizeReader::readBatch(const QString &folder,
+                                                                     const std::vector<Job> &batch,
+                                                                     const HeaderReader &readHeader)
 {
-    for (;;) {
-        std::vector<Job> batch;
-        quint64 run = 0;
-        QString folder;
-        {
-            const QMutexLocker lock(&m_mutex);
-            if (m_stopping || m_next >= m_jobs.size()) {
-                --m_running;
-                return;
-            }
-            const size_t end = std::min(m_jobs.size(), m_next + kBatch);
-            batch.assign(m_jobs.begin() + qsizetype(m_next), m_jobs.begin() + qsizetype(end));
-            m_next = end;
-            run = m_run;
-            folder = m_folder;
+    std::vector<Result> results;
+    results.reserve(batch.size());
+    for (const Job &job : batch) {
+        Result result;
+        result.name = job.name;
+        const QString path = folder + job.name;
+        const QFileInfo info(path);
+        if (info.exists()) {
+            result.byteSize = info.size();
+            result.modified = info.lastModified();
         }
-        std::vector<Result> results;
-        results.reserve(batch.size());
-        for (const Job &job : batch) {
-            Result result;
-            result.name = job.name;
-            const QString path = folder + job.name;
-            const QFileInfo info(path);
-            if (info.exists()) {
-                result.byteSize = info.size();
-                result.modified = info.lastModified();
-            }
-            result.unchanged = job.sizeKnown && result.byteSize && result.byteSize == job.byteSize
-                && result.modified == job.modified;
-            if (!result.unchanged)
-                result.header = m_readHeader(path);
-            results.push_back(std::move(result));
-        }
-        QMetaObject::invokeMethod(
-            this, [this, run, folder, results = std::move(results)] { deliver(run, folder, results); },
-            Qt::QueuedConnection);
+        result.unchanged = job.sizeKnown && result.byteSize && result.byteSize == job.byteSize
+            && result.modified == job.modified;
+        if (!result.unchanged)
+            result.header = readHeader(path);
+        results.push_back(std::move(result));
     }
+    return results;
 }
 
 void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::vector<Result> &results)
@@ -150,8 +121,7 @@ void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::v
             m_list.setFacts(result.name, facts);
         }
     }
-    // m_run changes on this thread only.
-    if (run != m_run || !m_reading)
+        if (run != m_run || !m_reading)
         return;
     m_done += qsizetype(results.size());
     Q_EMIT progressed(m_done, m_total);

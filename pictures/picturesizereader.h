@@ -3,10 +3,8 @@
 #include "pictures/pictureheader.h"
 
 #include <QDateTime>
-#include <QMutex>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <functional>
 #include <optional>
@@ -15,9 +13,10 @@
 namespace tarnwick {
 
 class PictureList;
+class WorkQueue;
 
 // Fills a PictureList's facts with the pixel size of every listed picture,
-// read from the headers on a bounded pool of worker threads, never on the
+// read from the headers by the jobs of a background queue, never on the
 // list's own thread. A picture is read once; asked again, a worker only
 // compares the file's byte size and modification time with the known facts
 // and reads the header again when either differs. The results come back to
@@ -31,8 +30,8 @@ public:
     // What reads one picture's header; the tests hand in a slower one.
     using HeaderReader = std::function<PictureHeader(const QString &path)>;
 
-    explicit PictureSizeReader(PictureList &list, int threads = kHeaderThreads, QObject *parent = nullptr);
-    PictureSizeReader(PictureList &list, int threads, HeaderReader readHeader, QObject *parent = nullptr);
+    PictureSizeReader(PictureList &list, WorkQueue &queue, QObject *parent = nullptr);
+    PictureSizeReader(PictureList &list, WorkQueue &queue, HeaderReader readHeader, QObject *parent = nullptr);
     ~PictureSizeReader() override;
 
     // Makes sure of the size of every picture listed now. A run under way
@@ -72,27 +71,19 @@ private:
         PictureHeader header;
     };
 
-    void work();
+    // Reads one batch on a worker; thread-safe.
+    static std::vector<Result> readBatch(const QString &folder, const std::vector<Job> &batch,
+                                         const HeaderReader &readHeader);
     void deliver(quint64 run, const QString &folder, const std::vector<Result> &results);
 
     PictureList &m_list;
-    const int m_threadCount;
+    WorkQueue &m_queue;
     const HeaderReader m_readHeader;
-    QThreadPool m_pool;
 
-    // On the list's thread.
     bool m_reading = false;
     qsizetype m_total = 0;
     qsizetype m_done = 0;
-
-    // Shared with the workers, under m_mutex.
-    QMutex m_mutex;
-    QString m_folder;
-    std::vector<Job> m_jobs;
-    size_t m_next = 0;
     quint64 m_run = 0;
-    int m_running = 0;
-    bool m_stopping = false;
 };
 
 } // namespace tarnwick

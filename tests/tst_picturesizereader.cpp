@@ -1,5 +1,6 @@
 #include "pictures/picturelist.h"
 #include "pictures/picturesizereader.h"
+#include "queue/workqueue.h"
 
 #include <QFile>
 #include <QImage>
@@ -42,7 +43,8 @@ private Q_SLOTS:
         PictureList list;
         list.setListing(dir.path() + u'/', {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
         std::atomic<int> reads{0};
-        PictureSizeReader reader(list, 2, [&reads](const QString &path) {
+        WorkQueue queue(2);
+        PictureSizeReader reader(list, queue, [&reads](const QString &path) {
             ++reads;
             return PictureHeader::readFile(path);
         });
