@@ -20,12 +20,15 @@ ColourSwatch::ColourSwatch(ColourValue colour, QWidget *parent)
 
 void ColourSwatch::setColour(ColourValue colour)
 {
+    const bool changed = colour != m_colour;
     m_colour = colour;
     QPalette p = palette();
     p.setColor(QPalette::Window, toQColor(colour));
     // The border line stays black whatever the fill.
     p.setColor(QPalette::WindowText, Qt::black);
     setPalette(p);
+    if (changed)
+        Q_EMIT colourChanged(colour);
 }
 
 void ColourSwatch::keyPressEvent(QKeyEvent *event)

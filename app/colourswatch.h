@@ -5,9 +5,8 @@
 
 namespace tarnwick {
 
-// A filled label that shows one colour of the book. The swatch is the only
-// place the colour is kept while the program runs: the generate command and
-// the settings read it from here. Unlike the list commands it takes the focus
+// A filled label that shows one colour of the book, as the book session
+// holds it. Unlike the list commands it takes the focus
 // by Tab, so the colours can be chosen without a mouse: Space or Enter then
 // clicks it. A mouse click does not move the focus.
 class ColourSwatch : public LinkLabel
@@ -19,6 +18,9 @@ public:
 
     ColourValue colour() const { return m_colour; }
     void setColour(ColourValue colour);
+
+Q_SIGNALS:
+    void colourChanged(ColourValue colour);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

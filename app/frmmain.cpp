@@ -21,6 +21,7 @@
 #include "pictures/picturesizereader.h"
 #include "pictures/thumbnailcache.h"
 #include "preview/previewcoordinator.h"
+#include "session/booksession.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -43,6 +44,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSet>
 #include <QShortcut>
@@ -209,7 +211,9 @@ void frmMain::createControls()
     Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral(u"图片列表"),
                    twips(240, 1110, 3600, 2760));
     List1 = named(new PictureListView(Frame1), QStringLiteral("List1"), twips(210, 360, 2370, 2190));
-    m_pictures = new PictureList(this);
+    m_session = new BookSession(this);
+    m_pictures = &m_session->pictures();
+    m_sizes = &m_session->sizes();
     m_pictureList = new PictureListController(List1, *m_pictures, this);
     const auto command = [this](ListCommand which, const QString &name, int left, int top) {
         LinkLabel *label = m_pictureList->createCommandLabel(which, Frame1);
@@ -267,7 +271,6 @@ void frmMain::createControls()
     Combo1 = named(new QComboBox(this), QStringLiteral("Combo1"), twips(5460, 3915, 1995, 375));
     for (const auto &[mode, text] : fitModeEntries)
         Combo1->addItem(text, int(mode));
-    m_sizes = new PictureSizeReader(*m_pictures, kHeaderThreads, this);
 
     Command2 = button(this, QStringLiteral("Command2"), QStringLiteral(u"生成dml文件(&B)"),
                       twips(4080, 4335, 1815, 375));
@@ -295,10 +298,18 @@ void frmMain::createControls()
     auto *pageBoardKey = new QShortcut(QKeySequence(Qt::Key_F4), this);
     pageBoardKey->setContext(Qt::WindowShortcut);
     connect(pageBoardKey, &QShortcut::activated, this, &frmMain::togglePageBoard);
-    for (QLineEdit *box : {Text3[0], Text3[1], Text3[2], Text3[3], Text8, Text7})
-        connect(box, &QLineEdit::textChanged, this, &frmMain::inputsChanged);
-    connect(Check1, &QCheckBox::stateChanged, this, &frmMain::inputsChanged);
-    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmMain::inputsChanged);
+    // Text1 shows the session's folder; the other controls show its inputs
+    // and hand every change back to it.
+    connect(m_session, &BookSession::folderTextChanged, Text1, &QLineEdit::setText);
+    connect(m_session, &BookSession::inputsChanged, this, [this] {
+        showControls();
+        Q_EMIT inputsChanged();
+    });
+    for (QLineEdit *box : {Text2, Text3[0], Text3[1], Text3[2], Text3[3], Text8, Text7})
+        connect(box, &QLineEdit::textChanged, this, &frmMain::pushInputs);
+    connect(Check1, &QCheckBox::stateChanged, this, &frmMain::pushInputs);
+    connect(Label5, &ColourSwatch::colourChanged, this, &frmMain::pushInputs);
+    connect(Label8, &ColourSwatch::colourChanged, this, &frmMain::pushInputs);
     setAcceptDrops(true);
 
     // The coordinator connects to Check2 and List1 itself.
@@ -355,19 +366,37 @@ void frmMain::GetConfig()
 
 void frmMain::showInputs(const BookSettings &inputs)
 {
-    Text2->setText(inputs.documentName);
-    Text3[0]->setText(inputs.bookWidth);
-    Text3[1]->setText(inputs.bookHeight);
-    Text3[2]->setText(inputs.pictureWidth);
-    Text3[3]->setText(inputs.pictureHeight);
-    Text8->setText(inputs.pictureLeft);
-    Text7->setText(inputs.pictureTop);
+    m_session->setInputs(inputs);
+    // Also when the session had these inputs already: the first time the
+    // controls are still empty.
+    showControls();
+}
+
+void frmMain::showControls()
+{
+    const QScopedValueRollback showing(m_showingInputs, true);
+    const BookSettings &inputs = m_session->inputs();
+    // A box is set only when it differs: setText moves the cursor of the box
+    // being typed in.
+    const std::pair<QLineEdit *, QString> boxes[] = {
+        {Text2, inputs.documentName},   {Text3[0], inputs.bookWidth},     {Text3[1], inputs.bookHeight},
+        {Text3[2], inputs.pictureWidth}, {Text3[3], inputs.pictureHeight}, {Text8, inputs.pictureLeft},
+        {Text7, inputs.pictureTop}};
+    for (const auto &[box, text] : boxes) {
+        if (box->text() != text)
+            box->setText(text);
+    }
     Label5->setColour(inputs.backgroundColour);
     Label8->setColour(inputs.borderColour);
     // The border caption and swatch follow through Check1_Click.
     Check1->setCheckState(checkState(inputs.border));
     Combo1->setCurrentIndex(Combo1->findData(int(inputs.fitMode)));
-    Q_EMIT inputsChanged();
+}
+
+void frmMain::pushInputs()
+{
+    if (!m_showingInputs)
+        m_session->setInputs(readControls());
 }
 
 QWidget *frmMain::control(BookField field) const
@@ -404,7 +433,7 @@ bool frmMain::IsFormLoaded(const QString &name) const
 
 QString frmMain::pictureFolder() const
 {
-    return Text1->text();
+    return m_session->folderText();
 }
 
 QString frmMain::currentEntry() const
@@ -469,17 +498,8 @@ void frmMain::Check1_Click()
 
 void frmMain::Combo1_Click()
 {
-    // A generation run under way reads the sizes it needs itself.
-    if (!m_generating)
-        readSizesForMode();
-}
-
-void frmMain::readSizesForMode()
-{
-    if (Combo1->currentData().toInt() != int(FitMode::Stretch) && !m_pictures->folder().isEmpty())
-        m_sizes->readAll();
-    else
-        m_sizes->stop();
+    // The session starts or stops reading the sizes as the way needs them.
+    pushInputs();
 }
 
 QStringList frmMain::pictureEntries() const
@@ -495,7 +515,7 @@ void frmMain::Command1_Click()
     const QString chosen = m_platform.chooseFolder(this, browseTitle, m_lastChosenFolder);
     if (chosen.isEmpty()) {
         // The list, its caption and the sizes stay as they were.
-        Text1->setText(QString());
+        m_session->setFolderText(QString());
         return;
     }
     scanFolder(chosen);
@@ -504,34 +524,26 @@ void frmMain::Command1_Click()
 bool frmMain::scanFolder(const QString &chosen)
 {
     m_lastChosenFolder = chosen;
-    const QString folder = folderText(chosen);
-    Text1->setText(folder);
-    FolderListing listed = listFolder(folder);
     // A longer book could not be read back: the first pictures in name order
     // are listed, and the user is told once.
-    const bool capped = listed.names && listed.names->size() > kMostPages;
-    if (capped)
-        listed.names->resize(kMostPages);
-    // An unreadable folder lists nothing, and no document can be found there.
-    m_pictures->setListing(listed.names ? folder : QString(), listed.names.value_or(QStringList()));
-    readSizesForMode();
+    const BookSession::Opened opened = m_session->openFolder(chosen);
     const QStringList names = pictureEntries();
     Frame1->setTitle(QStringLiteral(u"图片列表(%1个)").arg(names.size()));
-    if (!listed.names) {
+    if (!opened.readable) {
         // An unreadable folder is not an empty one: say so.
-        m_platform.showWarning(this, folderNotReadable + folder + u'\n' + listed.reason);
+        m_platform.showWarning(this, folderNotReadable + m_session->folderText() + u'\n' + opened.reason);
         return false;
     }
-    if (capped)
+    if (opened.capped)
         m_platform.showWarning(this, messages::tooManyPictures());
     if (names.isEmpty())
         return true;
-    if (!listed.firstPictureSize) {
-        m_platform.showWarning(this, pictureNotReadable + listed.firstPicture);
+    if (!opened.firstPictureSize) {
+        m_platform.showWarning(this, pictureNotReadable + opened.firstPicture);
         return true;
     }
-    BookSettings inputs = readBookSettings();
-    inputs.presetFromFirstPicture(*listed.firstPictureSize);
+    BookSettings inputs = m_session->inputs();
+    inputs.presetFromFirstPicture(*opened.firstPictureSize);
     showInputs(inputs);
     return true;
 }
@@ -561,7 +573,7 @@ void frmMain::arrangeByDocument()
     // Undo takes back the inputs the book set together with its order.
     StepCompanion inputsStep;
     if (inputs.storedValues() != before.storedValues())
-        inputsStep = {[this, inputs] { showInputs(inputs); }, [this, before] { showInputs(before); }};
+        inputsStep = {[this, inputs] { m_session->setInputs(inputs); }, [this, before] { m_session->setInputs(before); }};
     m_pictures->change(
         m_arrangeByDocument->text(),
         [&](QStringList &list, std::vector<bool> &flags) {
@@ -615,8 +627,12 @@ void frmMain::dropEvent(QDropEvent *event)
 
 BookSettings frmMain::readBookSettings() const
 {
+    return m_session->book();
+}
+
+BookSettings frmMain::readControls() const
+{
     BookSettings s;
-    s.pictureFolder = Text1->text();
     s.documentName = Text2->text();
     s.bookWidth = Text3[0]->text();
     s.bookHeight = Text3[1]->text();
@@ -628,7 +644,6 @@ BookSettings frmMain::readBookSettings() const
     s.border = borderSwitch(Check1->checkState());
     s.borderColour = Label8->colour();
     s.fitMode = FitMode(Combo1->currentData().toInt());
-    s.pictures = pictureEntries();
     return s;
 }
 
@@ -643,110 +658,70 @@ void frmMain::Command2_Click()
 
 void frmMain::runGenerate()
 {
-    // Document and settings both come from this one reading of the controls.
-    const BookSettings book = readBookSettings();
-
-    if (const std::optional<CheckFailure> failure = checkBook(book)) {
-        m_platform.showWarning(this, failure->message);
-        control(failure->field)->setFocus();
+    const GenerateOutcome outcome =
+        m_session->generateBook([this](PictureSizeReader &sizes) { return waitForPageSizes(sizes); });
+    switch (outcome.kind) {
+    case GenerateOutcome::Kind::CheckFailed:
+        m_platform.showWarning(this, outcome.failure->message);
+        control(outcome.failure->field)->setFocus();
         return;
-    }
-
-    // A picture removed since the listing would become a page without one.
-    if (const QStringList vanished = vanishedPictures(book.pictureFolder, book.pictures); !vanished.isEmpty()) {
-        selectEntries(vanished);
-        m_platform.showWarning(this, messages::nameList(messages::picturesVanished(), vanished));
+    case GenerateOutcome::Kind::PicturesVanished:
+        selectEntries(outcome.pictures);
+        m_platform.showWarning(this, messages::nameList(messages::picturesVanished(), outcome.pictures));
         List1->setFocus();
         return;
-    }
-
-    // Let the window repaint before a long write; the guard above keeps a
-    // queued second click from starting another run here.
-    QCoreApplication::processEvents();
-
-    // Contain and shrink place each page by its picture: every size must be
-    // known before anything is written.
-    PictureSizes sizes;
-    if (book.fitMode != FitMode::Stretch) {
-        std::optional<PictureSizes> read = readPageSizes(book);
-        if (!read)
-            return;
-        QStringList unreadable;
-        for (qsizetype page = 0; page < book.pictures.size(); ++page)
-            if (!read->at(size_t(page)).isValid())
-                unreadable.append(book.pictures.at(page));
-        unreadable.removeDuplicates();
-        if (!unreadable.isEmpty()) {
-            // One Delete then removes them.
-            selectEntries(unreadable);
-            List1->setFocus();
-            m_platform.showWarning(this, messages::nameList(messages::unreadableSizes(), unreadable));
-            return;
-        }
-        sizes = std::move(*read);
-    }
-
-    // The older document is replaced only by a complete new one.
-    if (const std::optional<QString> failure = saveDocument(book, sizes)) {
-        m_platform.showWarning(this, *failure);
+    case GenerateOutcome::Kind::SizesUnreadable:
+        // One Delete then removes them.
+        selectEntries(outcome.pictures);
+        List1->setFocus();
+        m_platform.showWarning(this, messages::nameList(messages::unreadableSizes(), outcome.pictures));
         return;
+    case GenerateOutcome::Kind::Cancelled:
+        return;
+    case GenerateOutcome::Kind::WriteFailed:
+        m_platform.showWarning(this, messages::cannotWrite() + outcome.path + u'\n' + outcome.reason);
+        return;
+    case GenerateOutcome::Kind::Written:
+        break;
     }
-    if (!saveStoredTexts(m_settingsPath, book.storedValues()))
+    if (!saveStoredTexts(m_settingsPath, outcome.book.storedValues()))
         m_platform.showWarning(this, settingsNotSaved + m_settingsPath);
     if (m_platform.askYesNo(this, generatedQuestion))
-        m_platform.openDocument(book.outputPath());
+        m_platform.openDocument(outcome.path);
 }
 
-std::optional<PictureSizes> frmMain::readPageSizes(const BookSettings &book)
+bool frmMain::waitForPageSizes(PictureSizeReader &sizes)
 {
-    const QString folder = m_pictures->folder();
-    m_sizes->readAll();
-    if (m_sizes->isReading()) {
-        QProgressDialog progress(readingSizes.arg(0).arg(m_sizes->total()), cancelReading, 0,
-                                 int(m_sizes->total()), this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setAutoClose(false);
-        progress.setAutoReset(false);
-        progress.setMinimumDuration(sizeDialogDelayMs);
-        // The first value starts the dialog's clock.
-        progress.setValue(0);
-        QEventLoop loop;
-        bool cancelled = false;
-        const auto cancel = [&] {
-            cancelled = true;
-            loop.quit();
-        };
-        connect(&progress, &QProgressDialog::canceled, &loop, cancel);
-        connect(m_sizes, &PictureSizeReader::stopped, &loop, cancel);
-        connect(m_sizes, &PictureSizeReader::finished, &loop, &QEventLoop::quit);
-        // The count goes to the dialog a few times a second once it shows;
-        // a modal progress dialog processes events in setValue.
-        QTimer tick;
-        tick.setInterval(100);
-        connect(&tick, &QTimer::timeout, &progress, [&] {
-            if (!progress.isVisible())
-                return;
-            progress.setLabelText(readingSizes.arg(m_sizes->done()).arg(m_sizes->total()));
-            progress.setValue(int(m_sizes->done()));
-        });
-        tick.start();
-        loop.exec();
-        // The loop also ends when the program quits before the reading is done.
-        if (cancelled || progress.wasCanceled() || m_sizes->isReading()) {
-            m_sizes->stop();
-            return std::nullopt;
-        }
-    }
-    // A folder listed meanwhile took the facts of this one away.
-    if (m_pictures->folder() != folder)
-        return std::nullopt;
-    PictureSizes sizes;
-    sizes.reserve(size_t(book.pictures.size()));
-    for (const QString &name : book.pictures) {
-        const std::optional<PictureFacts> facts = m_pictures->knownFacts(name);
-        sizes.push_back(facts && facts->pixelSize ? *facts->pixelSize : QSize());
-    }
-    return sizes;
+    QProgressDialog progress(readingSizes.arg(0).arg(sizes.total()), cancelReading, 0, int(sizes.total()), this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(sizeDialogDelayMs);
+    // The first value starts the dialog's clock.
+    progress.setValue(0);
+    QEventLoop loop;
+    bool cancelled = false;
+    const auto cancel = [&] {
+        cancelled = true;
+        loop.quit();
+    };
+    connect(&progress, &QProgressDialog::canceled, &loop, cancel);
+    connect(&sizes, &PictureSizeReader::stopped, &loop, cancel);
+    connect(&sizes, &PictureSizeReader::finished, &loop, &QEventLoop::quit);
+    // The count goes to the dialog a few times a second once it shows; a
+    // modal progress dialog processes events in setValue.
+    QTimer tick;
+    tick.setInterval(100);
+    connect(&tick, &QTimer::timeout, &progress, [&] {
+        if (!progress.isVisible())
+            return;
+        progress.setLabelText(readingSizes.arg(sizes.done()).arg(sizes.total()));
+        progress.setValue(int(sizes.done()));
+    });
+    tick.start();
+    loop.exec();
+    // The loop also ends when the program quits before the reading is done.
+    return !cancelled && !progress.wasCanceled() && !sizes.isReading();
 }
 
 void frmMain::Command3_Click()
@@ -758,7 +733,6 @@ void frmMain::chooseColour(ColourSwatch *swatch)
 {
     if (const auto colour = m_platform.chooseColour(this)) {
         swatch->setColour(*colour);
-        Q_EMIT inputsChanged();
     }
 }
 

@@ -30,6 +30,7 @@ class PictureList;
 class PictureListController;
 class PictureListView;
 class PictureSizeReader;
+class BookSession;
 
 // Tarnwick's one working window and its start object. Its controls hold every
 // input of the tool; the commands are handlers of those controls. The window
@@ -89,9 +90,6 @@ private:
     void Check1_Click();
     // The way of placing changed: contain and shrink need the pictures' sizes.
     void Combo1_Click();
-    // Starts reading the listed pictures' sizes when the chosen way of
-    // placing needs them; in stretch mode nothing reads them.
-    void readSizesForMode();
     void Command1_Click();
     // Lists a chosen folder into List1 and presets the sizes; false when the
     // folder could not be read.
@@ -105,14 +103,19 @@ private:
     void Command2_Click();
     void Command3_Click();
     void runGenerate();
-    // The pixel size of each page's picture (invalid where unreadable) once
-    // every listed picture is read, the window answering meanwhile and, from
-    // 300 ms on, a progress dialog showing; nothing when the user cancelled
-    // or the list was replaced meanwhile.
-    std::optional<PictureSizes> readPageSizes(const BookSettings &book);
+    // Waits until every listed picture's size is read, the window answering
+    // meanwhile and, from 300 ms on, a progress dialog showing; false when
+    // the user cancelled or the program is quitting.
+    bool waitForPageSizes(PictureSizeReader &sizes);
+    // The session's book: its inputs, the folder text and the list.
     BookSettings readBookSettings() const;
-    // Puts every input but the folder and the list into the controls.
+    // Makes these the session's inputs (every input but the folder and the
+    // list) and shows them in the controls.
     void showInputs(const BookSettings &inputs);
+    // The controls follow the session's inputs, and the session the controls.
+    void showControls();
+    void pushInputs();
+    BookSettings readControls() const;
     // The control that shows a field, and takes the focus when a check fails.
     QWidget *control(BookField field) const;
     QStringList pictureEntries() const;
@@ -131,6 +134,8 @@ private:
     // Set while a generation run is under way: its modal boxes process
     // events, and a second click then must not start a nested run.
     bool m_generating = false;
+    // Set while the controls are filled from the session's inputs.
+    bool m_showingInputs = false;
 
     QGroupBox *Frame1 = nullptr;
     QGroupBox *Frame2 = nullptr;
@@ -146,6 +151,7 @@ private:
     QPushButton *Command2 = nullptr;
     QPushButton *Command3 = nullptr;
     PictureListView *List1 = nullptr;
+    BookSession *m_session = nullptr;
     PictureList *m_pictures = nullptr;
     PictureListController *m_pictureList = nullptr;
     PictureSizeReader *m_sizes = nullptr;

@@ -108,6 +108,7 @@ QRect frmShowPic::innerRect() const
 void frmShowPic::FormLoad()
 {
     const QString entry = m_host.currentEntry();
+    m_shownEntry = entry;
     const QFileInfo file(m_host.pictureFolder() + entry);
     if (isOrdinaryFile(file)) {
         setWindowTitle(QStringLiteral(u"预览 - ") + entry);

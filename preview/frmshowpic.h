@@ -48,6 +48,8 @@ public:
     QPoint pressPoint() const { return m_press; }
     bool showsWholePicture() const { return m_fitted; }
     QLabel *infoLine() const { return m_label; }
+    // The entry the window was last loaded with.
+    QString shownEntry() const { return m_shownEntry; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -67,6 +69,7 @@ private:
 
     PreviewHost &m_host;
     QLabel *m_label = nullptr;
+    QString m_shownEntry;
     QImage m_canvas;
     QImage m_loadedImage;
     QSize m_viewSize;

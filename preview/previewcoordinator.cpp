@@ -80,6 +80,11 @@ PreviewCoordinator::PreviewCoordinator(QWidget *mainWindow, QCheckBox *check2, P
     connect(m_check2, &QCheckBox::stateChanged, this, &PreviewCoordinator::check2Clicked);
     connect(m_list1, &QListView::clicked, this, &PreviewCoordinator::list1Clicked);
     connect(m_list1, &PictureListView::currentMovedByKey, this, &PreviewCoordinator::list1Clicked);
+    // The preview shows the list's current entry, however it became current:
+    // from the board, by a removal, an undo or a move.
+    connect(m_pictures.selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &PreviewCoordinator::followCurrentEntry);
+    connect(&m_pictures, &PictureList::stepApplied, this, &PreviewCoordinator::followCurrentEntry);
 }
 
 PreviewCoordinator::~PreviewCoordinator()
@@ -114,6 +119,15 @@ void PreviewCoordinator::list1Clicked()
     if (!previewLoaded() || !m_preview)
         showPreview();
     m_preview->FormLoad();
+}
+
+void PreviewCoordinator::followCurrentEntry()
+{
+    if (m_check2->checkState() != Qt::Checked || !m_preview || !previewLoaded())
+        return;
+    const QString current = m_pictures.currentEntry();
+    if (!current.isEmpty() && current != m_preview->shownEntry())
+        m_preview->FormLoad();
 }
 
 void PreviewCoordinator::showCurrentEntry()

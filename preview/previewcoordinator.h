@@ -56,6 +56,8 @@ protected:
 private:
     void check2Clicked();
     void list1Clicked();
+    // Loads the current entry into an open preview when it shows another one.
+    void followCurrentEntry();
     bool previewLoaded() const;
     void showPreview();
     void closePreview();

@@ -1,0 +1,177 @@
+#include "session/booksession.h"
+
+#include "book/boxnumber.h"
+#include "book/dmlreader.h"
+#include "pictures/bookfolder.h"
+
+#include <QCoreApplication>
+#include <QSet>
+
+namespace tarnwick {
+
+namespace {
+
+// The session keeps the folder and the pictures itself.
+BookSettings withoutListing(BookSettings inputs)
+{
+    inputs.pictureFolder.clear();
+    inputs.pictures.clear();
+    return inputs;
+}
+
+} // namespace
+
+BookSession::BookSession(QObject *parent)
+    : QObject(parent)
+    , m_queue(WorkQueue::defaultThreadCount(), this)
+    , m_list(this)
+    , m_sizes(m_list, m_queue, this)
+{
+}
+
+BookSession::~BookSession() = default;
+
+void BookSession::setFolderText(const QString &text)
+{
+    if (text == m_folderText)
+        return;
+    m_folderText = text;
+    Q_EMIT folderTextChanged(text);
+}
+
+void BookSession::setInputs(const BookSettings &inputs)
+{
+    const BookSettings stripped = withoutListing(inputs);
+    if (stripped == m_inputs)
+        return;
+    const bool modeChanged = stripped.fitMode != m_inputs.fitMode;
+    m_inputs = stripped;
+    if (modeChanged)
+        readSizesForMode();
+    Q_EMIT inputsChanged();
+}
+
+void BookSession::changeInputs(const QString &text, const BookSettings &inputs)
+{
+    const BookSettings before = m_inputs;
+    const BookSettings after = withoutListing(inputs);
+    if (after == before)
+        return;
+    m_list.change(
+        text, [](QStringList &, std::vector<bool> &) { return ListEdit{}; },
+        {[this, after] { setInputs(after); }, [this, before] { setInputs(before); }});
+}
+
+BookSettings BookSession::book() const
+{
+    BookSettings book = m_inputs;
+    book.pictureFolder = m_folderText;
+    book.pictures = m_list.names();
+    return book;
+}
+
+BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder order, bool capped)
+{
+    const QString folder = tarnwick::folderText(chosen);
+    setFolderText(folder);
+    FolderListing listed = listFolder(folder, order);
+    Opened opened;
+    opened.readable = listed.names.has_value();
+    opened.reason = listed.reason;
+    opened.firstPicture = listed.firstPicture;
+    opened.firstPictureSize = listed.firstPictureSize;
+    // A longer book could not be read back.
+    if (capped && listed.names && listed.names->size() > kMostPages) {
+        opened.capped = true;
+        listed.names->resize(kMostPages);
+    }
+    // An unreadable folder lists nothing, and no document can be found there.
+    m_list.setListing(listed.names ? folder : QString(), listed.names.value_or(QStringList()));
+    readSizesForMode();
+    return opened;
+}
+
+void BookSession::setPages(const QStringList &pages)
+{
+    m_list.setListing(m_list.folder(), pages);
+    readSizesForMode();
+}
+
+void BookSession::readSizesForMode()
+{
+    if (m_inputs.fitMode != FitMode::Stretch && !m_list.folder().isEmpty())
+        m_sizes.readAll();
+    else
+        m_sizes.stop();
+}
+
+GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument older)
+{
+    GenerateOutcome outcome;
+    // Document and settings both come from this one reading of the inputs.
+    outcome.book = book();
+    const BookSettings &book = outcome.book;
+    outcome.path = book.outputPath();
+    if (std::optional<CheckFailure> failure = checkBook(book)) {
+        outcome.kind = GenerateOutcome::Kind::CheckFailed;
+        outcome.failure = std::move(failure);
+        return outcome;
+    }
+    // A picture removed since the listing would become a page without one.
+    if (QStringList vanished = vanishedPictures(book.pictureFolder, book.pictures); !vanished.isEmpty()) {
+        outcome.kind = GenerateOutcome::Kind::PicturesVanished;
+        outcome.pictures = std::move(vanished);
+        return outcome;
+    }
+    // Let a window repaint before a long write.
+    QCoreApplication::processEvents();
+
+    // Contain and shrink place each page by its picture: every size must be
+    // known before anything is written.
+    PictureSizes sizes;
+    if (book.fitMode != FitMode::Stretch) {
+        const QString folder = m_list.folder();
+        m_sizes.readAll();
+        if (m_sizes.isReading() && (!wait(m_sizes) || m_sizes.isReading())) {
+            m_sizes.stop();
+            outcome.kind = GenerateOutcome::Kind::Cancelled;
+            return outcome;
+        }
+        // A folder listed meanwhile took the facts of this one away.
+        if (m_list.folder() != folder) {
+            outcome.kind = GenerateOutcome::Kind::Cancelled;
+            return outcome;
+        }
+        QSet<QString> named;
+        sizes.reserve(size_t(book.pictures.size()));
+        for (const QString &name : book.pictures) {
+            const std::optional<PictureFacts> facts = m_list.knownFacts(name);
+            sizes.push_back(facts && facts->pixelSize ? *facts->pixelSize : QSize());
+            if (sizes.back().isValid() || named.contains(name))
+                continue;
+            named.insert(name);
+            outcome.pictures.append(name);
+            outcome.reasons.append(facts ? facts->sizeReason : QString());
+        }
+        if (!outcome.pictures.isEmpty()) {
+            outcome.kind = GenerateOutcome::Kind::SizesUnreadable;
+            return outcome;
+        }
+    }
+    // The older document is replaced only by a complete new one.
+    if (std::optional<QString> reason = writeDocumentFile(book, sizes, older)) {
+        outcome.kind = GenerateOutcome::Kind::WriteFailed;
+        outcome.reason = std::move(*reason);
+        return outcome;
+    }
+    outcome.kind = GenerateOutcome::Kind::Written;
+    return outcome;
+}
+
+bool waitForSizes(PictureSizeReader &sizes, WorkQueue &queue)
+{
+    queue.waitForIdle();
+    return !sizes.isReading();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "book/bookcheck.h"
+#include "book/booksettings.h"
+#include "book/dmlwriter.h"
+#include "pictures/picturefolder.h"
+#include "pictures/picturelist.h"
+#include "pictures/picturesizereader.h"
+#include "queue/workqueue.h"
+
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace tarnwick {
+
+// What one run of the generate sequence came to; the window turns it into
+// its boxes, tarnwick-make into its lines and exit status.
+struct GenerateOutcome
+{
+    enum class Kind {
+        Written,          // the document is at path
+        CheckFailed,      // failure says which input
+        PicturesVanished, // pictures: listed, no longer in the folder
+        SizesUnreadable,  // pictures and reasons: no size in their headers
+        Cancelled,        // the wait for the sizes was given up, or the list replaced meanwhile
+        WriteFailed,      // reason: the system's, or why the reader would refuse the book
+    };
+    Kind kind = Kind::Written;
+    std::optional<CheckFailure> failure;
+    QStringList pictures; // each once, in page order
+    QStringList reasons;  // with SizesUnreadable, one per picture
+    QString reason;
+    QString path;         // where the document goes
+    BookSettings book;    // what was checked and written
+};
+
+// One book being made, without a widget: the folder, the picture list, the
+// book's inputs, what is known of the pictures and the one background queue
+// that finds it out. The window and tarnwick-make each drive one session;
+// generateBook() is the one generate sequence both run.
+//
+// The folder is kept twice on purpose: folderText() is what the user chose
+// last (a cancelled browse empties it and the list stays), folder() the one
+// the list was made from.
+class BookSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit BookSession(QObject *parent = nullptr);
+    ~BookSession() override;
+
+    WorkQueue &queue() { return m_queue; }
+    PictureList &pictures() { return m_list; }
+    const PictureList &pictures() const { return m_list; }
+    PictureSizeReader &sizes() { return m_sizes; }
+
+    QString folderText() const { return m_folderText; }
+    void setFolderText(const QString &text);
+    QString folder() const { return m_list.folder(); }
+
+    // The book's inputs: every field but the folder and the pictures, which
+    // are the session's own.
+    const BookSettings &inputs() const { return m_inputs; }
+    void setInputs(const BookSettings &inputs);
+    // The same as one undo step of the list's history, named text.
+    void changeInputs(const QString &text, const BookSettings &inputs);
+    // The inputs with the folder text and the listed pictures: what a
+    // generate checks and writes.
+    BookSettings book() const;
+
+    // What listing a chosen folder found.
+    struct Opened
+    {
+        bool readable = false;
+        QString reason;            // why the folder cannot be read
+        bool capped = false;       // more than kMostPages pictures: the first ones are listed
+        QString firstPicture;      // the first listed picture's path, "" when none
+        std::optional<QSize> firstPictureSize;
+    };
+    // Makes chosen the folder: the folder text, a new list of its GIF and
+    // JPEG pictures in order (nothing listed when it cannot be read; at most
+    // kMostPages when capped) and, where the way of placing needs them, their
+    // sizes read in the background.
+    Opened openFolder(const QString &chosen, NameOrder order = NameOrder::Name, bool capped = true);
+    // The listed folder with exactly these pages.
+    void setPages(const QStringList &pages);
+
+    // Reads the listed pictures' sizes in the background when the way of
+    // placing needs them, and stops reading when it does not.
+    void readSizesForMode();
+
+    // Waits until every page's size is known; false when the wait was given
+    // up. The window shows a progress dialog meanwhile, the command blocks.
+    using SizeWait = std::function<bool(PictureSizeReader &sizes)>;
+    // Checks the book, looks for vanished pictures, lets pending events run
+    // once, reads the sizes when the way of placing needs them and writes
+    // the document; the first thing that fails ends the run.
+    GenerateOutcome generateBook(const SizeWait &wait, OlderDocument older = OlderDocument::ToTrash);
+
+Q_SIGNALS:
+    void folderTextChanged(const QString &text);
+    void inputsChanged();
+
+private:
+    // Children of the session, so that they are found as its children; each
+    // member goes before the session's own destructor. The queue is declared
+    // first: the reader's jobs must go before the queue does.
+    WorkQueue m_queue;
+    PictureList m_list;
+    PictureSizeReader m_sizes;
+    QString m_folderText;
+    BookSettings m_inputs;
+};
+
+// Blocks until the sizes are read, delivering the queue's results meanwhile.
+bool waitForSizes(PictureSizeReader &sizes, WorkQueue &queue);
+
+} // namespace tarnwick
