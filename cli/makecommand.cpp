@@ -9,6 +9,7 @@
 #include "book/placement.h"
 #include "pictures/bookfolder.h"
 #include "pictures/pictureheader.h"
+#include "session/booksession.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -20,6 +21,9 @@
 #include <functional>
 #include <utility>
 
+#include <cerrno>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -141,32 +145,48 @@ QStringList readPageNames(const QByteArray &bytes)
 const std::pair<QStringView, FitMode> fitNames[] = {
     {u"stretch", FitMode::Stretch}, {u"contain", FitMode::Contain}, {u"shrink", FitMode::Shrink}};
 
-// Reads the size of every page's picture, with a count on standard error
-// while it runs when that is a terminal.
-std::vector<PictureHeader> readPageHeaders(const BookSettings &settings)
+} // namespace
+
+namespace {
+
+MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput);
+
+// Every line on standard error names the program, as GNU tools' lines do;
+// the window's Chinese messages that end a failure too.
+QString prefixedLines(const QString &text)
 {
-    std::function<void(qsizetype)> progress;
-    if (::isatty(STDERR_FILENO)) {
-        progress = [total = settings.pictures.size()](qsizetype done) {
-            std::fprintf(stderr, "\rtarnwick-make: reading picture sizes: %lld of %lld", static_cast<long long>(done),
-                         static_cast<long long>(total));
-            if (done == total)
-                std::fputc('\n', stderr);
-            std::fflush(stderr);
-        };
+    const QString prefix = QStringLiteral("tarnwick-make: ");
+    QString lines;
+    lines.reserve(text.size());
+    for (const QStringView line : QStringView(text).split(u'\n')) {
+        if (line.isEmpty())
+            continue;
+        if (!line.startsWith(prefix))
+            lines += prefix;
+        lines += line;
+        lines += u'\n';
     }
-    return readPictureHeaders(settings.pictureFolder, settings.pictures, kHeaderThreads, progress);
+    return lines;
 }
 
 } // namespace
 
 MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
 {
+    MakeResult result = runMakeLines(arguments, standardInput);
+    result.standardError = prefixedLines(result.standardError);
+    return result;
+}
+
+namespace {
+
+MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Writes the .dml picture book of FOLDER's GIF and JPEG files into FOLDER.\n"
         "Exit status: 0 written (the path is printed), 1 a check failed, 2 usage error,\n"
-        "3 the document could not be written."));
+        "3 the document could not be written, 4 written but its path could not be printed."));
     const BookSettings defaults;
     const QCommandLineOption name(QStringLiteral("name"),
                                   QStringLiteral("Document name (%1).").arg(defaults.documentName),
@@ -221,10 +241,23 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                        pages, order, like, fit, noTrash, help, version});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
 
-    if (!parser.parse(arguments))
+    if (!parser.parse(arguments)) {
+        // As GNU tools word it.
+        if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
+            const QString &option = unknown.constFirst();
+            return usageError(option.size() == 1 ? QStringLiteral("invalid option -- '%1'").arg(option)
+                                                 : QStringLiteral("unrecognized option '--%1'").arg(option));
+        }
         return usageError(parser.errorText());
-    if (parser.isSet(help))
-        return {MakeWritten, parser.helpText(), QString()};
+    }
+    if (parser.isSet(help)) {
+        // The usage line names the program, not the path it was started by.
+        QString text = parser.helpText();
+        const QString usage = QStringLiteral("Usage: ");
+        if (text.startsWith(usage))
+            text.replace(usage.size(), text.indexOf(u' ', usage.size()) - usage.size(), QStringLiteral("tarnwick-make"));
+        return {MakeWritten, text, QString()};
+    }
     if (parser.isSet(version))
         return {MakeWritten, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n" TARNWICK_LICENCE_NOTICE), QString()};
     for (const QCommandLineOption *single : {&name, &bookWidth, &bookHeight, &pictureWidth, &pictureHeight, &left,
@@ -238,11 +271,17 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     if (positional.size() != 1)
         return usageError(QStringLiteral("exactly one FOLDER expected; see --help"));
     const QFileInfo folderInfo(positional.constFirst());
-    if (!folderInfo.isDir())
-        return usageError(QStringLiteral("not a folder: ") + printableName(positional.constFirst()));
+    if (!folderInfo.isDir()) {
+        // The system's reason, as ls words it: no such file, not a folder, no access.
+        struct stat status {};
+        const QByteArray path = QFile::encodeName(positional.constFirst());
+        const int error = ::stat(path.constData(), &status) == 0 ? ENOTDIR : errno;
+        return usageError(QStringLiteral("cannot access '%1': %2")
+                              .arg(printableName(positional.constFirst()), qt_error_string(error)));
+    }
 
+    BookSession session;
     BookSettings settings;
-    settings.pictureFolder = folderText(folderInfo.absoluteFilePath());
     const QString orderName = parser.value(order);
     if (orderName != u"name" && orderName != u"natural")
         return usageError(QStringLiteral("--order: not name or natural: ") + orderName);
@@ -250,11 +289,12 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                                       [&](const auto &entry) { return parser.value(fit) == entry.first; });
     if (fitName == std::end(fitNames))
         return usageError(QStringLiteral("--fit: not stretch, contain or shrink: ") + parser.value(fit));
-    FolderListing listed = listFolder(settings.pictureFolder, orderName == u"natural" ? NameOrder::Numeric
-                                                                                    : NameOrder::Name);
-    if (!listed.names)
+    const BookSession::Opened listed = session.openFolder(
+        folderInfo.absoluteFilePath(), orderName == u"natural" ? NameOrder::Numeric : NameOrder::Name, false);
+    if (!listed.readable)
         return usageError(QStringLiteral("cannot read %1: %2").arg(printableName(positional.constFirst()), listed.reason));
-    QStringList &listing = *listed.names;
+    settings.pictureFolder = session.folderText();
+    QStringList listing = session.pictures().names();
     // A longer book could not be read back; the window lists the first
     // pictures only, but a script must not get a book it did not ask for.
     if (listing.size() > kMostPages && !parser.isSet(pages))
@@ -350,50 +390,56 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
         settings.borderColour = *colour;
     }
 
-    // One English line naming the option, then the window's message, which
-    // stays the last line.
-    if (const std::optional<CheckFailure> failure = checkBook(settings)) {
-        // A message names at most a picture; escaping leaves the rest as it is.
-        return {MakeCheckFailed, QString(),
-                skipped + QStringLiteral("tarnwick-make: %1: %2\n").arg(optionOf(failure->field),
-                                                                       problemText(failure->problem, settings))
-                    + printableName(failure->message) + u'\n'};
-    }
-    // A picture removed since the listing would become a page without one.
-    if (const QStringList vanished = vanishedPictures(settings.pictureFolder, settings.pictures); !vanished.isEmpty()) {
-        QString text = skipped;
-        QStringList shown;
-        for (const QString &picture : vanished) {
-            text += QStringLiteral("tarnwick-make: no longer in the folder: ") + printableName(picture) + u'\n';
-            shown.append(printableName(picture));
-        }
-        return {MakeCheckFailed, QString(), text + messages::nameList(messages::picturesVanished(), shown) + u'\n'};
-    }
-    // Only a book that places each picture by its own size reads the pictures.
-    PictureSizes sizes;
-    if (settings.fitMode != FitMode::Stretch) {
-        QString lines;
-        QStringList unreadable;
-        const std::vector<PictureHeader> headers = readPageHeaders(settings);
-        for (qsizetype i = 0; i < settings.pictures.size(); ++i) {
-            const PictureHeader &header = headers[size_t(i)];
-            sizes.push_back(header.size().value_or(QSize()));
-            if (header.size())
-                continue;
-            const QString name = printableName(settings.pictures.at(i));
-            unreadable.append(name);
-            lines += QStringLiteral("tarnwick-make: cannot read the size of: %1 (%2)\n").arg(name, header.reason());
-        }
-        if (!unreadable.isEmpty())
-            return {MakeCheckFailed, QString(),
-                    skipped + lines + messages::nameList(messages::unreadableSizes(), unreadable) + u'\n'};
+    session.setInputs(settings);
+    session.setPages(settings.pictures);
+    // A count on standard error while the sizes are read, when that is a terminal.
+    if (::isatty(STDERR_FILENO)) {
+        QObject::connect(&session.sizes(), &PictureSizeReader::progressed, &session, [](qsizetype done, qsizetype total) {
+            std::fprintf(stderr, "\rtarnwick-make: reading picture sizes: %lld of %lld", static_cast<long long>(done),
+                         static_cast<long long>(total));
+            if (done == total)
+                std::fputc('\n', stderr);
+            std::fflush(stderr);
+        });
     }
     const OlderDocument older = parser.isSet(noTrash) ? OlderDocument::Replace : OlderDocument::ToTrash;
-    if (const std::optional<QString> failure = writeDocumentFile(settings, sizes, older))
+    const GenerateOutcome outcome = session.generateBook(
+        [&session](PictureSizeReader &sizes) { return waitForSizes(sizes, session.queue()); }, older);
+
+    QStringList shown;
+    for (const QString &picture : outcome.pictures)
+        shown.append(printableName(picture));
+    switch (outcome.kind) {
+    case GenerateOutcome::Kind::CheckFailed:
+        // One English line naming the option, then the window's message,
+        // which stays the last line; a message names at most a picture.
+        return {MakeCheckFailed, QString(),
+                skipped + QStringLiteral("tarnwick-make: %1: %2\n").arg(optionOf(outcome.failure->field),
+                                                                       problemText(outcome.failure->problem, settings))
+                    + printableName(outcome.failure->message) + u'\n'};
+    case GenerateOutcome::Kind::PicturesVanished: {
+        QString text = skipped;
+        for (const QString &picture : shown)
+            text += QStringLiteral("tarnwick-make: no longer in the folder: ") + picture + u'\n';
+        return {MakeCheckFailed, QString(), text + messages::nameList(messages::picturesVanished(), shown) + u'\n'};
+    }
+    case GenerateOutcome::Kind::SizesUnreadable: {
+        QString text = skipped;
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            text += QStringLiteral("tarnwick-make: cannot read the size of: %1 (%2)\n").arg(shown.at(i), outcome.reasons.at(i));
+        return {MakeCheckFailed, QString(), text + messages::nameList(messages::unreadableSizes(), shown) + u'\n'};
+    }
+    case GenerateOutcome::Kind::Cancelled:
+    case GenerateOutcome::Kind::WriteFailed:
         return {MakeWriteFailed, QString(),
-                skipped + messages::cannotWrite() + printableName(settings.outputPath()) + u'\n'
-                    + printableName(*failure) + u'\n'};
-    return {MakeWritten, settings.outputPath() + u'\n', skipped};
+                skipped + messages::cannotWrite() + printableName(outcome.path) + u'\n'
+                    + printableName(outcome.reason) + u'\n'};
+    case GenerateOutcome::Kind::Written:
+        break;
+    }
+    return {MakeWritten, outcome.path + u'\n', skipped};
 }
+
+} // namespace
 
 } // namespace tarnwick
