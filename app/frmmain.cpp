@@ -748,7 +748,7 @@ void frmMain::togglePageBoard()
         return;
     }
     if (!m_pageBoard) {
-        m_pageBoard = new frmPageBoard(*m_pictures, pageBoardSettingsPath(), ThumbnailCache::defaultRoot(), this);
+        m_pageBoard = new frmPageBoard(*m_pictures, m_session->queue(), pageBoardSettingsPath(), ThumbnailCache::defaultRoot(), this);
         // The board's menu is List1's, with the same last section.
         m_pageBoard->controller()->addMenuSection({m_arrangeByDocument, m_openPageBoard});
         connect(m_pageBoard->controller()->contextMenu(), &QMenu::aboutToShow, this,

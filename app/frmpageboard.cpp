@@ -25,8 +25,8 @@ constexpr qsizetype thumbnailMemory = 96 * 1024 * 1024;
 
 } // namespace
 
-frmPageBoard::frmPageBoard(PictureList &list, const QString &settingsPath, const QString &thumbnailRoot,
-                           QWidget *owner)
+frmPageBoard::frmPageBoard(PictureList &list, WorkQueue &queue, const QString &settingsPath,
+                           const QString &thumbnailRoot, QWidget *owner)
     // A dialog, not a plain window: only a dialog is made transient for its owner on X11.
     : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
@@ -34,8 +34,7 @@ frmPageBoard::frmPageBoard(PictureList &list, const QString &settingsPath, const
     , m_settingsPath(settingsPath)
 {
     setObjectName(QStringLiteral("frmPageBoard"));
-    m_loader = new ThumbnailLoader(ThumbnailCache(thumbnailRoot), thumbnailMemory,
-                                   ThumbnailLoader::defaultWorkerCount(), this);
+    m_loader = new ThumbnailLoader(ThumbnailCache(thumbnailRoot), thumbnailMemory, queue, this);
     m_view = new PageBoardView(list, *m_loader, this);
     m_view->setObjectName(QStringLiteral("PageBoard"));
     m_view->setAccessibleName(QStringLiteral(u"页面总览"));
@@ -99,6 +98,8 @@ void frmPageBoard::zoom(int steps)
 
 void frmPageBoard::closeEvent(QCloseEvent *event)
 {
+    // A closed board makes no thumbnails; the open one asks again.
+    m_loader->cancelAll();
     saveLayout();
     event->accept();
 }

@@ -11,6 +11,7 @@ class PageBoardView;
 class PictureList;
 class PictureListController;
 class ThumbnailLoader;
+class WorkQueue;
 
 // The page board: a second window over the main window's picture list that
 // shows every page of the book as a tile and arranges them with the same
@@ -25,7 +26,8 @@ class frmPageBoard : public QWidget
 public:
     // settingsPath is the INI file the window's size and tile size are kept
     // in; thumbnailRoot the freedesktop "thumbnails" folder.
-    frmPageBoard(PictureList &list, const QString &settingsPath, const QString &thumbnailRoot, QWidget *owner);
+    frmPageBoard(PictureList &list, WorkQueue &queue, const QString &settingsPath, const QString &thumbnailRoot,
+                 QWidget *owner);
     ~frmPageBoard() override;
 
     PageBoardView *view() const { return m_view; }

@@ -10,6 +10,7 @@
 
 #include "pictures/thumbnailcache.h"
 #include "pictures/thumbnailloader.h"
+#include "queue/workqueue.h"
 
 #include "bench/benchphoto.h"
 #include "tests/cameraphoto.h"
@@ -136,7 +137,8 @@ struct BoardTimes
 
 BoardTimes fillBoard(const ThumbnailCache &cache, int workers, int kind)
 {
-    ThumbnailLoader loader(cache, 64 << 20, workers);
+    WorkQueue queue(workers);
+    ThumbnailLoader loader(cache, 64 << 20, queue);
     QEventLoop loop;
     QSet<QString> shown;
     int own = 0;
@@ -185,7 +187,7 @@ void BM_BoardCached(benchmark::State &state)
     for (const QString &path : photos())
         thumbnails.obtain(path, kTileBucket);
     for (auto _ : state)
-        state.SetIterationTime(fillBoard(thumbnails, ThumbnailLoader::defaultWorkerCount(), Noisy).shown);
+        state.SetIterationTime(fillBoard(thumbnails, WorkQueue::defaultThreadCount(), Noisy).shown);
 }
 
 } // namespace

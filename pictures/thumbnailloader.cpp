@@ -3,9 +3,6 @@
 #include "pictures/camerathumbnail.h"
 #include "pictures/thumbnailmaker.h"
 
-#include <QMutexLocker>
-#include <QThread>
-
 #include <algorithm>
 
 namespace tarnwick {
@@ -19,35 +16,18 @@ QString keyOf(const QString &path, int bucket)
 
 } // namespace
 
-ThumbnailLoader::ThumbnailLoader(ThumbnailCache cache, qsizetype memoryBound, int workers, QObject *parent)
+ThumbnailLoader::ThumbnailLoader(ThumbnailCache cache, qsizetype memoryBound, WorkQueue &queue, QObject *parent)
     : QObject(parent)
     , m_cache(std::move(cache))
-    , m_workerCount(std::max(1, workers))
+    , m_queue(&queue)
     , m_memory(memoryBound)
 {
-    m_pool.setMaxThreadCount(m_workerCount);
-    // Where the platform has priorities for ordinary threads, the window's
-    // thread wins the cores whenever it has work. Linux's ordinary threads
-    // have none (Qt leaves them at nice 0); their work is short enough that
-    // the window still waits less than 50 ms (bench_pageboard).
-    m_pool.setThreadPriority(QThread::LowPriority);
 }
 
 ThumbnailLoader::~ThumbnailLoader()
 {
-    {
-        const QMutexLocker lock(&m_mutex);
-        m_stopping = true;
-        m_queue.clear();
-        m_queued.clear();
-    }
-    // Results posted meanwhile die with this object.
-    m_pool.waitForDone();
-}
-
-int ThumbnailLoader::defaultWorkerCount()
-{
-    return std::clamp(QThread::idealThreadCount(), 1, 4);
+    if (m_queue)
+        m_queue->cancelContext(this);
 }
 
 QImage ThumbnailLoader::thumbnail(const QString &path, int bucket)
@@ -67,6 +47,14 @@ bool ThumbnailLoader::isRough(const QString &path, int bucket) const
     return m_rough.contains(key) && m_memory.contains(key);
 }
 
+int ThumbnailLoader::queuePriority(Step step, int priority)
+{
+    // Views give priorities of a few thousand at most.
+    constexpr int kQuickFirst = 1 << 24;
+    const int bounded = std::clamp(priority, -kQuickFirst / 2, kQuickFirst / 2);
+    return step == Step::Quick ? bounded + kQuickFirst : bounded;
+}
+
 void ThumbnailLoader::request(const QString &path, int bucket, int priority)
 {
     const QString key = keyOf(path, bucket);
@@ -75,157 +63,131 @@ void ThumbnailLoader::request(const QString &path, int bucket, int priority)
         m_rough.remove(key);
     if ((inMemory && !m_rough.contains(key)) || m_failed.contains(path))
         return;
-    {
-        const QMutexLocker lock(&m_mutex);
-        if (m_inFlight.contains(key))
-            return;
-        // A queued request keeps its step; a rough thumbnail needs only the making.
-        Step step = inMemory ? Step::Making : Step::Quick;
-        if (const auto queued = m_queued.constFind(key); queued != m_queued.cend()) {
-            step = (*queued)->second.step;
-            m_queue.erase(*queued);
-        }
-        queue(key, Request{path, ThumbnailCache::bucketFor(bucket), step}, priority);
-        if (m_startPosted)
-            return;
-        m_startPosted = true;
+    if (const auto pending = m_pending.find(key); pending != m_pending.end()) {
+        // A queued request takes the new priority, keeping its step; one
+        // being made arrives as it is.
+        const Step step = inMemory ? Step::Making : Step::Quick;
+        if (m_queue && m_queue->setPriority(pending->job, queuePriority(step, priority)))
+            pending->priority = priority;
+        return;
     }
-    QMetaObject::invokeMethod(this, &ThumbnailLoader::startWorkers, Qt::QueuedConnection);
+    // A rough thumbnail needs only the making.
+    post(key, path, bucket, inMemory ? Step::Making : Step::Quick, priority);
 }
 
-// Under m_mutex.
-void ThumbnailLoader::queue(const QString &key, Request request, int priority)
+void ThumbnailLoader::post(const QString &key, const QString &path, int bucket, Step step, int priority)
 {
-    const Step step = request.step;
-    m_queued.insert(key, m_queue.emplace(Order(step, -priority, m_sequence++), std::move(request)).first);
+    if (!m_queue)
+        return;
+    const int stored = ThumbnailCache::bucketFor(bucket);
+    const WorkQueue::JobId job = m_queue->post(
+        this,
+        [this, cache = m_cache, key, path, stored, step](const std::atomic_bool &cancelled) -> WorkQueue::Delivery {
+            if (cancelled)
+                return {};
+            return [this, key, path, stored, found = runStep(cache, path, stored, step)] {
+                deliver(key, path, stored, found);
+            };
+        },
+        queuePriority(step, priority));
+    m_pending.insert(key, {job, priority});
+}
+
+ThumbnailLoader::Found ThumbnailLoader::runStep(const ThumbnailCache &cache, const QString &path, int bucket,
+                                                Step step)
+{
+    Found found;
+    if (step == Step::Quick) {
+        if (QImage cached = cache.lookup(path, bucket); !cached.isNull()) {
+            found.image = toStoredOrientation(cached, storedOrientation(path));
+            return found;
+        }
+        if (cache.hasFailure(path)) {
+            found.failed = true;
+            return found;
+        }
+        // Its making then waits behind every quick step.
+        if (QImage rough = cameraThumbnail(path); !rough.isNull()) {
+            found.image = std::move(rough);
+            found.rough = true;
+            return found;
+        }
+    }
+    // The quick step has looked in the cache already.
+    ThumbnailCache::Result result = cache.make(path, bucket);
+    found.failed = result.failed;
+    if (!result.image.isNull())
+        found.image = toStoredOrientation(result.image, storedOrientation(path));
+    return found;
 }
 
 void ThumbnailLoader::cancel(const QString &path, int bucket)
 {
-    const QMutexLocker lock(&m_mutex);
-    if (const auto queued = m_queued.constFind(keyOf(path, bucket)); queued != m_queued.cend()) {
-        m_queue.erase(*queued);
-        m_queued.erase(queued);
-    }
+    const auto pending = m_pending.constFind(keyOf(path, bucket));
+    if (pending == m_pending.cend() || !m_queue || !m_queue->isQueued(pending->job))
+        return;
+    m_queue->cancel(pending->job);
+    m_pending.erase(pending);
 }
 
 void ThumbnailLoader::cancelAll()
 {
-    const QMutexLocker lock(&m_mutex);
-    m_queue.clear();
-    m_queued.clear();
+    if (!m_queue)
+        return;
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        if (m_queue->isQueued(it->job)) {
+            m_queue->cancel(it->job);
+            it = m_pending.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 int ThumbnailLoader::queuedCount() const
 {
-    const QMutexLocker lock(&m_mutex);
-    return int(m_queue.size());
+    return m_queue ? m_queue->queuedCount(this) : 0;
 }
 
-void ThumbnailLoader::startWorkers()
+void ThumbnailLoader::deliver(const QString &key, const QString &path, int bucket, const Found &found)
 {
-    const QMutexLocker lock(&m_mutex);
-    m_startPosted = false;
-    for (auto waiting = qsizetype(m_queue.size()) - m_running; waiting > 0 && m_running < m_workerCount;
-         --waiting) {
-        ++m_running;
-        m_pool.start([this] { work(); });
-    }
-}
-
-void ThumbnailLoader::work()
-{
-    for (;;) {
-        Request request;
-        QString key;
-        int priority = 0;
-        {
-            const QMutexLocker lock(&m_mutex);
-            if (m_stopping || m_queue.empty()) {
-                --m_running;
-                return;
-            }
-            priority = -std::get<1>(m_queue.begin()->first);
-            request = std::move(m_queue.begin()->second);
-            m_queue.erase(m_queue.begin());
-            key = keyOf(request.path, request.bucket);
-            m_queued.remove(key);
-            m_inFlight.insert(key);
-        }
-        if (request.step == Step::Quick && takeQuickStep(key, request, priority))
-            continue;
-        // The quick step has looked in the cache already.
-        ThumbnailCache::Result result = m_cache.make(request.path, request.bucket);
-        if (!result.image.isNull())
-            result.image = toStoredOrientation(result.image, storedOrientation(request.path));
-        QMetaObject::invokeMethod(
-            this,
-            [this, path = request.path, bucket = request.bucket, image = std::move(result.image),
-             failed = result.failed] { deliver(path, bucket, image, failed); },
-            Qt::QueuedConnection);
-    }
-}
-
-bool ThumbnailLoader::takeQuickStep(const QString &key, const Request &request, int priority)
-{
-    if (QImage cached = m_cache.lookup(request.path, request.bucket); !cached.isNull()) {
-        cached = toStoredOrientation(cached, storedOrientation(request.path));
-        QMetaObject::invokeMethod(
-            this,
-            [this, path = request.path, bucket = request.bucket, image = std::move(cached)] {
-                deliver(path, bucket, image, false);
-            },
-            Qt::QueuedConnection);
-        return true;
-    }
-    if (m_cache.hasFailure(request.path)) {
-        QMetaObject::invokeMethod(
-            this, [this, path = request.path, bucket = request.bucket] { deliver(path, bucket, {}, true); },
-            Qt::QueuedConnection);
-        return true;
-    }
-    QImage rough = cameraThumbnail(request.path);
-    if (rough.isNull())
-        return false;
-    {
-        // Its making waits behind every quick step; a view that no longer
-        // shows the picture cancels it like any other request.
-        const QMutexLocker lock(&m_mutex);
-        m_inFlight.remove(key);
-        if (!m_stopping)
-            queue(key, Request{request.path, request.bucket, Step::Making}, priority);
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this, path = request.path, bucket = request.bucket, image = std::move(rough)] {
-            deliver(path, bucket, image, false, true);
-        },
-        Qt::QueuedConnection);
-    return true;
-}
-
-void ThumbnailLoader::deliver(const QString &path, int bucket, const QImage &image, bool failed, bool rough)
-{
-    const QString key = keyOf(path, bucket);
-    if (rough) {
+    const int priority = m_pending.value(key).priority;
+    m_pending.remove(key);
+    if (found.rough) {
         // The picture's own thumbnail may have come first, from a request
         // queued again after a cancel.
         if (m_memory.contains(key) && !m_rough.contains(key))
             return;
         m_rough.insert(key);
+        // A view that no longer shows the picture cancels its making like
+        // any other request.
+        post(key, path, bucket, Step::Making, priority);
     } else {
-        const QMutexLocker lock(&m_mutex);
-        m_inFlight.remove(key);
         m_rough.remove(key);
     }
-    if (failed) {
+    if (found.failed) {
         m_memory.remove(key);
-        m_failed.insert(path);
+        rememberFailure(path);
         Q_EMIT thumbnailFailed(path);
         return;
     }
-    m_memory.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));
+    m_memory.insert(key, new QImage(found.image), std::max<qsizetype>(1, found.image.sizeInBytes()));
+    // Rough keys whose thumbnails left memory are forgotten with them.
+    if (m_rough.size() > 2 * m_memory.count() + 64) {
+        for (auto it = m_rough.begin(); it != m_rough.end();)
+            it = m_memory.contains(*it) ? std::next(it) : m_rough.erase(it);
+    }
     Q_EMIT thumbnailReady(path, bucket);
+}
+
+void ThumbnailLoader::rememberFailure(const QString &path)
+{
+    if (m_failed.contains(path))
+        return;
+    m_failed.insert(path);
+    m_failureOrder.append(path);
+    if (m_failureOrder.size() > kMostFailures)
+        m_failed.remove(m_failureOrder.takeFirst());
 }
 
 } // namespace tarnwick

@@ -1,37 +1,33 @@
 #pragma once
 
 #include "pictures/thumbnailcache.h"
+#include "queue/workqueue.h"
 
 #include <QCache>
 #include <QHash>
 #include <QImage>
-#include <QMutex>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
-#include <QThreadPool>
-
-#include <map>
-#include <tuple>
-#include <utility>
 
 namespace tarnwick {
 
-// Thumbnails for a view of many pictures, made off the window's thread. A view
-// asks for the thumbnails it shows with a priority (higher first), cancels
-// what scrolled away before its turn, and is told on its own thread when a
-// thumbnail is ready. A bounded pool of low-priority workers reads the shared
-// cache or makes and stores new thumbnails; the thumbnails in memory are
-// bounded in bytes, the least recently used going first.
+// Thumbnails for a view of many pictures, made by the jobs of the background
+// queue. A view asks for the thumbnails it shows with a priority (higher
+// first), cancels what scrolled away before its turn, and is told on its own
+// thread when a thumbnail is ready. Each job reads the shared cache or makes
+// and stores a new thumbnail; the thumbnails in memory are bounded in bytes,
+// the least recently used going first, and so is every set the loader keeps.
 //
 // Thumbnails come in the picture's stored orientation, as the book and the
-// preview show it (the cache holds them upright). Requests made during one
-// turn of the event loop are sorted by priority before any of them starts.
+// preview show it (the cache holds them upright).
 //
 // Decoding a photo of 12 megapixels takes tens of milliseconds however small
 // the thumbnail, so a photo with a camera thumbnail in its EXIF block gets
 // that one first, as a rough thumbnail (shown, never stored), and its own
-// later: every request's quick step (the cache, the camera's thumbnail) runs
+// later: every request's quick step (the cache, the camera's thumbnail) goes
 // before any picture is decoded.
 class ThumbnailLoader : public QObject
 {
@@ -40,14 +36,8 @@ class ThumbnailLoader : public QObject
 public:
     // memoryBound in bytes must hold one thumbnail of the largest size asked
     // for (4 MiB for 1024), or a thumbnail arrives and is dropped at once.
-    ThumbnailLoader(ThumbnailCache cache, qsizetype memoryBound, int workers = defaultWorkerCount(),
-                    QObject *parent = nullptr);
+    ThumbnailLoader(ThumbnailCache cache, qsizetype memoryBound, WorkQueue &queue, QObject *parent = nullptr);
     ~ThumbnailLoader() override;
-
-    // Every core but never more than four: each worker decodes whole
-    // pictures, which pays on two cores, while the window's thread mostly
-    // waits.
-    static int defaultWorkerCount();
 
     // The thumbnail when it is in memory (which makes it the most recently
     // used), else a null image. It may be a rough one.
@@ -69,6 +59,9 @@ public:
     qsizetype memoryBound() const { return m_memory.maxCost(); }
     int queuedCount() const;
 
+    // Most pictures remembered as failed; the oldest are forgotten first.
+    static constexpr qsizetype kMostFailures = 4096;
+
 Q_SIGNALS:
     // A thumbnail is in memory: a rough one, or the picture's own.
     void thumbnailReady(const QString &path, int bucket);
@@ -78,40 +71,36 @@ private:
     // A request's quick step looks for a thumbnail that is already made;
     // its making step decodes the picture.
     enum class Step { Quick, Making };
-    struct Request
+    // What a job found.
+    struct Found
     {
-        QString path;
-        int bucket = 0;
-        Step step = Step::Quick;
+        QImage image;
+        bool failed = false;
+        bool rough = false;
     };
-    // Quick steps first, then the highest priority, then the order of asking.
-    using Order = std::tuple<Step, int, quint64>;
-    using Queue = std::map<Order, Request>;
+    struct Pending
+    {
+        WorkQueue::JobId job = 0;
+        int priority = 0;
+    };
 
-    void startWorkers();
-    void work();
-    void queue(const QString &key, Request request, int priority);
-    // Looks for a made thumbnail; true when the request is done with.
-    bool takeQuickStep(const QString &key, const Request &request, int priority);
-    void deliver(const QString &path, int bucket, const QImage &image, bool failed, bool rough = false);
+    void post(const QString &key, const QString &path, int bucket, Step step, int priority);
+    // The queue's priority: every quick step before any making.
+    static int queuePriority(Step step, int priority);
+    static Found runStep(const ThumbnailCache &cache, const QString &path, int bucket, Step step);
+    void deliver(const QString &key, const QString &path, int bucket, const Found &found);
+    void rememberFailure(const QString &path);
 
     const ThumbnailCache m_cache;
-    const int m_workerCount;
-    QThreadPool m_pool;
+    // The queue may go first when its owner is destroyed before the view's.
+    QPointer<WorkQueue> m_queue;
     QCache<QString, QImage> m_memory;
-    QSet<QString> m_failed;
-    // Keys in m_memory whose thumbnail is rough (and perhaps evicted).
+    // Keys in m_memory whose thumbnail is rough; pruned to what m_memory holds.
     QSet<QString> m_rough;
-
-    // Shared with the workers, under m_mutex.
-    mutable QMutex m_mutex;
-    Queue m_queue;
-    QHash<QString, Queue::iterator> m_queued;
-    QSet<QString> m_inFlight;
-    quint64 m_sequence = 0;
-    int m_running = 0;
-    bool m_startPosted = false;
-    bool m_stopping = false;
+    QSet<QString> m_failed;
+    QList<QString> m_failureOrder;
+    // Requests queued or being made, by key.
+    QHash<QString, Pending> m_pending;
 };
 
 } // namespace tarnwick

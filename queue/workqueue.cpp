@@ -99,7 +99,10 @@ WorkQueue::JobId WorkQueue::post(QObject *context, Work work, int priority)
                                                std::make_shared<std::atomic_bool>(false)});
         m_state->queuedKeys.insert(id, key);
     }
-    startWorkers();
+    // Started on the next turn of the event loop, so that the jobs posted
+    // meanwhile are ordered first.
+    if (!m_startPosted.exchange(true))
+        QMetaObject::invokeMethod(this, &WorkQueue::startWorkers, Qt::QueuedConnection);
     return id;
 }
 
@@ -116,6 +119,12 @@ bool WorkQueue::setPriority(JobId id, int priority)
     m_state->queuedKeys.insert(id, node.key());
     m_state->queue.insert(std::move(node));
     return true;
+}
+
+bool WorkQueue::isQueued(JobId id) const
+{
+    const QMutexLocker lock(&m_state->mutex);
+    return m_state->queuedKeys.contains(id);
 }
 
 void WorkQueue::cancel(JobId id)
@@ -195,6 +204,7 @@ bool WorkQueue::shutdown(std::chrono::milliseconds timeout)
 
 void WorkQueue::startWorkers()
 {
+    m_startPosted = false;
     int starting = 0;
     {
         const QMutexLocker lock(&m_state->mutex);

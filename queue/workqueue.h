@@ -15,7 +15,8 @@ namespace tarnwick {
 // Tarnwick's one queue for work off the owner's thread: reading picture
 // headers, making thumbnails, exporting and converting pictures. A bounded
 // number of workers takes the queued jobs highest priority first (in the order
-// of posting among equals). A job's work runs on a worker and returns what is
+// of posting among equals); jobs posted during one turn of the event loop are
+// all queued before any of them starts. A job's work runs on a worker and returns what is
 // to be done with its result; that runs on the queue's own thread, and only
 // while the job is neither cancelled nor its context object gone. Cancelling a
 // queued job drops it; a running one sees its flag set and its result is
@@ -50,6 +51,8 @@ public:
     JobId post(QObject *context, Work work, int priority = 0);
     // A new priority for a queued job; false when it is no longer queued.
     bool setPriority(JobId id, int priority);
+    // Whether the job waits for a worker.
+    bool isQueued(JobId id) const;
     void cancel(JobId id);
     void cancelContext(const QObject *context);
     void cancelAll();
@@ -74,6 +77,7 @@ private:
 
     std::shared_ptr<State> m_state;
     QThreadPool *m_pool = nullptr;
+    std::atomic_bool m_startPosted = false;
 };
 
 } // namespace tarnwick

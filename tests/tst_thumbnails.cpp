@@ -2,6 +2,7 @@
 #include "pictures/pagetile.h"
 #include "pictures/thumbnailcache.h"
 #include "pictures/thumbnailloader.h"
+#include "queue/workqueue.h"
 #include "tests/cameraphoto.h"
 
 #include <QBuffer>
@@ -263,7 +264,8 @@ void TestThumbnails::loaderMemoryIsBounded()
         QVERIFY(writePicture(pictures.last(), QStringLiteral("jpeg"), QSize(200, 150)));
     }
     const qsizetype oneThumbnail = 128 * 96 * 4;
-    ThumbnailLoader loader(ThumbnailCache(home.path() + QStringLiteral("/thumbnails")), oneThumbnail * 7 / 2, 2);
+    WorkQueue loaderQueue(2);
+    ThumbnailLoader loader(ThumbnailCache(home.path() + QStringLiteral("/thumbnails")), oneThumbnail * 7 / 2, loaderQueue);
     QSignalSpy ready(&loader, &ThumbnailLoader::thumbnailReady);
     for (int i = 0; i < pictures.size(); ++i)
         loader.request(pictures[i], 128, i);
@@ -279,7 +281,8 @@ void TestThumbnails::loaderOrderAndCancellation()
 {
     QTemporaryDir home;
     const ThumbnailCache cache(home.path() + QStringLiteral("/thumbnails"));
-    ThumbnailLoader loader(cache, 1 << 24, 1);
+    WorkQueue loaderQueue(1);
+    ThumbnailLoader loader(cache, 1 << 24, loaderQueue);
     QSignalSpy ready(&loader, &ThumbnailLoader::thumbnailReady);
     QSignalSpy failed(&loader, &ThumbnailLoader::thumbnailFailed);
     QStringList pictures;
@@ -311,7 +314,8 @@ void TestThumbnails::turnedPictureUprightInCacheAsStoredOnTiles()
     const QString picture = home.path() + QStringLiteral("/turned.jpg");
     QVERIFY(writeTurnedJpeg(picture, QSize(400, 200)));
     const ThumbnailCache cache(home.path() + QStringLiteral("/thumbnails"));
-    ThumbnailLoader loader(cache, 1 << 24, 1);
+    WorkQueue loaderQueue(1);
+    ThumbnailLoader loader(cache, 1 << 24, loaderQueue);
     QSignalSpy ready(&loader, &ThumbnailLoader::thumbnailReady);
     loader.request(picture, 128, 0);
     QTRY_COMPARE(ready.size(), 1);
@@ -424,7 +428,8 @@ void TestThumbnails::cameraThumbnailFirstThenOwn()
     file.close();
     const ThumbnailCache cache(home.filePath(QStringLiteral("thumbnails")));
     {
-        ThumbnailLoader loader(cache, 1 << 24, 1);
+        WorkQueue loaderQueue(1);
+        ThumbnailLoader loader(cache, 1 << 24, loaderQueue);
         // What each arrival brought: rough or not, the colour in the middle.
         QList<std::pair<bool, QRgb>> arrivals;
         connect(&loader, &ThumbnailLoader::thumbnailReady, this, [&](const QString &path, int bucket) {
@@ -443,7 +448,8 @@ void TestThumbnails::cameraThumbnailFirstThenOwn()
         QVERIFY(QImage(cache.entryPath(picture, 256)).pixelColor(128, 96).red() < 100);
     }
     // Once made, the stored one comes first, with no rough one before it.
-    ThumbnailLoader again(cache, 1 << 24, 1);
+    WorkQueue againQueue(1);
+    ThumbnailLoader again(cache, 1 << 24, againQueue);
     QSignalSpy ready(&again, &ThumbnailLoader::thumbnailReady);
     again.request(picture, 256, 0);
     QTRY_COMPARE(ready.size(), 1);
