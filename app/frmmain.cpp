@@ -20,6 +20,7 @@
 #include "pictures/picturelistview.h"
 #include "pictures/picturesizereader.h"
 #include "pictures/thumbnailcache.h"
+#include "pictures/undostackhistory.h"
 #include "preview/previewcoordinator.h"
 #include "session/booksession.h"
 
@@ -211,7 +212,7 @@ void frmMain::createControls()
     Frame1 = frame(this, QStringLiteral("Frame1"), QStringLiteral(u"图片列表"),
                    twips(240, 1110, 3600, 2760));
     List1 = named(new PictureListView(Frame1), QStringLiteral("List1"), twips(210, 360, 2370, 2190));
-    m_session = new BookSession(this);
+    m_session = new BookSession(std::make_unique<UndoStackHistory>(), this);
     m_pictures = &m_session->pictures();
     m_sizes = &m_session->sizes();
     m_pictureList = new PictureListController(List1, *m_pictures, this);

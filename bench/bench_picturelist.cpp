@@ -8,6 +8,7 @@
 #include "pictures/listcommands.h"
 #include "pictures/picturefolder.h"
 #include "pictures/picturelist.h"
+#include "pictures/undostackhistory.h"
 #include "pictures/picturelistcontroller.h"
 #include "pictures/picturelistmodel.h"
 #include "pictures/picturelistview.h"
@@ -48,6 +49,7 @@ QStringList pageNames()
 
 struct ShownList {
     PictureListView view;
+    UndoStackHistory history;
     PictureList list;
     PictureListModel &model = *list.model();
     PictureListController controller{&view, list};
@@ -55,6 +57,7 @@ struct ShownList {
 
     explicit ShownList(bool secondView = false)
     {
+        list.setHistory(&history);
         view.resize(300, 400);
         view.show();
         if (secondView) {
@@ -121,13 +124,13 @@ void BM_UndoRedo(benchmark::State &state)
         list.reset(names);
         list.list.run(command);
         if (state.range(0) == 1)
-            list.list.undoStack()->undo();
+            list.history.stack()->undo();
         list.repaint();
         state.ResumeTiming();
         if (state.range(0) == 0)
-            list.list.undoStack()->undo();
+            list.history.stack()->undo();
         else
-            list.list.undoStack()->redo();
+            list.history.stack()->redo();
         list.repaint();
     }
     state.SetLabel(std::string(state.range(0) == 0 ? "undo " : "redo ") + listCommandCaption(command).toStdString()

@@ -3,7 +3,6 @@
 #include <QSet>
 
 #include <QFileInfo>
-#include <QUndoCommand>
 
 #include <algorithm>
 #include <numeric>
@@ -13,13 +12,12 @@ namespace tarnwick {
 // One change of the list. Both states are kept whole: the name lists share
 // their strings with the model, so a step costs little more than its row
 // pointers, and undo gives back exactly the list and selection there were.
-class PictureListStep : public QUndoCommand
+class PictureListStep : public ListStep
 {
 public:
     PictureListStep(PictureList &list, PictureList::State before, PictureList::State after,
-                    std::vector<int> origin, StepCompanion companion, const QString &text)
-        : QUndoCommand(text)
-        , m_list(list)
+                    std::vector<int> origin, StepCompanion companion)
+        : m_list(list)
         , m_before(std::move(before))
         , m_after(std::move(after))
         , m_origin(std::move(origin))
@@ -62,19 +60,26 @@ private:
 PictureList::PictureList(QObject *parent)
     : QObject(parent)
 {
-    // Each step holds the row pointers of two lists: bound the history.
-    m_undo.setUndoLimit(500);
 }
 
 PictureList::~PictureList()
 {
     // The steps refer to this list; drop them before it goes.
-    m_undo.clear();
+    if (m_history)
+        m_history->clear();
+}
+
+void PictureList::setHistory(ListHistory *history)
+{
+    if (m_history)
+        m_history->clear();
+    m_history = history;
 }
 
 void PictureList::setListing(const QString &folder, const QStringList &names)
 {
-    m_undo.clear();
+    if (m_history)
+        m_history->clear();
     m_folder = folder;
     m_facts.clear();
     m_selection.clear();
@@ -178,8 +183,12 @@ ListEditOutcome PictureList::commit(const State &before, State after, ListEdit e
         const auto found = std::find(edit.origin.cbegin(), edit.origin.cend(), before.current);
         after.current = before.current >= 0 && found != edit.origin.cend() ? int(found - edit.origin.cbegin()) : -1;
     }
-    m_undo.push(new PictureListStep(*this, before, std::move(after), std::move(edit.origin), std::move(companion),
-                                    text));
+    auto step = std::make_unique<PictureListStep>(*this, before, std::move(after), std::move(edit.origin),
+                                                  std::move(companion));
+    if (m_history)
+        m_history->push(text, std::move(step));
+    else
+        step->redo();
     return edit.outcome;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pictures/listcommands.h"
+#include "pictures/listhistory.h"
 #include "pictures/picturelistmodel.h"
 
 #include <QDateTime>
@@ -9,7 +10,6 @@
 #include <QObject>
 #include <QSize>
 #include <QStringList>
-#include <QUndoStack>
 
 #include <functional>
 #include <optional>
@@ -38,7 +38,7 @@ struct StepCompanion
 
 // The picture list of one window, without a widget: the folder it was made
 // from, the names in page order (the model), the one selection model every
-// view of the list shares with its current entry, the undo stack that every
+// view of the list shares with its current entry, the history that every
 // change goes through as one step, and what is known of each listed picture.
 // Views only show the model and the selection; they change the list through
 // this object.
@@ -52,7 +52,10 @@ public:
 
     PictureListModel *model() { return &m_model; }
     QItemSelectionModel *selectionModel() { return &m_selection; }
-    QUndoStack *undoStack() { return &m_undo; }
+    // Where every change is recorded as one step; none by default: a change
+    // is then made and forgotten. The history is the caller's.
+    ListHistory *history() const { return m_history; }
+    void setHistory(ListHistory *history);
 
     // The folder the list was made from, ending in "/"; "" before the first listing.
     QString folder() const { return m_folder; }
@@ -124,7 +127,7 @@ private:
     QString m_folder;
     PictureListModel m_model;
     QItemSelectionModel m_selection{&m_model};
-    QUndoStack m_undo;
+    ListHistory *m_history = nullptr;
     mutable QHash<QString, PictureFacts> m_facts;
 };
 

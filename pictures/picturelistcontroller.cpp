@@ -9,7 +9,6 @@
 #include <QListView>
 #include <QMenu>
 #include <QScrollBar>
-#include <QUndoStack>
 
 #include <algorithm>
 #include <memory>
@@ -90,8 +89,14 @@ void PictureListController::createActions()
     m_undoAction = addAction(undoText, {QKeySequence(Qt::CTRL | Qt::Key_Z)});
     m_redoAction = addAction(redoText, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
                                         QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    connect(m_undoAction, &QAction::triggered, m_list.undoStack(), &QUndoStack::undo);
-    connect(m_redoAction, &QAction::triggered, m_list.undoStack(), &QUndoStack::redo);
+    connect(m_undoAction, &QAction::triggered, this, [this] {
+        if (ListHistory *history = m_list.history())
+            history->undo();
+    });
+    connect(m_redoAction, &QAction::triggered, this, [this] {
+        if (ListHistory *history = m_list.history())
+            history->redo();
+    });
     m_menu->addSeparator();
     for (const ListOrder order : menuOrders) {
         QAction *action = addAction(listOrderMenuText(order), {});
@@ -123,8 +128,9 @@ void PictureListController::updateMenuActions()
         m_orderActions[size_t(order)]->setEnabled(changes([order](QStringList &names, std::vector<bool> &flags) {
             return arrangeList(order, names, flags);
         }));
-    m_undoAction->setEnabled(m_list.undoStack()->canUndo());
-    m_redoAction->setEnabled(m_list.undoStack()->canRedo());
+    const ListHistory *history = m_list.history();
+    m_undoAction->setEnabled(history && history->canUndo());
+    m_redoAction->setEnabled(history && history->canRedo());
 }
 
 void PictureListController::showContextMenu(const QPoint &position)

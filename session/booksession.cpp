@@ -21,12 +21,14 @@ BookSettings withoutListing(BookSettings inputs)
 
 } // namespace
 
-BookSession::BookSession(QObject *parent)
+BookSession::BookSession(std::unique_ptr<ListHistory> history, QObject *parent)
     : QObject(parent)
     , m_queue(WorkQueue::defaultThreadCount(), this)
+    , m_history(std::move(history))
     , m_list(this)
     , m_sizes(m_list, m_queue, this)
 {
+    m_list.setHistory(m_history.get());
 }
 
 BookSession::~BookSession() = default;

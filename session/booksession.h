@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tarnwick {
@@ -52,7 +53,9 @@ class BookSession : public QObject
     Q_OBJECT
 
 public:
-    explicit BookSession(QObject *parent = nullptr);
+    // history records the list's and the inputs' changes for undo; without
+    // one they are made and forgotten.
+    explicit BookSession(std::unique_ptr<ListHistory> history = {}, QObject *parent = nullptr);
     ~BookSession() override;
 
     WorkQueue &queue() { return m_queue; }
@@ -112,6 +115,7 @@ private:
     // member goes before the session's own destructor. The queue is declared
     // first: the reader's jobs must go before the queue does.
     WorkQueue m_queue;
+    std::unique_ptr<ListHistory> m_history;
     PictureList m_list;
     PictureSizeReader m_sizes;
     QString m_folderText;
