@@ -403,8 +403,10 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
         });
     }
     const OlderDocument older = parser.isSet(noTrash) ? OlderDocument::Replace : OlderDocument::ToTrash;
+    // Every page was found in the listing this run made: the folder is listed once.
     const GenerateOutcome outcome = session.generateBook(
-        [&session](PictureSizeReader &sizes) { return waitForSizes(sizes, session.queue()); }, older);
+        [&session](PictureSizeReader &sizes) { return waitForSizes(sizes, session.queue()); }, older,
+        BookSession::Listing::JustListed);
 
     QStringList shown;
     for (const QString &picture : outcome.pictures)

@@ -107,7 +107,7 @@ void BookSession::readSizesForMode()
         m_sizes.stop();
 }
 
-GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument older)
+GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument older, Listing listing)
 {
     GenerateOutcome outcome;
     // Document and settings both come from this one reading of the inputs.
@@ -120,7 +120,9 @@ GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument ol
         return outcome;
     }
     // A picture removed since the listing would become a page without one.
-    if (QStringList vanished = vanishedPictures(book.pictureFolder, book.pictures); !vanished.isEmpty()) {
+    if (QStringList vanished = listing == Listing::JustListed ? QStringList()
+                                                              : vanishedPictures(book.pictureFolder, book.pictures);
+        !vanished.isEmpty()) {
         outcome.kind = GenerateOutcome::Kind::PicturesVanished;
         outcome.pictures = std::move(vanished);
         return outcome;

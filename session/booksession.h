@@ -101,10 +101,14 @@ public:
     // Waits until every page's size is known; false when the wait was given
     // up. The window shows a progress dialog meanwhile, the command blocks.
     using SizeWait = std::function<bool(PictureSizeReader &sizes)>;
-    // Checks the book, looks for vanished pictures, lets pending events run
-    // once, reads the sizes when the way of placing needs them and writes
-    // the document; the first thing that fails ends the run.
-    GenerateOutcome generateBook(const SizeWait &wait, OlderDocument older = OlderDocument::ToTrash);
+    // Whether the pictures may have gone since the folder was listed: a
+    // window's list may be hours old, a command's was listed a moment ago.
+    enum class Listing { MayBeOld, JustListed };
+    // Checks the book, looks for vanished pictures (unless just listed), lets
+    // pending events run once, reads the sizes when the way of placing needs
+    // them and writes the document; the first thing that fails ends the run.
+    GenerateOutcome generateBook(const SizeWait &wait, OlderDocument older = OlderDocument::ToTrash,
+                                 Listing listing = Listing::MayBeOld);
 
 Q_SIGNALS:
     void folderTextChanged(const QString &text);
