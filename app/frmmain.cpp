@@ -686,9 +686,17 @@ void frmMain::runGenerate()
         sizes = std::move(*read);
     }
 
-    // The older document is replaced only by a complete new one.
-    if (const std::optional<QString> failure = saveDocument(book, sizes)) {
-        m_platform.showWarning(this, *failure);
+    // The older document is replaced only by a complete new one; when the
+    // trash cannot take it, only the user may let it go.
+    std::optional<DocumentFailure> failure = writeDocumentFile(book, sizes);
+    if (failure && failure->kind == DocumentFailure::Kind::TrashRefused) {
+        if (!m_platform.askYesNo(this, messages::cannotTrash() + failure->reason + u'\n'
+                                           + messages::replaceWithoutTrash()))
+            return;
+        failure = writeDocumentFile(book, sizes, OlderDocument::Replace);
+    }
+    if (failure) {
+        m_platform.showWarning(this, messages::cannotWrite() + book.outputPath() + u'\n' + failure->reason);
         return;
     }
     if (!saveStoredTexts(m_settingsPath, book.storedValues()))

@@ -389,10 +389,15 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
                     skipped + lines + messages::nameList(messages::unreadableSizes(), unreadable) + u'\n'};
     }
     const OlderDocument older = parser.isSet(noTrash) ? OlderDocument::Replace : OlderDocument::ToTrash;
-    if (const std::optional<QString> failure = writeDocumentFile(settings, sizes, older))
+    if (const std::optional<DocumentFailure> failure = writeDocumentFile(settings, sizes, older)) {
+        if (failure->kind == DocumentFailure::Kind::TrashRefused)
+            return {MakeWriteFailed, QString(),
+                    skipped + QStringLiteral("tarnwick-make: cannot move the older document to the trash: ")
+                        + printableName(failure->reason) + QStringLiteral(" (--no-trash replaces it)\n")};
         return {MakeWriteFailed, QString(),
                 skipped + messages::cannotWrite() + printableName(settings.outputPath()) + u'\n'
-                    + printableName(*failure) + u'\n'};
+                    + printableName(failure->reason) + u'\n'};
+    }
     return {MakeWritten, settings.outputPath() + u'\n', skipped};
 }
 

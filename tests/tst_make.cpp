@@ -758,16 +758,34 @@ void TestMake::olderDocumentToTrash_data()
     QTest::addColumn<int>("exitCode");
     // The names in the trash's files/ afterwards, the new entry first.
     QTest::addColumn<QStringList>("trashed");
+    // What stands in the trash's place beforehand (a link to a folder, a
+    // file), and the path the refusal names with its reason.
+    QTest::addColumn<QString>("planted");
+    QTest::addColumn<QString>("refusal");
     const QStringList none;
     const QString data = QStringLiteral("data");
     const QString doc = QStringLiteral(u"我的 书.dml");
-    QTest::newRow("replaced") << QStringList() << data << 0 << 0 << QStringList{doc};
+    const QString trash = QStringLiteral("data/Trash");
+    QTest::newRow("replaced") << QStringList() << data << 0 << 0 << QStringList{doc} << QString() << QString();
     QTest::newRow("name taken in the trash") << QStringList() << data << 0 << 0
-                                             << QStringList{QStringLiteral(u"我的 书 (2).dml"), doc};
-    QTest::newRow("--no-trash") << QStringList{QStringLiteral("--no-trash")} << data << 0 << 0 << none;
-    QTest::newRow("write fails") << QStringList() << data << 4 << 3 << none;
-    // The data folder lies below a plain file, so no trash can be made.
-    QTest::newRow("no usable trash") << QStringList() << QStringLiteral("a.jpg/data") << 0 << 0 << none;
+                                             << QStringList{QStringLiteral(u"我的 书 (2).dml"), doc} << QString()
+                                             << QString();
+    QTest::newRow("--no-trash") << QStringList{QStringLiteral("--no-trash")} << data << 0 << 0 << none << QString()
+                                << QString();
+    QTest::newRow("write fails") << QStringList() << data << 4 << 3 << none << QString() << QString();
+    // A trash that is there but cannot take the document keeps it, and says so.
+    QTest::newRow("data folder below a file") << QStringList() << QStringLiteral("a.jpg/data") << 0 << 3 << none
+                                              << QString() << QStringLiteral("a.jpg/data: cannot be made");
+    QTest::newRow("home trash a link") << QStringList() << data << 0 << 3 << none << QStringLiteral("link:Trash")
+                                       << trash + QStringLiteral(": a symbolic link");
+    QTest::newRow("home trash a file") << QStringList() << data << 0 << 3 << none << QStringLiteral("file:Trash")
+                                       << trash + QStringLiteral(": not a folder");
+    QTest::newRow("files/ a file") << QStringList() << data << 0 << 3 << none << QStringLiteral("file:Trash/files")
+                                   << trash + QStringLiteral("/files: not a folder");
+    QTest::newRow("info/ a file") << QStringList() << data << 0 << 3 << none << QStringLiteral("file:Trash/info")
+                                  << trash + QStringLiteral("/info: not a folder");
+    QTest::newRow("refused, --no-trash") << QStringList{QStringLiteral("--no-trash")} << data << 0 << 0 << none
+                                         << QStringLiteral("file:Trash") << QString();
 }
 
 // An older document goes to the trash as a file manager expects it, only
@@ -779,6 +797,8 @@ void TestMake::olderDocumentToTrash()
     QFETCH(int, fileSizeLimitKb);
     QFETCH(int, exitCode);
     QFETCH(QStringList, trashed);
+    QFETCH(QString, planted);
+    QFETCH(QString, refusal);
     const QString name = QStringLiteral(u"我的 书.dml");
     const QString path = m_dir->filePath(name);
     // Enough pages for the written document to pass a 4 KB limit.
@@ -791,6 +811,12 @@ void TestMake::olderDocumentToTrash()
     }
     QCOMPARE(runProcess({QStringLiteral("--name"), name, folder()}).exitCode, 0);
     const QByteArray older = readAll(path);
+    const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
+    if (!planted.isEmpty()) {
+        const QString at = m_dir->filePath(dataHome + u'/' + planted.section(u':', 1));
+        QVERIFY(QDir().mkpath(QFileInfo(at).path()) && QDir().mkpath(elsewhere));
+        QVERIFY(planted.startsWith(u"link") ? QFile::link(elsewhere, at) : writeFile(at, "x"));
+    }
 
     const bool hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
     const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
@@ -806,6 +832,16 @@ void TestMake::olderDocumentToTrash()
                                QByteArray(), fileSizeLimitKb);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(readAll(path) == older, exitCode != 0);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(run.err, QStringLiteral("tarnwick-make: cannot move the older document to the trash: ")
+                              + m_dir->filePath(refusal).section(u':', 0, 0) + u':' + refusal.section(u':', 1)
+                              + QStringLiteral(" (--no-trash replaces it)\n"));
+        QVERIFY(QDir(elsewhere).isEmpty());
+    }
+    // Nothing of the run is left beside the document.
+    QCOMPARE(QDir(folder()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".dml.")), QStringList());
+    if (!planted.isEmpty())
+        return;
     QCOMPARE(QDir(trash + QStringLiteral("/files")).entryList(QDir::Files), trashed);
     if (trashed.isEmpty()) {
         QVERIFY(QDir(trash + QStringLiteral("/info")).isEmpty());
