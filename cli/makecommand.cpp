@@ -166,7 +166,7 @@ MakeResult runMake(const QStringList &arguments, QIODevice &standardInput)
     parser.setApplicationDescription(QStringLiteral(
         "Writes the .dml picture book of FOLDER's GIF and JPEG files into FOLDER.\n"
         "Exit status: 0 written (the path is printed), 1 a check failed, 2 usage error,\n"
-        "3 the document could not be written."));
+        "3 the document could not be written (also when the trash cannot take the older one)."));
     const BookSettings defaults;
     const QCommandLineOption name(QStringLiteral("name"),
                                   QStringLiteral("Document name (%1).").arg(defaults.documentName),
