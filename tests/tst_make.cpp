@@ -281,7 +281,7 @@ void TestMake::hostileRun()
         runs.push_back(start({QStringLiteral("--background"), QStringLiteral("1"), folder()}));
         if (hostility == Hostility::TwoRunsAtOnce)
             runs.push_back(start({QStringLiteral("--background"), QStringLiteral("2"), folder()}));
-        QTRY_VERIFY_WITH_TIMEOUT(waitingForLock(runs), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(waitingForLock(runs), 20000);
         QCOMPARE(temporaries().size(), qsizetype(runs.size()));
         QCOMPARE(readAll(document()), older);
         if (hostility == Hostility::Signal) {
