@@ -32,7 +32,6 @@ namespace {
 constexpr std::array<int, 4> kBuckets{128, 256, 512, 1024};
 
 constexpr QFile::Permissions kPrivateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-constexpr QFile::Permissions kPrivateFile = QFile::ReadOwner | QFile::WriteOwner;
 // Qt maps a PNG quality of 0 to 100 onto zlib levels 9 to 0.
 constexpr int kEntryQuality = 67;
 
