@@ -30,6 +30,7 @@ struct GenerateOutcome
         SizesUnreadable,  // pictures and reasons: no size in their headers
         Cancelled,        // the wait for the sizes was given up, or the list replaced meanwhile
         WriteFailed,      // reason: the system's, or why the reader would refuse the book
+        TrashRefused,     // reason: why a trash that is there cannot take the older document
     };
     Kind kind = Kind::Written;
     std::optional<CheckFailure> failure;
@@ -38,6 +39,7 @@ struct GenerateOutcome
     QString reason;
     QString path;         // where the document goes
     BookSettings book;    // what was checked and written
+    PictureSizes sizes;   // each page's picture size, where the way of placing needs them
 };
 
 // One book being made, without a widget: the folder, the picture list, the
@@ -109,6 +111,10 @@ public:
     // them and writes the document; the first thing that fails ends the run.
     GenerateOutcome generateBook(const SizeWait &wait, OlderDocument older = OlderDocument::ToTrash,
                                  Listing listing = Listing::MayBeOld);
+
+    // Writes a checked book once more, the older document going as older
+    // says (after the user let a trash that refused it go).
+    void writeAgain(GenerateOutcome &outcome, OlderDocument older);
 
 Q_SIGNALS:
     void folderTextChanged(const QString &text);
