@@ -162,6 +162,8 @@ private Q_SLOTS:
     void fullStandardOutput();
     void hostileRun_data();
     void hostileRun();
+    void topLevelTrash_data();
+    void topLevelTrash();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -347,28 +349,23 @@ void TestMake::hostileRun()
         return;
     }
     case Hostility::StaleTemporaries: {
-        // Ours and old, ours but fresh, ours but another user's, not ours.
+        // Ours and old; then ours but fresh, another user's, not ours.
         const QStringList stale = {QStringLiteral(".MyEBook.dml.k3x9q"), QStringLiteral(".Other.DML.0zz")};
-        const QStringList kept = {QStringLiteral(".MyEBook.dml.fresh1"), QStringLiteral(".MyEBook.dml.nobody1"),
-                                  QStringLiteral(".notes.txt.abc"), QStringLiteral(".MyEBook.dml.NotBase36")};
-        const QDateTime twoHoursAgo = QDateTime::currentDateTime().addSecs(-7200);
+        QStringList kept = {QStringLiteral(".MyEBook.dml.fresh1"), QStringLiteral(".MyEBook.dml.nobody1"),
+                            QStringLiteral(".notes.txt.abc"), QStringLiteral(".MyEBook.dml.NotBase36")};
         for (const QString &name : stale + kept) {
             QFile file(m_dir->filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            if (!name.contains(u"fresh"))
-                QVERIFY(file.setFileTime(twoHoursAgo, QFileDevice::FileModificationTime));
+            QVERIFY(name.contains(u"fresh")
+                    || file.setFileTime(QDateTime::currentDateTime().addSecs(-7200), QFileDevice::FileModificationTime));
         }
-        const QByteArray othersPath = QFile::encodeName(m_dir->filePath(kept.at(1)));
-        if (::geteuid() == 0)
-            QCOMPARE(::chown(othersPath.constData(), 65534, 65534), 0);
+        if (::geteuid() != 0 || ::chown(QFile::encodeName(m_dir->filePath(kept.at(1))).constData(), 65534, 65534) != 0)
+            QVERIFY(QFile::remove(m_dir->filePath(kept.takeAt(1))));
         QCOMPARE(runProcess({folder()}).exitCode, 0);
         QStringList left = QDir(folder()).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression(u"^\\."_s));
-        QStringList expected = kept;
-        if (::geteuid() != 0)
-            expected.removeAt(1);
-        std::sort(expected.begin(), expected.end());
+        std::sort(kept.begin(), kept.end());
         std::sort(left.begin(), left.end());
-        QCOMPARE(left, expected);
+        QCOMPARE(left, kept);
         return;
     }
     }
@@ -938,8 +935,6 @@ void TestMake::olderDocumentToTrash_data()
                                        << trash + QStringLiteral(": not a folder");
     QTest::newRow("files/ a file") << QStringList() << data << 0 << 3 << none << QStringLiteral("file:Trash/files")
                                    << trash + QStringLiteral("/files: not a folder");
-    QTest::newRow("info/ a file") << QStringList() << data << 0 << 3 << none << QStringLiteral("file:Trash/info")
-                                  << trash + QStringLiteral("/info: not a folder");
     QTest::newRow("refused, --no-trash") << QStringList{QStringLiteral("--no-trash")} << data << 0 << 0 << none
                                          << QStringLiteral("file:Trash") << QString();
 }
@@ -1047,6 +1042,70 @@ void TestMake::unreadableFolder()
     const QString err = QString::fromLocal8Bit(process.readAllStandardError());
     QVERIFY2(err.contains(qt_error_string(EACCES)), qPrintable(err));
     QVERIFY(!QFile::exists(pictures + QStringLiteral("/MyEBook.dml")));
+}
+
+void TestMake::topLevelTrash_data()
+{
+    QTest::addColumn<QString>("planted"); // in place of .Trash-UID at the top of the disk
+    QTest::addColumn<bool>("asNobody");   // run as nobody, who may not write the disk's top folder
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("made at the top") << QString() << false << QString();
+    QTest::newRow("another user's") << QStringLiteral("nobody's") << false << QStringLiteral(": another user's folder");
+    QTest::newRow("none may be made: replaced") << QString() << true << QString();
+}
+
+// A document on another disk than the home trash goes to the trash at that
+// disk's top; only a disk where the user may make none replaces it as before.
+void TestMake::topLevelTrash()
+{
+    QFETCH(QString, planted);
+    QFETCH(bool, asNobody);
+    QFETCH(QString, refusal);
+    if (::geteuid() != 0)
+        QSKIP("needs root to mount a disk and to run as another user");
+    QTemporaryDir mountPoint;
+    QVERIFY(QFile::setPermissions(mountPoint.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                         | QFile::ExeGroup | QFile::ExeOther));
+    const QByteArray target = QFile::encodeName(mountPoint.path());
+    if (::mount("tmpfs", target.constData(), "tmpfs", 0, "size=32m,mode=0755") != 0)
+        QSKIP("mounting a tmpfs is not permitted here");
+    const auto unmount = qScopeGuard([&] { ::umount(target.constData()); });
+    const QString pictures = mountPoint.filePath(QStringLiteral("pictures"));
+    QVERIFY(QDir().mkdir(pictures));
+    QVERIFY(writeJpeg(pictures + QStringLiteral("/a.jpg"), 16, 16));
+    const QString path = pictures + QStringLiteral("/MyEBook.dml");
+    QVERIFY(writeFile(path, "older"));
+    const QString copy = mountPoint.filePath(QStringLiteral("tarnwick-make"));
+    QVERIFY(QFile::copy(program, copy));
+    QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    const uid_t uid = asNobody ? 65534 : 0;
+    for (const QString &file : {pictures, pictures + QStringLiteral("/a.jpg"), path})
+        QCOMPARE(::chown(QFile::encodeName(file).constData(), uid, uid), 0);
+    const QString trash = mountPoint.filePath(QStringLiteral(".Trash-%1").arg(uid));
+    if (planted == u"nobody's") {
+        QVERIFY(QDir().mkdir(trash));
+        QCOMPARE(::chown(QFile::encodeName(trash).constData(), 65534, 65534), 0);
+    }
+
+    QProcess process;
+    if (asNobody) {
+        process.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(99);
+        });
+    }
+    process.start(copy, {pictures});
+    QVERIFY(process.waitForFinished(60000));
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), refusal.isEmpty() ? 0 : 3);
+    QCOMPARE(readAll(path) == "older", !refusal.isEmpty());
+    if (!refusal.isEmpty()) {
+        QCOMPARE(err, QStringLiteral("tarnwick-make: cannot move the older document to the trash: ") + trash + refusal
+                          + QStringLiteral(" (--no-trash replaces it)\n"));
+        return;
+    }
+    QCOMPARE(readAll(trash + QStringLiteral("/files/MyEBook.dml")), asNobody ? QByteArray("<unreadable>") : "older");
+    QCOMPARE(QFileInfo::exists(trash), !asNobody);
 }
 
 QTEST_GUILESS_MAIN(TestMake)
