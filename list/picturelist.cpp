@@ -345,7 +345,20 @@ std::optional<PictureFacts> PictureList::knownFacts(const QString &name) const
 void PictureList::setFacts(const QString &name, const PictureFacts &facts)
 {
     m_facts.insert(name, facts);
-    Q_EMIT factsChanged(name);
+    Q_EMIT factsChanged({name});
+}
+
+void PictureList::setFacts(const std::vector<std::pair<QString, PictureFacts>> &batch)
+{
+    if (batch.empty())
+        return;
+    QStringList names;
+    names.reserve(qsizetype(batch.size()));
+    for (const auto &[name, facts] : batch) {
+        m_facts.insert(name, facts);
+        names.append(name);
+    }
+    Q_EMIT factsChanged(names);
 }
 
 } // namespace tarnwick
