@@ -186,7 +186,7 @@ frmMain::frmMain(Platform &platform, const QString &settingsPath, QWidget *paren
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tarnwick"));
-    setWindowIcon(applicationIcon());
+    setWindowIcon(builtInApplicationIcon());
     // Set on the window itself: a platform theme that sets its own
     // application font would otherwise clip the fixed layout's captions.
     setFont(layoutFont(font()));

@@ -31,14 +31,20 @@ QIcon openFolderIcon()
     return QIcon(drawOpenFolder());
 }
 
-QIcon applicationIcon()
+QIcon builtInApplicationIcon()
 {
-    // The same pictures the package installs into the hicolor theme; added
-    // by name, so none is read before the window system asks for it.
+    // The same pictures the package installs into the hicolor theme. Read
+    // as PNG by name: QIcon::addFile asks every image format plug-in whether
+    // it knows the file, loading all nine of them (TIFF, WebP, MNG...) at start.
     QIcon installed;
     for (const int size : {16, 32, 48})
-        installed.addFile(QStringLiteral(":/icons/tarnwick-%1.png").arg(size), QSize(size, size));
-    return QIcon::fromTheme(QStringLiteral("tarnwick"), installed);
+        installed.addPixmap(QPixmap(QStringLiteral(":/icons/tarnwick-%1.png").arg(size), "PNG"));
+    return installed;
+}
+
+QIcon applicationIcon()
+{
+    return QIcon::fromTheme(QStringLiteral("tarnwick"), builtInApplicationIcon());
 }
 
 } // namespace tarnwick

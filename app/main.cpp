@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/frmmain.h"
+#include "app/icons.h"
 #include "app/qtplatform.h"
 #include "app/startup.h"
 #include "app/storedsettings.h"
@@ -26,7 +27,7 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
-    tarnwick::setUpApplication(app);
+    tarnwick::setUpApplication(app, true);
 
     tarnwick::QtPlatform platform;
     tarnwick::frmMain window(platform, tarnwick::defaultSettingsPath());
@@ -34,6 +35,10 @@ int main(int argc, char *argv[])
     QObject::connect(&window, &tarnwick::frmMain::quitRequested, &app,
                      [] { QCoreApplication::exit(0); });
     window.show();
+    // The theme's icon, which may differ from the built-in one the window
+    // shows first, is looked up once the window is on screen: reading the
+    // icon theme's index is a noticeable part of the start.
+    QTimer::singleShot(0, &window, [&window] { window.setWindowIcon(tarnwick::applicationIcon()); });
     // The path opens over the shown window, after the stored settings, so a
     // document's values win over them.
     if (!commandLine.path.isEmpty())

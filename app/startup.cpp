@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTranslator>
 
 namespace tarnwick {
@@ -18,7 +19,24 @@ QFont layoutFont(QFont font)
     return font;
 }
 
-void setUpApplication(QApplication &app)
+namespace {
+
+void installQtTranslation(QApplication &app)
+{
+    // Qt's own texts (the folder and colour choosers, the Yes and No buttons)
+    // speak Chinese like the rest of the window, whatever the desktop's
+    // language. Without the translation file they stay in English.
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
+} // namespace
+
+void setUpApplication(QApplication &app, bool translateLater)
 {
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick"));
     // Once, before any worker decodes.
@@ -35,15 +53,10 @@ void setUpApplication(QApplication &app)
         QApplication::setStyle(style);
     QApplication::setFont(layoutFont(app.font()));
 
-    // Qt's own texts (the folder and colour choosers, the Yes and No buttons)
-    // speak Chinese like the rest of the window, whatever the desktop's
-    // language. Without the translation file they stay in English.
-    auto *translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
+    if (translateLater)
+        QTimer::singleShot(0, &app, [&app] { installQtTranslation(app); });
     else
-        delete translator;
+        installQtTranslation(app);
 }
 
 } // namespace tarnwick

@@ -14,11 +14,18 @@
 // that the tiles in view are asked for and some of them made. The peak is
 // reset just before the board opens, so it is the board's run alone.
 //
+// BM_BoardFactsBatches: the window thread's work per batch of 32 picture
+// sizes while the board is open over 32,767 entries (as the size reader
+// delivers them, in list order): recording the batch and the repaint it
+// causes. Arg 0: one call per batch; 1: one call per picture.
+//
 // The folders are hard links to one picture, in the page cache.
 #include "app/frmmain.h"
 #include "board/frmpageboard.h"
 #include "app/qtplatform.h"
 #include "app/startup.h"
+#include "list/picturelist.h"
+#include "session/booksession.h"
 #include "board/pageboardview.h"
 #include "thumbnails/thumbnailloader.h"
 
@@ -37,6 +44,9 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <numeric>
 
 #include <unistd.h>
 
@@ -141,6 +151,7 @@ public:
         auto *board = m_window.findChild<frmPageBoard *>();
         return board && board->isVisible() && board->size() == kBoardSize ? board : nullptr;
     }
+    PictureList &pictures() { return m_window.findChild<BookSession *>()->pictures(); }
 
 private:
     QTemporaryDir m_cache;
@@ -286,6 +297,58 @@ void BM_BoardMemoryScrolledThrough(benchmark::State &state)
     }
     state.counters["load_1min"] = loadAverage();
 }
+void BM_BoardFactsBatches(benchmark::State &state)
+{
+    constexpr int kBatch = 32;
+    const bool byName = state.range(0) == 1;
+    const QString &folder = entryFolder();
+    for (auto _ : state) {
+        state.PauseTiming();
+        BoardSession session(folder);
+        frmPageBoard *board = session.openBoard();
+        if (!board) {
+            state.SkipWithError("the board did not open at 1280 x 1024");
+            break;
+        }
+        // The thumbnails in view made first, so that only the batches' own work is timed.
+        runEventLoopFor(2000);
+        PictureList &list = session.pictures();
+        const QStringList names = list.names();
+        if (names.size() != kEntryCount) {
+            state.SkipWithError("the folder was not listed");
+            break;
+        }
+        PictureFacts facts;
+        facts.pixelSize = QSize(800, 600);
+        QElapsedTimer clock;
+        std::vector<qint64> spent;
+        state.ResumeTiming();
+        for (qsizetype first = 0; first < names.size(); first += kBatch) {
+            clock.start();
+            std::vector<std::pair<QString, PictureFacts>> batch;
+            for (qsizetype row = first; row < std::min(first + kBatch, names.size()); ++row)
+                batch.emplace_back(names.at(row), facts);
+            if (byName) {
+                for (const auto &[name, known] : batch)
+                    list.setFacts(name, known);
+            } else {
+                list.setFacts(batch);
+            }
+            QApplication::processEvents();
+            spent.push_back(clock.nsecsElapsed());
+        }
+        const double total = std::accumulate(spent.cbegin(), spent.cend(), 0.0);
+        std::sort(spent.begin(), spent.end());
+        state.counters["batch_mean_us"] = total / double(spent.size()) / 1e3;
+        state.counters["batch_median_us"] = double(spent[spent.size() / 2]) / 1e3;
+        state.counters["batch_longest_us"] = double(spent.back()) / 1e3;
+        state.counters["all_batches_ms"] = total / 1e6;
+    }
+    state.counters["load_1min"] = loadAverage();
+    state.SetLabel(byName ? "one call per picture" : "one call per batch");
+}
+BENCHMARK(BM_BoardFactsBatches)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_BoardMemoryScrolledThrough)->Arg(30)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

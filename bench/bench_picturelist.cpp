@@ -23,6 +23,8 @@
 #include <QListView>
 #include <QTemporaryDir>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <memory>
 #include <random>
@@ -137,6 +139,63 @@ void BM_UndoRedo(benchmark::State &state)
                    + (list.second ? " + second view" : ""));
 }
 
+// What the history keeps: the heap growth over 500 steps (the history's
+// limit) on 32,767 entries, per step and per entry a step moved. Arg 0: every
+// other entry moved down and back up; 1: the last entry to the top and back
+// (a block of 32,766 moved by one place); 2: a drop of every other entry at the
+// top, then the block to the end and back; 3: the whole list reversed and back.
+void BM_UndoMemory(benchmark::State &state)
+{
+    constexpr int kSteps = 500;
+    const QStringList names = pageNames();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto history = std::make_unique<UndoStackHistory>();
+        PictureList list;
+        list.setListing(QString(), names);
+        list.setHistory(history.get());
+        QItemSelection selection;
+        if (state.range(0) == 1) {
+            selection.append(QItemSelectionRange(list.model()->index(kEntries - 1)));
+        } else {
+            for (int row = 1; row < kEntries; row += 2)
+                selection.append(QItemSelectionRange(list.model()->index(row)));
+        }
+        list.selectionModel()->select(selection, QItemSelectionModel::Select);
+        malloc_trim(0);
+        const size_t heapBefore = mallinfo2().uordblks;
+        qint64 moved = 0;
+        for (int step = 0; step < kSteps; ++step) {
+            const QStringList was = list.names();
+            const bool there = step % 2 == 0;
+            switch (state.range(0)) {
+            case 0: list.run(there ? ListCommand::MoveDown : ListCommand::MoveUp); break;
+            case 1: list.run(there ? ListCommand::MoveToTop : ListCommand::MoveToBottom); break;
+            case 2: list.moveSelectedTo(there ? 0 : kEntries); break;
+            default: list.arrange(ListOrder::Reverse); break;
+            }
+            for (qsizetype row = 0; row < was.size(); ++row)
+                moved += was.at(row) != list.names().at(row);
+        }
+        const size_t heapAfter = mallinfo2().uordblks;
+        state.counters["history_steps"] = history->count();
+        // What the steps hold is what clearing the history gives back.
+        history->clear();
+        const size_t heapCleared = mallinfo2().uordblks;
+        const double held = double(heapAfter) - double(heapCleared);
+        state.counters["grown_MB"] = (double(heapAfter) - double(heapBefore)) / 1e6;
+        state.counters["held_MB"] = held / 1e6;
+        state.counters["bytes_per_step"] = held / kSteps;
+        state.counters["bytes_per_moved_entry"] = held / double(std::max<qint64>(moved, 1));
+        list.setHistory(nullptr);
+        history.reset();
+        state.ResumeTiming();
+    }
+    static const char *const labels[] = {"every other entry down and up", "last entry to the top and back",
+                                         "every other entry dropped at the top, then the block to the end and back", "reversed"};
+    state.SetLabel(labels[state.range(0)]);
+}
+
 // A drop of every other entry into the middle of the list.
 void BM_DragMove(benchmark::State &state)
 {
@@ -220,6 +279,7 @@ BENCHMARK(BM_ListCommand)
 BENCHMARK(BM_UndoRedo)
     ->ArgsProduct({{0, 1}, {0, 1}, {int(ListCommand::MoveDown), int(ListCommand::Remove)}})
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoMemory)->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragMove)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Arrange)
     ->Arg(int(ListOrder::Name))

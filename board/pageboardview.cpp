@@ -122,7 +122,7 @@ PageBoardView::PageBoardView(PictureList &list, ThumbnailLoader &loader, QWidget
     setItemDelegate(new PageTileDelegate(*this));
     updateGrid();
 
-    connect(&m_list, &PictureList::factsChanged, this, &PageBoardView::repaintEntry);
+    connect(&m_list, &PictureList::factsChanged, this, &PageBoardView::repaintEntries);
     // A rough thumbnail leaves the request standing, to be cancelled when
     // its tile scrolls away before the picture's own thumbnail is made.
     const auto arrived = [this](const QString &path, bool done) {
@@ -130,7 +130,7 @@ PageBoardView::PageBoardView(PictureList &list, ThumbnailLoader &loader, QWidget
             return;
         const QString folder = m_list.folder();
         if (path.startsWith(folder))
-            repaintEntry(path.mid(folder.size()));
+            repaintEntries({path.mid(folder.size())});
     };
     connect(&m_loader, &ThumbnailLoader::thumbnailReady, this, [this, arrived](const QString &path, int bucket) {
         arrived(path, !m_loader.isRough(path, bucket));
@@ -191,11 +191,28 @@ void PageBoardView::updateGrid()
     viewport()->update();
 }
 
-void PageBoardView::repaintEntry(const QString &name)
+void PageBoardView::repaintEntries(const QStringList &names)
 {
-    const int row = m_list.names().indexOf(name);
-    if (row >= 0)
-        update(m_list.model()->index(row));
+    // The tiles in view against the names, never the names against the
+    // whole list: a batch costs the few dozen tiles shown.
+    const QStringList &listed = m_list.names();
+    if (names.isEmpty() || listed.isEmpty() || !isVisible())
+        return;
+    const QRect shown = viewport()->rect();
+    const QSize cell = gridSize();
+    const int columns = std::max(1, shown.width() / std::max(1, cell.width()));
+    const int last = int(listed.size()) - 1;
+    int row = std::clamp((verticalOffset() / std::max(1, cell.height()) - 1) * columns, 0, last);
+    while (row > 0 && visualRect(m_list.model()->index(row, 0)).bottom() >= shown.top())
+        row = std::max(0, row - columns);
+    for (; row <= last; ++row) {
+        const QModelIndex index = m_list.model()->index(row, 0);
+        const QRect tile = visualRect(index);
+        if (tile.top() > shown.bottom())
+            break;
+        if (tile.intersects(shown) && names.contains(listed.at(row)))
+            update(index);
+    }
 }
 
 void PageBoardView::dropHiddenRequests()

@@ -47,7 +47,9 @@ protected:
 private:
     friend class PageTileDelegate;
     void updateGrid();
-    void repaintEntry(const QString &name);
+    // Repaints the tiles in view of the pictures by these names; the others
+    // are painted with what is known when they come into view.
+    void repaintEntries(const QStringList &names);
     // Cancels the thumbnails asked for by tiles that are out of view.
     void dropHiddenRequests();
     QString pathOf(const QString &name) const;

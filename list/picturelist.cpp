@@ -1,5 +1,7 @@
 #include "list/picturelist.h"
 
+#include "list/rowcoding.h"
+
 #include <QSet>
 
 #include <QFileInfo>
@@ -9,51 +11,123 @@
 
 namespace tarnwick {
 
-// One change of the list. Both states are kept whole: the name lists share
-// their strings with the model, so a step costs little more than its row
-// pointers, and undo gives back exactly the list and selection there were.
+// One change of the list, kept as what changed rather than as the two lists:
+// where each row after the change comes from (runs of rows, so a block moved
+// by one place is a few bytes), the names new to the list and the names gone
+// from it, the texts a move trimmed, and both selections. Redo and undo
+// rebuild the other list from the list as it stands.
 class PictureListStep : public ListStep
 {
 public:
-    PictureListStep(PictureList &list, PictureList::State before, PictureList::State after,
-                    std::vector<int> origin, StepCompanion companion)
+    PictureListStep(PictureList &list, const PictureList::State &before, const PictureList::State &after,
+                    const std::vector<int> &origin, StepCompanion companion)
         : m_list(list)
-        , m_before(std::move(before))
-        , m_after(std::move(after))
-        , m_origin(std::move(origin))
+        , m_beforeCount(int(before.names.size()))
+        , m_afterCount(int(after.names.size()))
+        , m_origin(encodeRowMap(origin))
+        , m_beforeSelected(encodeFlags(before.selected))
+        , m_beforeCurrent(before.current)
+        , m_afterCurrent(after.current)
         , m_companion(std::move(companion))
     {
-        // The way back: where each earlier row's entry stands after the step.
-        m_back.assign(m_before.names.size(), -1);
-        std::vector<bool> taken(m_before.names.size(), false);
-        for (size_t row = 0; row < m_origin.size(); ++row) {
-            const int from = m_origin[row];
-            if (from >= 0 && !taken[size_t(from)]) {
+        std::vector<bool> taken(size_t(m_beforeCount), false);
+        bool carried = true;
+        for (int row = 0; row < m_afterCount; ++row) {
+            const int from = origin[size_t(row)];
+            const QString &name = after.names.at(row);
+            if (from < 0) {
+                m_added.append(name);
+            } else {
                 taken[size_t(from)] = true;
-                m_back[size_t(from)] = int(row);
+                const QString &was = before.names.at(from);
+                if (name != was)
+                    m_retexts.push_back({row, was, name});
             }
+            carried = carried && after.selected[size_t(row)] == (from >= 0 && before.selected[size_t(from)]);
         }
+        for (int row = 0; row < m_beforeCount; ++row)
+            if (!taken[size_t(row)])
+                m_removed.append(before.names.at(row));
+        // Most steps carry each entry's flag along with it; only the others keep the selection after.
+        if (!carried)
+            m_afterSelected = encodeFlags(after.selected);
+        m_added.squeeze();
+        m_removed.squeeze();
+        m_retexts.shrink_to_fit();
     }
 
     void redo() override
     {
-        m_list.apply(m_after, m_origin);
+        const QStringList &now = m_list.names();
+        const std::vector<int> origin = decodeRowMap(m_origin, m_afterCount);
+        const std::vector<bool> wasSelected = decodeFlags(m_beforeSelected, m_beforeCount);
+        PictureList::State after;
+        after.names.reserve(m_afterCount);
+        after.selected.assign(size_t(m_afterCount), false);
+        qsizetype added = 0;
+        for (int row = 0; row < m_afterCount; ++row) {
+            const int from = origin[size_t(row)];
+            after.names.append(from >= 0 ? now.at(from) : m_added.at(added++));
+            after.selected[size_t(row)] = from >= 0 && wasSelected[size_t(from)];
+        }
+        for (const Retext &retext : m_retexts)
+            after.names[retext.row] = retext.after;
+        if (!m_afterSelected.isEmpty())
+            after.selected = decodeFlags(m_afterSelected, m_afterCount);
+        after.current = m_afterCurrent;
+        m_list.apply(after, origin);
         if (m_companion.redo)
             m_companion.redo();
     }
+
     void undo() override
     {
-        m_list.apply(m_before, m_back);
+        const QStringList &now = m_list.names();
+        const std::vector<int> origin = decodeRowMap(m_origin, m_afterCount);
+        // The way back: where each earlier row's entry stands now; a repeat goes.
+        std::vector<int> back(size_t(m_beforeCount), -1);
+        for (int row = 0; row < m_afterCount; ++row) {
+            const int from = origin[size_t(row)];
+            if (from >= 0 && back[size_t(from)] < 0)
+                back[size_t(from)] = row;
+        }
+        PictureList::State before;
+        before.names.reserve(m_beforeCount);
+        qsizetype removed = 0;
+        for (const int row : back)
+            before.names.append(row >= 0 ? now.at(row) : m_removed.at(removed++));
+        for (const Retext &retext : m_retexts) {
+            const int from = origin[size_t(retext.row)];
+            if (back[size_t(from)] == retext.row)
+                before.names[from] = retext.before;
+        }
+        before.selected = decodeFlags(m_beforeSelected, m_beforeCount);
+        before.current = m_beforeCurrent;
+        m_list.apply(before, back);
         if (m_companion.undo)
             m_companion.undo();
     }
 
 private:
+    // A row whose text the step changed (a move trims the blanks at both ends).
+    struct Retext
+    {
+        int row; // after the step
+        QString before;
+        QString after;
+    };
+
     PictureList &m_list;
-    PictureList::State m_before;
-    PictureList::State m_after;
-    std::vector<int> m_origin;
-    std::vector<int> m_back;
+    int m_beforeCount;
+    int m_afterCount;
+    QByteArray m_origin;         // rows after the step -> rows before, -1 for a new entry
+    QStringList m_added;         // the new entries' names, in row order
+    QStringList m_removed;       // the names of the rows no entry comes from, in row order
+    std::vector<Retext> m_retexts;
+    QByteArray m_beforeSelected;
+    QByteArray m_afterSelected;  // empty: each entry's flag went with it
+    int m_beforeCurrent;
+    int m_afterCurrent;
     StepCompanion m_companion;
 };
 
@@ -183,8 +257,14 @@ ListEditOutcome PictureList::commit(const State &before, State after, ListEdit e
         const auto found = std::find(edit.origin.cbegin(), edit.origin.cend(), before.current);
         after.current = before.current >= 0 && found != edit.origin.cend() ? int(found - edit.origin.cbegin()) : -1;
     }
-    auto step = std::make_unique<PictureListStep>(*this, before, std::move(after), std::move(edit.origin),
-                                                  std::move(companion));
+    // A change that returns flags or origins not matching its names gets
+    // them fitted: a row of unknown origin is new, a missing flag unselected.
+    after.selected.resize(size_t(after.names.size()), false);
+    edit.origin.resize(size_t(after.names.size()), -1);
+    for (int &from : edit.origin)
+        if (from >= int(before.names.size()))
+            from = -1;
+    auto step = std::make_unique<PictureListStep>(*this, before, after, edit.origin, std::move(companion));
     if (m_history)
         m_history->push(text, std::move(step));
     else
@@ -265,7 +345,20 @@ std::optional<PictureFacts> PictureList::knownFacts(const QString &name) const
 void PictureList::setFacts(const QString &name, const PictureFacts &facts)
 {
     m_facts.insert(name, facts);
-    Q_EMIT factsChanged(name);
+    Q_EMIT factsChanged({name});
+}
+
+void PictureList::setFacts(const std::vector<std::pair<QString, PictureFacts>> &batch)
+{
+    if (batch.empty())
+        return;
+    QStringList names;
+    names.reserve(qsizetype(batch.size()));
+    for (const auto &[name, facts] : batch) {
+        m_facts.insert(name, facts);
+        names.append(name);
+    }
+    Q_EMIT factsChanged(names);
 }
 
 } // namespace tarnwick

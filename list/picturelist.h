@@ -104,10 +104,12 @@ public:
 
     // Records what was found out about a listed picture.
     void setFacts(const QString &name, const PictureFacts &facts);
+    // Records what was found out about a batch of pictures, with one signal.
+    void setFacts(const std::vector<std::pair<QString, PictureFacts>> &batch);
 
 Q_SIGNALS:
-    // What is known of the picture by that name changed.
-    void factsChanged(const QString &name);
+    // What is known of the pictures by these names changed.
+    void factsChanged(const QStringList &names);
     // A step is about to put its list in place, and has done so. A view
     // repaints once afterwards instead of the region of every selection
     // range the step takes away and gives back.

@@ -110,6 +110,8 @@ void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::v
 {
     // What was read in a folder listed before is no fact of this listing.
     if (folder == m_list.folder()) {
+        std::vector<std::pair<QString, PictureFacts>> batch;
+        batch.reserve(results.size());
         for (const Result &result : results) {
             if (result.unchanged)
                 continue;
@@ -118,8 +120,9 @@ void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::v
             facts.modified = result.modified;
             facts.pixelSize = result.header.size();
             facts.sizeReason = result.header.reason();
-            m_list.setFacts(result.name, facts);
+            batch.emplace_back(result.name, std::move(facts));
         }
+        m_list.setFacts(batch);
     }
         if (run != m_run || !m_reading)
         return;

@@ -50,10 +50,16 @@ private Q_SLOTS:
         });
         bool elsewhere = false;
         connect(&list, &PictureList::factsChanged, this, [&] { elsewhere |= QThread::currentThread() != thread(); });
+        QSignalSpy reported(&list, &PictureList::factsChanged);
         QSignalSpy finished(&reader, &PictureSizeReader::finished);
         reader.readAll();
         QVERIFY(finished.wait());
         QCOMPARE(reads.load(), 2);
+        // One batch, one signal naming both pictures.
+        QCOMPARE(reported.size(), 1);
+        QStringList names = reported.at(0).at(0).toStringList();
+        names.sort();
+        QCOMPARE(names, QStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
 
         QFile file(changed);
         if (change == u"rewrite")
