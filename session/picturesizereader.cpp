@@ -118,10 +118,11 @@ void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::v
             facts.modified = result.modified;
             facts.pixelSize = result.header.size();
             facts.sizeReason = result.header.reason();
+            facts.problem = pageProblem(result.header);
             m_list.setFacts(result.name, facts);
         }
     }
-        if (run != m_run || !m_reading)
+    if (run != m_run || !m_reading)
         return;
     m_done += qsizetype(results.size());
     Q_EMIT progressed(m_done, m_total);
