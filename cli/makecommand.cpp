@@ -288,6 +288,8 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     }
 
     BookSession session;
+    // Without the check a stretch run reads no picture beyond the first.
+    session.setPageCheck(!parser.isSet(noCheck));
     BookSettings settings;
     const QString orderName = parser.value(order);
     if (orderName != u"name" && orderName != u"natural")
@@ -455,14 +457,11 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     }
     if (parser.isSet(noCheck))
         return {MakeWritten, outcome.path + u'\n', skipped};
-    // Contain and shrink have read every header already; stretch reads them
-    // now, for the warnings alone (the book is written either way).
+    // Contain and shrink have read every header already; in stretch mode
+    // they were read meanwhile, for the warnings alone.
     PictureSizeReader &sizes = session.sizes();
-    if (settings.fitMode == FitMode::Stretch) {
-        sizes.readAll();
-        if (sizes.isReading())
-            waitForSizes(sizes, session.queue());
-    }
+    if (sizes.isReading())
+        waitForSizes(sizes, session.queue());
     std::vector<PageWarning> warnings;
     QSet<QString> warned;
     for (const QString &page : std::as_const(settings.pictures)) {
