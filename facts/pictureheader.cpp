@@ -242,7 +242,7 @@ int adobeTransform(BlockReader &bytes, qint64 pos, int length)
 // stray bytes and fill bytes between markers are passed over, segments are
 // skipped by their length. Notes the first EXIF block passed on the way, its
 // orientation, and the first Adobe block's transform.
-void readJpeg(BlockReader &bytes, JpegFacts &facts)
+void readJpeg(BlockReader &bytes, JpegFacts &facts, bool pageFacts)
 {
     // libjpeg's largest side; beyond it Qt reads no size.
     constexpr int kLargestSide = 65500;
@@ -289,9 +289,10 @@ void readJpeg(BlockReader &bytes, JpegFacts &facts)
             return;
         if (c == 0xE1 && !facts.exif && isExifBlock(bytes, pos + 2, length - 2)) {
             facts.exif = PictureHeader::Block{pos + 2, length - 2};
-            facts.orientation = exifOrientation(bytes, pos + 2, length - 2);
+            if (pageFacts)
+                facts.orientation = exifOrientation(bytes, pos + 2, length - 2);
         }
-        if (c == 0xEE && transform < 0)
+        if (c == 0xEE && transform < 0 && pageFacts)
             transform = adobeTransform(bytes, pos + 2, length - 2);
         pos += std::max(length, 2);
     }
@@ -299,7 +300,7 @@ void readJpeg(BlockReader &bytes, JpegFacts &facts)
 
 } // namespace
 
-PictureHeader PictureHeader::read(QIODevice &device)
+PictureHeader PictureHeader::read(QIODevice &device, Reading reading)
 {
     PictureHeader header;
     if (!device.isSequential() && device.pos() != 0)
@@ -315,7 +316,7 @@ PictureHeader PictureHeader::read(QIODevice &device)
         // file of zeros after FF D8 is not walked to its end.
         bytes.setLimit(kJpegHeaderLimit);
         JpegFacts facts;
-        readJpeg(bytes, facts);
+        readJpeg(bytes, facts, reading == Reading::PageFacts);
         header.m_size = facts.size;
         header.m_exif = facts.exif;
         header.m_orientation = facts.orientation;
@@ -334,7 +335,7 @@ PictureHeader PictureHeader::read(QIODevice &device)
     return header;
 }
 
-PictureHeader PictureHeader::readFile(const QString &path)
+PictureHeader PictureHeader::readFile(const QString &path, Reading reading)
 {
     QFile file;
     // Unbuffered: the blocks read are the blocks asked for.
@@ -344,7 +345,7 @@ PictureHeader PictureHeader::readFile(const QString &path)
         header.m_reason = *reason;
         return header;
     }
-    return read(file);
+    return read(file, reading);
 }
 
 } // namespace tarnwick

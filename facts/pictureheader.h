@@ -34,10 +34,14 @@ public:
     // A JPEG's process, from its frame header marker; None for a GIF.
     enum class Coding { None, Baseline, Extended, Progressive, Lossless, Arithmetic, Hierarchical };
 
+    // How much of a header is read: the size alone, or also the facts that
+    // decide whether the book shows the picture as it is (the default).
+    enum class Reading { SizeOnly, PageFacts };
+
     // Reads from device, which is open for reading, from its start.
-    static PictureHeader read(QIODevice &device);
+    static PictureHeader read(QIODevice &device, Reading reading = Reading::PageFacts);
     // Reads the file at path.
-    static PictureHeader readFile(const QString &path);
+    static PictureHeader readFile(const QString &path, Reading reading = Reading::PageFacts);
 
     std::optional<QSize> size() const { return m_size; }
 

@@ -19,7 +19,7 @@ constexpr size_t kBatch = 32;
 } // namespace
 
 PictureSizeReader::PictureSizeReader(PictureList &list, WorkQueue &queue, QObject *parent)
-    : PictureSizeReader(list, queue, &PictureHeader::readFile, parent)
+    : PictureSizeReader(list, queue, [](const QString &path) { return PictureHeader::readFile(path); }, parent)
 {
 }
 
