@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QScrollBar>
 #include <QSettings>
 #include <QWheelEvent>
@@ -298,6 +300,12 @@ private Q_SLOTS:
         const auto isBadge = [](QColor c) { return c.red() > 200 && c.green() > 70 && c.green() < 130 && c.blue() < 60; };
         QTRY_VERIFY(isBadge(view->viewport()->grab().toImage().pixelColor(badgeSpot(e))));
         QVERIFY(!isBadge(view->viewport()->grab().toImage().pixelColor(badgeSpot(a))));
+
+        // The tooltip names the reason.
+        const QPoint over = view->visualRect(e).center();
+        QHelpEvent help(QEvent::ToolTip, over, view->viewport()->mapToGlobal(over));
+        QApplication::sendEvent(view->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), pageProblemText({PageProblem::Kind::Turned, 6}));
 
         QSignalSpy asked(board, &frmPageBoard::exportRequested);
         QTest::mouseClick(notice->button(), Qt::LeftButton);
