@@ -287,6 +287,35 @@ void BM_MakeLikeAgainstPlain(benchmark::State &state)
 }
 BENCHMARK(BM_MakeLikeAgainstPlain)->Iterations(20)->Unit(benchmark::kMillisecond)->UseManualTime();
 
+// The page check's cost: a stretch run, which reads every header for the
+// check, against the same run with --no-check, which reads none; in turns.
+void BM_MakeCheckAgainstNoCheck(benchmark::State &state)
+{
+    const std::string folder = bigFolder().toStdString();
+    const std::vector<std::string> unchecked{TARNWICK_MAKE_PATH, "--no-trash", "--no-check", folder};
+    const std::vector<std::string> checked{TARNWICK_MAKE_PATH, "--no-trash", folder};
+    const auto timed = [](const std::vector<std::string> &argv, std::vector<double> &into) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool ran = spawnAndWait(argv);
+        into.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        return ran;
+    };
+    std::vector<double> uncheckedTimes, checkedTimes;
+    for (auto _ : state) {
+        if (!timed(unchecked, uncheckedTimes) || !timed(checked, checkedTimes))
+            state.SkipWithError("tarnwick-make failed");
+        state.SetIterationTime(checkedTimes.back());
+    }
+    const auto median = [](std::vector<double> times) {
+        std::sort(times.begin(), times.end());
+        return times.empty() ? 0.0 : times[times.size() / 2];
+    };
+    state.counters["no_check_ms"] = median(uncheckedTimes) * 1000;
+    state.counters["check_ms"] = median(checkedTimes) * 1000;
+    state.counters["ratio"] = median(checkedTimes) / std::max(median(uncheckedTimes), 1e-9);
+}
+BENCHMARK(BM_MakeCheckAgainstNoCheck)->Iterations(10)->Unit(benchmark::kMillisecond)->UseManualTime();
+
 // A stretched book of 32,767 pictures against `ls -1` of the same folder
 // under zh_CN, run in turns. Arg 0: the folder on the disk the benchmark runs
 // on (the new document is synced before it replaces the older one); Arg 1:

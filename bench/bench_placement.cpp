@@ -13,9 +13,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 
 using namespace tarnwick;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -63,6 +65,40 @@ const Folder &jpegFolder()
     return folder;
 }
 
+// 32,767 phone-like photos: the 1600 x 1200 JPEG with an EXIF block
+// (orientation 6 after a few other tags, as cameras write it) and an Adobe block.
+const Folder &phoneFolder()
+{
+    static Folder folder;
+    static const bool made = [] {
+        QImage image(1600, 1200, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        QByteArray jpeg;
+        {
+            QFile file(folder.dir.filePath(QStringLiteral("template")));
+            image.save(&file, "JPEG");
+            file.close();
+            file.open(QIODevice::ReadOnly);
+            jpeg = file.readAll();
+            file.remove();
+        }
+        const auto be16 = [](int v) { return QByteArray(1, char(v >> 8)) + char(v & 0xFF); };
+        QByteArray tiff = "MM\0\x2a\0\0\0\x08"_qba + be16(6);
+        for (int tag : {0x010F, 0x0110, 0x011A, 0x011B, 0x0128})
+            tiff += be16(tag) + be16(3) + be16(0) + be16(1) + be16(1) + be16(0);
+        tiff += be16(0x0112) + be16(3) + be16(0) + be16(1) + be16(6) + be16(0) + QByteArray(4, '\0');
+        tiff += QByteArray(2000, 'x'); // room for the rest of a camera's block
+        const QByteArray exif = "Exif\0\0"_qba + tiff;
+        const QByteArray adobe = "Adobe"_qba + be16(100) + be16(0) + be16(0) + char(1);
+        jpeg.insert(2, "\xFF\xE1"_qba + be16(int(exif.size()) + 2) + exif + "\xFF\xEE"_qba + be16(int(adobe.size()) + 2)
+                           + adobe);
+        fill(folder, jpeg, QStringLiteral("photo%1.jpg"), countFromEnvironment("TARNWICK_BENCH_JPEGS", 32767));
+        return true;
+    }();
+    Q_UNUSED(made);
+    return folder;
+}
+
 // Animated GIFs of 2 MB: a 400 x 300 screen and as many small frames as fit.
 const Folder &gifFolder()
 {
@@ -95,6 +131,37 @@ void readHeaders(benchmark::State &state, const Folder &folder)
 }
 
 void BM_jpegHeaders(benchmark::State &state) { readHeaders(state, jpegFolder()); }
+
+// What the page check adds to reading the sizes: the phone photos read for
+// their size alone and for everything, on one thread, in turns; the time is
+// the full reading's, the counters both medians and their ratio.
+void BM_pageFactsAgainstSizeOnly(benchmark::State &state)
+{
+    const Folder &folder = phoneFolder();
+    const auto timed = [&](PictureHeader::Reading reading, std::vector<double> &into) {
+        const auto start = std::chrono::steady_clock::now();
+        int turned = 0;
+        for (const QString &name : folder.names)
+            turned += PictureHeader::readFile(folder.path() + name, reading).orientation() == 6;
+        into.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        return turned;
+    };
+    std::vector<double> sizeTimes, factTimes;
+    for (auto _ : state) {
+        if (timed(PictureHeader::Reading::SizeOnly, sizeTimes) != 0
+            || timed(PictureHeader::Reading::PageFacts, factTimes) != folder.names.size())
+            state.SkipWithError("orientation read wrongly");
+        state.SetIterationTime(factTimes.back());
+    }
+    const auto median = [](std::vector<double> times) {
+        std::sort(times.begin(), times.end());
+        return times.empty() ? 0.0 : times[times.size() / 2];
+    };
+    state.counters["size_only_ms"] = median(sizeTimes) * 1000;
+    state.counters["page_facts_ms"] = median(factTimes) * 1000;
+    state.counters["ratio"] = median(factTimes) / std::max(median(sizeTimes), 1e-9);
+}
+BENCHMARK(BM_pageFactsAgainstSizeOnly)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 void BM_gifHeaders(benchmark::State &state) { readHeaders(state, gifFolder()); }
 
 // A whole process over a folder, timed from outside.

@@ -1,5 +1,6 @@
 #include "board/frmpageboard.h"
 
+#include "board/boardnotice.h"
 #include "board/pageboardview.h"
 #include "list/picturelist.h"
 #include "widgets/picturelistcontroller.h"
@@ -39,9 +40,19 @@ frmPageBoard::frmPageBoard(PictureList &list, WorkQueue &queue, const QString &s
     m_view->setObjectName(QStringLiteral("PageBoard"));
     m_view->setAccessibleName(QStringLiteral(u"页面总览"));
     m_controller = new PictureListController(m_view, list, this);
+    m_problemNotice = new BoardNotice(QStringLiteral(u"导出电子书文件夹…"), this);
+    m_problemNotice->setObjectName(QStringLiteral("problemNotice"));
+    connect(m_problemNotice, &BoardNotice::buttonClicked, this, &frmPageBoard::exportRequested);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_problemNotice);
     layout->addWidget(m_view);
+    connect(&m_list, &PictureList::factsChanged, this, &frmPageBoard::noteFacts);
+    connect(m_list.model(), &QAbstractItemModel::modelReset, this, &frmPageBoard::recountProblems);
+    connect(m_list.model(), &QAbstractItemModel::rowsRemoved, this, &frmPageBoard::recountProblems);
+    connect(m_list.model(), &QAbstractItemModel::rowsInserted, this, &frmPageBoard::recountProblems);
+    recountProblems();
 
     const QSettings stored(m_settingsPath, QSettings::IniFormat);
     resize(stored.value(sizeKey, defaultSize).toSize().expandedTo(QSize(200, 160)));
@@ -94,6 +105,36 @@ int frmPageBoard::tileSize() const
 void frmPageBoard::zoom(int steps)
 {
     m_view->setTileSize(m_view->tileSize() + steps * kTileStep);
+}
+
+void frmPageBoard::noteFacts(const QStringList &names)
+{
+    const qsizetype before = m_problems.size();
+    for (const QString &name : names) {
+        if (m_view->problemOf(name))
+            m_problems.insert(name);
+        else
+            m_problems.remove(name);
+    }
+    if (m_problems.size() != before)
+        showProblemCount();
+}
+
+void frmPageBoard::recountProblems()
+{
+    m_problems.clear();
+    for (const QString &name : m_list.names()) {
+        if (m_view->problemOf(name))
+            m_problems.insert(name);
+    }
+    showProblemCount();
+}
+
+void frmPageBoard::showProblemCount()
+{
+    m_problemNotice->setText(m_problems.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(u"有%1页在电子书中无法正常显示").arg(m_problems.size()));
 }
 
 void frmPageBoard::closeEvent(QCloseEvent *event)

@@ -2,11 +2,13 @@
 
 #include "book/booksettings.h"
 
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
 namespace tarnwick {
 
+class BoardNotice;
 class PageBoardView;
 class PictureList;
 class PictureListController;
@@ -32,6 +34,8 @@ public:
 
     PageBoardView *view() const { return m_view; }
     PictureListController *controller() const { return m_controller; }
+    // The line over the tiles that counts the pages the book will not show as they are.
+    BoardNotice *problemNotice() const { return m_problemNotice; }
 
     // "页面总览 - " and the listed folder.
     static QString titleFor(const QString &folder);
@@ -47,18 +51,27 @@ public:
 Q_SIGNALS:
     // A tile was double-clicked or Enter pressed on it; it is the current entry.
     void pageActivated();
+    // "导出电子书文件夹…" of the problem line was clicked.
+    void exportRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void saveLayout() const;
+    // Follows one picture's facts, or every listed picture's after a new list.
+    void noteFacts(const QStringList &names);
+    void recountProblems();
+    void showProblemCount();
 
     PictureList &m_list;
     QString m_settingsPath;
     ThumbnailLoader *m_loader = nullptr;
     PageBoardView *m_view = nullptr;
     PictureListController *m_controller = nullptr;
+    BoardNotice *m_problemNotice = nullptr;
+    // The listed pictures the book will not show as they are.
+    QSet<QString> m_problems;
 };
 
 } // namespace tarnwick

@@ -9,7 +9,9 @@
 #include "thumbnails/thumbnailcache.h"
 #include "thumbnails/thumbnailloader.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QWheelEvent>
@@ -86,6 +88,8 @@ public:
         look.borderColour = toQColor(inputs.borderColour);
         look.outline = option.palette.color(QPalette::Mid);
         paintTilePage(*painter, geometry, look, kind, thumbnail);
+        if (m_view.problemOf(name))
+            paintProblemBadge(*painter, tile);
         painter->resetTransform();
 
         const int line = option.fontMetrics.lineSpacing();
@@ -100,6 +104,18 @@ public:
             painter->drawRect(cell.adjusted(0, 0, -1, -1));
         }
         painter->restore();
+    }
+
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override
+    {
+        if (event->type() == QEvent::ToolTip && index.isValid()) {
+            if (const std::optional<PageProblem> problem = m_view.problemOf(index.data().toString())) {
+                QToolTip::showText(event->globalPos(), pageProblemText(*problem), view, option.rect);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
     }
 
 private:
@@ -123,6 +139,11 @@ PageBoardView::PageBoardView(PictureList &list, ThumbnailLoader &loader, QWidget
     updateGrid();
 
     connect(&m_list, &PictureList::factsChanged, this, &PageBoardView::repaintEntries);
+    // A screen reader hears the reason with the name of a marked tile.
+    m_list.model()->setAccessibleNote([this](const QString &name) {
+        const std::optional<PageProblem> problem = problemOf(name);
+        return problem ? pageProblemText(*problem) : QString();
+    });
     // A rough thumbnail leaves the request standing, to be cancelled when
     // its tile scrolls away before the picture's own thumbnail is made.
     const auto arrived = [this](const QString &path, bool done) {
@@ -141,6 +162,17 @@ PageBoardView::PageBoardView(PictureList &list, ThumbnailLoader &loader, QWidget
         m_loader.cancelAll();
         m_requested.clear();
     });
+}
+
+PageBoardView::~PageBoardView()
+{
+    m_list.model()->setAccessibleNote({});
+}
+
+std::optional<PageProblem> PageBoardView::problemOf(const QString &name) const
+{
+    const std::optional<PictureFacts> facts = m_list.knownFacts(name);
+    return facts ? facts->problem : std::nullopt;
 }
 
 void PageBoardView::setTileSize(int pixels)

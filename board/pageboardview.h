@@ -1,10 +1,13 @@
 #pragma once
 
 #include "book/booksettings.h"
+#include "facts/pageproblem.h"
 #include "widgets/picturelistview.h"
 
 #include <QSet>
 #include <QString>
+
+#include <optional>
 
 namespace tarnwick {
 
@@ -23,6 +26,10 @@ class PageBoardView : public PictureListView
 
 public:
     PageBoardView(PictureList &list, ThumbnailLoader &loader, QWidget *parent = nullptr);
+    ~PageBoardView() override;
+
+    // Why the book will not show that picture as it is, once its header is read.
+    std::optional<PageProblem> problemOf(const QString &name) const;
 
     // The tile's edge in pixels, kept within 96-512.
     int tileSize() const { return m_tileSize; }

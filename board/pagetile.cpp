@@ -79,4 +79,50 @@ void paintTilePage(QPainter &painter, const TileGeometry &geometry, const TileLo
     painter.restore();
 }
 
+QString pageProblemText(const PageProblem &problem)
+{
+    switch (problem.kind) {
+    case PageProblem::Kind::Turned:
+        switch (problem.orientation) {
+        case 2:
+            return QStringLiteral(u"照片带有镜像标记，电子书中会左右颠倒显示");
+        case 3:
+            return QStringLiteral(u"相机旋转了180°，电子书中会倒着显示");
+        case 4:
+            return QStringLiteral(u"照片带有镜像标记，电子书中会上下颠倒显示");
+        case 6:
+            return QStringLiteral(u"相机旋转了90°，电子书中会侧着显示（向左倒）");
+        case 8:
+            return QStringLiteral(u"相机旋转了90°，电子书中会侧着显示（向右倒）");
+        default: // 5 and 7
+            return QStringLiteral(u"相机旋转了90°且带有镜像标记，电子书中会侧着并镜像显示");
+        }
+    case PageProblem::Kind::Cmyk:
+        return QStringLiteral(u"CMYK图片，电子书中无法显示");
+    case PageProblem::Kind::UnshownCoding:
+        return QStringLiteral(u"电子书无法显示此编码方式的JPEG");
+    case PageProblem::Kind::Unreadable:
+        break;
+    }
+    return QStringLiteral(u"无法读取图片");
+}
+
+void paintProblemBadge(QPainter &painter, int tileSize)
+{
+    // Large enough to see on the smallest tile, small enough to hide little of the page.
+    const int side = std::max(14, tileSize / 8);
+    const QRectF badge(tileSize - side - 2, 2, side, side);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 1.5));
+    painter.setBrush(QColor(0xE0, 0x60, 0x10));
+    painter.drawEllipse(badge);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(std::max(9, side * 2 / 3));
+    painter.setFont(font);
+    painter.drawText(badge, Qt::AlignCenter, QStringLiteral("!"));
+    painter.restore();
+}
+
 } // namespace tarnwick

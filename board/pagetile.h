@@ -1,5 +1,7 @@
 #pragma once
 
+#include "facts/pageproblem.h"
+
 #include <QColor>
 #include <QImage>
 #include <QRect>
@@ -49,5 +51,11 @@ enum class TilePicture {
 // Draws a tile's page: background, picture or box, the failure text, border.
 void paintTilePage(QPainter &painter, const TileGeometry &geometry, const TileLook &look, TilePicture kind,
                    const QImage &thumbnail = {});
+
+// Why the book will not show a page as it is, in the board's words.
+QString pageProblemText(const PageProblem &problem);
+
+// Draws the small mark of such a page in the top right corner of the tile.
+void paintProblemBadge(QPainter &painter, int tileSize);
 
 } // namespace tarnwick

@@ -47,9 +47,24 @@ void BookSettings::setBookSize(const QString &width, const QString &height)
     bookHeight = pictureHeight = height;
 }
 
+QSize presetBookSize(QSize pixels)
+{
+    constexpr qint64 kLargest = 2000, kSmallest = 10;
+    const qint64 longer = std::max(pixels.width(), pixels.height());
+    if (longer <= kLargest)
+        return pixels;
+    // Each side scaled by kLargest / longer and rounded to the nearest, an
+    // exact half up, in integers so that no side lands a unit off.
+    const auto scaled = [&](qint64 side) {
+        return int(std::max(kSmallest, (2 * side * kLargest + longer) / (2 * longer)));
+    };
+    return QSize(scaled(pixels.width()), scaled(pixels.height()));
+}
+
 void BookSettings::presetFromFirstPicture(QSize pixels)
 {
-    setBookSize(QString::number(pixels.width()), QString::number(pixels.height()));
+    const QSize book = presetBookSize(pixels);
+    setBookSize(QString::number(book.width()), QString::number(book.height()));
 }
 
 QList<StoredValue> BookSettings::storedValues() const

@@ -46,6 +46,11 @@ using StoredTexts = QHash<QString, QString>;
 // writer and the checks read it. A default-constructed value holds what a new
 // window shows. The six size and offset fields keep the text as typed: the
 // document carries it verbatim, the checks read its number (readBoxNumber).
+// The book size preset for a first picture of that size: the picture's own
+// size within 2000 x 2000, else the largest size within it with the same
+// proportions, no side under 10, so that the preset passes the book's check.
+QSize presetBookSize(QSize pixels);
+
 struct BookSettings
 {
     QString pictureFolder;                                      // ends in "/" after a browse
@@ -70,7 +75,8 @@ struct BookSettings
 
     // The book size, with the picture filling the page.
     void setBookSize(const QString &width, const QString &height);
-    // The preset after a folder is listed: the book as large as its first picture.
+    // The preset after a folder is listed: the book as large as its first
+    // picture, or as presetBookSize() fits a larger one within the limits.
     void presetFromFirstPicture(QSize pixels);
 
     // The eleven settings Tarnwick remembers, in the order they are written:

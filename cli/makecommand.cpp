@@ -7,6 +7,8 @@
 #include "book/dmlreader.h"
 #include "book/dmlwriter.h"
 #include "book/placement.h"
+#include "cli/pagewarnings.h"
+#include "list/picturelist.h"
 #include "session/bookfolder.h"
 #include "facts/pictureheader.h"
 #include "session/booksession.h"
@@ -235,11 +237,15 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     const QCommandLineOption noTrash(QStringLiteral("no-trash"),
                                      QStringLiteral("Delete an older document of the same name instead of "
                                                     "moving it to the trash."));
+    const QCommandLineOption noCheck(QStringLiteral("no-check"),
+                                     QStringLiteral("Do not read the pictures' headers to warn of pages the book will "
+                                                    "not show as they are (turned by the camera, CMYK, an unusual "
+                                                    "JPEG coding, unreadable)."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({name, bookWidth, bookHeight, pictureWidth, pictureHeight, left, top, background, border,
-                       pages, order, like, fit, noTrash, help, version});
+                       pages, order, like, fit, noTrash, noCheck, help, version});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
 
     if (!parser.parse(arguments)) {
@@ -282,6 +288,8 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     }
 
     BookSession session;
+    // Without the check a stretch run reads no picture beyond the first.
+    session.setPageCheck(!parser.isSet(noCheck));
     BookSettings settings;
     const QString orderName = parser.value(order);
     if (orderName != u"name" && orderName != u"natural")
@@ -447,7 +455,23 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     case GenerateOutcome::Kind::Written:
         break;
     }
-    return {MakeWritten, outcome.path + u'\n', skipped};
+    if (parser.isSet(noCheck))
+        return {MakeWritten, outcome.path + u'\n', skipped};
+    // Contain and shrink have read every header already; in stretch mode
+    // they were read meanwhile, for the warnings alone.
+    PictureSizeReader &sizes = session.sizes();
+    if (sizes.isReading())
+        waitForSizes(sizes, session.queue());
+    std::vector<PageWarning> warnings;
+    QSet<QString> warned;
+    for (const QString &page : std::as_const(settings.pictures)) {
+        const std::optional<PictureFacts> facts = session.pictures().knownFacts(page);
+        if (!facts || !facts->problem || warned.contains(page))
+            continue;
+        warned.insert(page);
+        warnings.push_back({printableName(page), *facts->problem, facts->sizeReason});
+    }
+    return {MakeWritten, outcome.path + u'\n', skipped + pageWarningLines(warnings)};
 }
 
 } // namespace

@@ -151,13 +151,102 @@ bool isStartOfFrame(int marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
+PictureHeader::Coding codingOf(int marker)
+{
+    switch (marker) {
+    case 0xC0:
+        return PictureHeader::Coding::Baseline;
+    case 0xC1:
+        return PictureHeader::Coding::Extended;
+    case 0xC2:
+        return PictureHeader::Coding::Progressive;
+    case 0xC3:
+        return PictureHeader::Coding::Lossless;
+    case 0xC9:
+    case 0xCA:
+    case 0xCB:
+        return PictureHeader::Coding::Arithmetic;
+    default: // C5-C7 and CD-CF: differential frames
+        return PictureHeader::Coding::Hierarchical;
+    }
+}
+
+// The orientation tag of IFD0 in the TIFF structure of an EXIF block (after
+// its six-byte "Exif\0\0"), or 1. Every offset is checked against the block.
+int exifOrientation(BlockReader &bytes, qint64 start, int length)
+{
+    const qint64 tiff = start + 6;
+    const qint64 end = start + length;
+    const int order = bytes.bigEndian16(tiff);
+    if (order != 0x4949 && order != 0x4D4D)
+        return 1;
+    const bool little = order == 0x4949;
+    const auto u16 = [&](qint64 pos) -> qint64 {
+        if (pos + 2 > end)
+            return -1;
+        return little ? bytes.littleEndian16(pos) : bytes.bigEndian16(pos);
+    };
+    const auto u32 = [&](qint64 pos) -> qint64 {
+        const qint64 a = u16(pos), b = u16(pos + 2);
+        if (a < 0 || b < 0)
+            return -1;
+        return little ? a | b << 16 : a << 16 | b;
+    };
+    if (u16(tiff + 2) != 42)
+        return 1;
+    const qint64 ifd = u32(tiff + 4);
+    if (ifd < 8)
+        return 1;
+    const qint64 count = u16(tiff + ifd);
+    for (qint64 i = 0; i < count; ++i) {
+        const qint64 entry = tiff + ifd + 2 + 12 * i;
+        const qint64 tag = u16(entry);
+        if (tag < 0)
+            return 1;
+        if (tag != 0x0112)
+            continue;
+        // A SHORT holds its value in the first two bytes of the value field.
+        if (u16(entry + 2) != 3)
+            return 1;
+        const qint64 value = u16(entry + 8);
+        return value >= 1 && value <= 8 ? int(value) : 1;
+    }
+    return 1;
+}
+
+struct JpegFacts
+{
+    std::optional<QSize> size;
+    std::optional<PictureHeader::Block> exif;
+    int orientation = 1;
+    PictureHeader::ColourSpace colourSpace = PictureHeader::ColourSpace::Rgb;
+    PictureHeader::Coding coding = PictureHeader::Coding::None;
+    int precision = 8;
+};
+
+// The Adobe block's transform byte (0 none, 1 YCbCr, 2 YCCK), or -1 when the
+// block at pos is no Adobe block.
+int adobeTransform(BlockReader &bytes, qint64 pos, int length)
+{
+    static constexpr char kAdobe[] = {'A', 'd', 'o', 'b', 'e'};
+    if (length < 12)
+        return -1;
+    for (size_t i = 0; i < sizeof kAdobe; ++i) {
+        if (bytes.at(pos + qint64(i)) != kAdobe[i])
+            return -1;
+    }
+    return bytes.at(pos + 11);
+}
+
 // Walks a JPEG's markers up to its frame header, as libjpeg reads them:
 // stray bytes and fill bytes between markers are passed over, segments are
-// skipped by their length. Notes the first EXIF block passed on the way.
-std::optional<QSize> jpegSize(BlockReader &bytes, std::optional<PictureHeader::Block> &exif)
+// skipped by their length. Notes the first EXIF block passed on the way, its
+// orientation, and the first Adobe block's transform.
+void readJpeg(BlockReader &bytes, JpegFacts &facts, bool pageFacts)
 {
     // libjpeg's largest side; beyond it Qt reads no size.
     constexpr int kLargestSide = 65500;
+    int transform = -1;
     qint64 pos = 2;
     for (;;) {
         int c = bytes.at(pos++);
@@ -166,32 +255,52 @@ std::optional<QSize> jpegSize(BlockReader &bytes, std::optional<PictureHeader::B
         while (c == 0xFF)
             c = bytes.at(pos++);
         if (c < 0)
-            return std::nullopt;
+            return;
         if (c == 0) // a stuffed 0xFF is data
             continue;
         if (isStartOfFrame(c)) {
             const int height = bytes.bigEndian16(pos + 3);
             const int width = bytes.bigEndian16(pos + 5);
             if (width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide)
-                return std::nullopt;
-            return QSize(width, height);
+                return;
+            facts.size = QSize(width, height);
+            facts.coding = codingOf(c);
+            facts.precision = std::max(bytes.at(pos + 2), 0);
+            // As libjpeg guesses the colour space: four components are CMYK
+            // unless an Adobe block says YCCK.
+            switch (bytes.at(pos + 7)) {
+            case 1:
+                facts.colourSpace = PictureHeader::ColourSpace::Grey;
+                break;
+            case 4:
+                facts.colourSpace = transform == 2 ? PictureHeader::ColourSpace::Ycck : PictureHeader::ColourSpace::Cmyk;
+                break;
+            default:
+                break;
+            }
+            return;
         }
         if (c == 0xD8 || c == 0xD9 || c == 0xDA) // a second start, the end, or a scan before any frame
-            return std::nullopt;
+            return;
         if ((c >= 0xD0 && c <= 0xD7) || c == 0x01) // markers without a segment
             continue;
         const int length = bytes.bigEndian16(pos);
         if (length < 0)
-            return std::nullopt;
-        if (c == 0xE1 && !exif && isExifBlock(bytes, pos + 2, length - 2))
-            exif = PictureHeader::Block{pos + 2, length - 2};
+            return;
+        if (c == 0xE1 && !facts.exif && isExifBlock(bytes, pos + 2, length - 2)) {
+            facts.exif = PictureHeader::Block{pos + 2, length - 2};
+            if (pageFacts)
+                facts.orientation = exifOrientation(bytes, pos + 2, length - 2);
+        }
+        if (c == 0xEE && transform < 0 && pageFacts)
+            transform = adobeTransform(bytes, pos + 2, length - 2);
         pos += std::max(length, 2);
     }
 }
 
 } // namespace
 
-PictureHeader PictureHeader::read(QIODevice &device)
+PictureHeader PictureHeader::read(QIODevice &device, Reading reading)
 {
     PictureHeader header;
     if (!device.isSequential() && device.pos() != 0)
@@ -206,7 +315,14 @@ PictureHeader PictureHeader::read(QIODevice &device)
         // A frame header lies in the first kilobytes of any real JPEG; a huge
         // file of zeros after FF D8 is not walked to its end.
         bytes.setLimit(kJpegHeaderLimit);
-        header.m_size = jpegSize(bytes, header.m_exif);
+        JpegFacts facts;
+        readJpeg(bytes, facts, reading == Reading::PageFacts);
+        header.m_size = facts.size;
+        header.m_exif = facts.exif;
+        header.m_orientation = facts.orientation;
+        header.m_colourSpace = facts.colourSpace;
+        header.m_coding = facts.coding;
+        header.m_precision = facts.precision;
     } else {
         header.m_failure = Failure::NotGifOrJpeg;
         header.m_reason = QStringLiteral("not a GIF or JPEG picture");
@@ -219,7 +335,7 @@ PictureHeader PictureHeader::read(QIODevice &device)
     return header;
 }
 
-PictureHeader PictureHeader::readFile(const QString &path)
+PictureHeader PictureHeader::readFile(const QString &path, Reading reading)
 {
     QFile file;
     // Unbuffered: the blocks read are the blocks asked for.
@@ -229,7 +345,7 @@ PictureHeader PictureHeader::readFile(const QString &path)
         header.m_reason = *reason;
         return header;
     }
-    return read(file);
+    return read(file, reading);
 }
 
 } // namespace tarnwick

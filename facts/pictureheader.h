@@ -28,11 +28,20 @@ class PictureHeader
 public:
     // What went wrong when no size was read.
     enum class Failure { None, CannotOpen, NotGifOrJpeg, NoSize };
+    // How a JPEG's colours are stored, from its component count and its
+    // Adobe block; a GIF is Rgb.
+    enum class ColourSpace { Grey, Rgb, Cmyk, Ycck };
+    // A JPEG's process, from its frame header marker; None for a GIF.
+    enum class Coding { None, Baseline, Extended, Progressive, Lossless, Arithmetic, Hierarchical };
+
+    // How much of a header is read: the size alone, or also the facts that
+    // decide whether the book shows the picture as it is (the default).
+    enum class Reading { SizeOnly, PageFacts };
 
     // Reads from device, which is open for reading, from its start.
-    static PictureHeader read(QIODevice &device);
+    static PictureHeader read(QIODevice &device, Reading reading = Reading::PageFacts);
     // Reads the file at path.
-    static PictureHeader readFile(const QString &path);
+    static PictureHeader readFile(const QString &path, Reading reading = Reading::PageFacts);
 
     std::optional<QSize> size() const { return m_size; }
 
@@ -45,6 +54,12 @@ public:
     // A JPEG's EXIF block ("Exif\0\0" and the TIFF structure after it), when
     // one comes before the frame header, as cameras write it.
     std::optional<Block> exifBlock() const { return m_exif; }
+    // The EXIF orientation of IFD0, 1 to 8; 1 without one or for any other value.
+    int orientation() const { return m_orientation; }
+    ColourSpace colourSpace() const { return m_colourSpace; }
+    Coding coding() const { return m_coding; }
+    // Bits per sample of a JPEG's frame (8 or 12 in practice); 8 for a GIF.
+    int precision() const { return m_precision; }
     Failure failure() const { return m_failure; }
     // Why no size was read, in English for a log: the system's reason, "not
     // a GIF or JPEG picture" or "no size in its header"; empty with a size.
@@ -53,6 +68,10 @@ public:
 private:
     std::optional<QSize> m_size;
     std::optional<Block> m_exif;
+    int m_orientation = 1;
+    ColourSpace m_colourSpace = ColourSpace::Rgb;
+    Coding m_coding = Coding::None;
+    int m_precision = 8;
     Failure m_failure = Failure::None;
     QString m_reason;
 };

@@ -1,11 +1,13 @@
 // Reads the size of an arbitrary picture file with Tarnwick's header reader,
 // as the folder scan presets the size boxes and placement sizes each page,
 // and the camera's thumbnail in its EXIF block, as the page board shows it
-// first; checks the size against Qt's own reader: on every GIF and JPEG
+// first, with the orientation, colours and coding that decide whether the
+// book shows it; checks the size against Qt's own reader: on every GIF and JPEG
 // whose size Qt reads, the header reader must read the same. Inputs are at most 64 KiB
 // here (libFuzzer's -max_len stays below it), so a GIF's first frame is
 // always within the reader's reach.
 #include "imaging/camerathumbnail.h"
+#include "facts/pageproblem.h"
 #include "facts/pictureheader.h"
 
 #include <QBuffer>
@@ -46,6 +48,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     if (header.size().has_value() == !header.reason().isEmpty())
         std::abort();
+    // The facts read beside the size stay within their ranges, and agree
+    // with what they say about the page.
+    if (header.orientation() < 1 || header.orientation() > 8)
+        std::abort();
+    using Coding = tarnwick::PictureHeader::Coding;
+    if (!header.size() && header.coding() != Coding::None)
+        std::abort();
+    if (const std::optional<tarnwick::PageProblem> problem = tarnwick::pageProblem(header)) {
+        if (problem->kind == tarnwick::PageProblem::Kind::Unreadable && header.size())
+            std::abort();
+        if (problem->kind == tarnwick::PageProblem::Kind::Turned
+            && (problem->orientation != header.orientation() || problem->orientation == 1))
+            std::abort();
+    } else if (!header.size() || header.orientation() != 1) {
+        std::abort();
+    }
     // A camera's thumbnail lies inside the part of its EXIF block the file
     // holds (a cut file holds less than the block's length says).
     if (const auto block = header.exifBlock()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "facts/pageproblem.h"
 #include "list/listcommands.h"
 #include "list/listhistory.h"
 #include "list/picturelistmodel.h"
@@ -26,6 +27,8 @@ struct PictureFacts
     // placement of a page take), once read; sizeReason says why it could not be.
     std::optional<QSize> pixelSize;
     QString sizeReason;
+    // Why the book will not show the picture as it is, read with the size.
+    std::optional<PageProblem> problem;
 };
 
 // Something a list step changes besides the list (the inputs a book sets):

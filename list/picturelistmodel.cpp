@@ -18,9 +18,15 @@ int PictureListModel::rowCount(const QModelIndex &parent) const
 
 QVariant PictureListModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if ((role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+        || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    return m_names.at(index.row());
+    const QString &name = m_names.at(index.row());
+    if (role == Qt::AccessibleTextRole) {
+        const QString note = m_accessibleNote ? m_accessibleNote(name) : QString();
+        return note.isEmpty() ? name : name + QStringLiteral(u"，") + note;
+    }
+    return name;
 }
 
 Qt::ItemFlags PictureListModel::flags(const QModelIndex &index) const

@@ -3,6 +3,8 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
+#include <functional>
+
 #include <vector>
 
 namespace tarnwick {
@@ -39,8 +41,14 @@ public:
     void changeNames(QStringList names, const std::vector<int> &origin);
     const QStringList &names() const { return m_names; }
 
+    // A note a view adds to an entry's accessible name (why the book will not
+    // show that page as it is); empty for most entries. None by default.
+    using EntryNote = std::function<QString(const QString &name)>;
+    void setAccessibleNote(EntryNote note) { m_accessibleNote = std::move(note); }
+
 private:
     QStringList m_names;
+    EntryNote m_accessibleNote;
 };
 
 } // namespace tarnwick

@@ -124,7 +124,7 @@ void BookSession::setPages(const QStringList &pages)
 
 void BookSession::readSizesForMode()
 {
-    if (m_inputs.fitMode != FitMode::Stretch && !m_list.folder().isEmpty())
+    if ((m_pageCheck || m_inputs.fitMode != FitMode::Stretch) && !m_list.folder().isEmpty())
         m_sizes.readAll();
     else
         m_sizes.stop();

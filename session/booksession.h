@@ -101,8 +101,13 @@ public:
     void setPages(const QStringList &pages);
 
     // Reads the listed pictures' sizes in the background when the way of
-    // placing needs them, and stops reading when it does not.
+    // placing needs them or the pages are checked against what the book can
+    // show, and stops reading when neither is wanted.
     void readSizesForMode();
+    // Whether the headers are read in stretch mode too, for the page check
+    // (on by default; tarnwick-make --no-check turns it off).
+    void setPageCheck(bool on) { m_pageCheck = on; }
+    bool pageCheck() const { return m_pageCheck; }
 
     // Waits until every page's size is known; false when the wait was given
     // up. The window shows a progress dialog meanwhile, the command blocks.
@@ -132,6 +137,7 @@ private:
     std::unique_ptr<ListHistory> m_history;
     PictureList m_list;
     PictureSizeReader m_sizes;
+    bool m_pageCheck = true;
     // Reads one picture's header by a job of the queue and waits for it, the
     // event loop running; nothing when it has no size or the wait ended early.
     std::optional<QSize> readSizeByQueue(const QString &path);

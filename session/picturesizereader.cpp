@@ -19,7 +19,7 @@ constexpr size_t kBatch = 32;
 } // namespace
 
 PictureSizeReader::PictureSizeReader(PictureList &list, WorkQueue &queue, QObject *parent)
-    : PictureSizeReader(list, queue, &PictureHeader::readFile, parent)
+    : PictureSizeReader(list, queue, [](const QString &path) { return PictureHeader::readFile(path); }, parent)
 {
 }
 
@@ -120,11 +120,12 @@ void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::v
             facts.modified = result.modified;
             facts.pixelSize = result.header.size();
             facts.sizeReason = result.header.reason();
+            facts.problem = pageProblem(result.header);
             batch.emplace_back(result.name, std::move(facts));
         }
         m_list.setFacts(batch);
     }
-        if (run != m_run || !m_reading)
+    if (run != m_run || !m_reading)
         return;
     m_done += qsizetype(results.size());
     Q_EMIT progressed(m_done, m_total);

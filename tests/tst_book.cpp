@@ -82,6 +82,8 @@ private Q_SLOTS:
     void colourArgument();
     void checks_data();
     void checks();
+    void presetFromFirstPicture_data();
+    void presetFromFirstPicture();
     void documentBytes();
     void documentVariants();
     void pageNumbering();
@@ -342,6 +344,46 @@ void TestBook::checks_data()
     QTest::newRow("picture newline") << with([](BookSettings &s) { s.pictures = {QStringLiteral("a\nb.gif")}; })
                                      << messages::unwritablePictureName() + QStringLiteral("a\nb.gif")
                                      << BookField::PictureName;
+}
+
+// The preset of a listed folder: within the limits the picture's own size,
+// beyond them the largest size with its proportions that the check accepts.
+void TestBook::presetFromFirstPicture_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("book");
+    QTest::newRow("800x600 as it is") << QSize(800, 600) << QSize(800, 600);
+    QTest::newRow("2000x2000 as it is") << QSize(2000, 2000) << QSize(2000, 2000);
+    QTest::newRow("2000x1 as it is") << QSize(2000, 1) << QSize(2000, 1);
+    QTest::newRow("5x5 as it is") << QSize(5, 5) << QSize(5, 5);
+    QTest::newRow("2001x2000") << QSize(2001, 2000) << QSize(2000, 1999);
+    QTest::newRow("2000x2001") << QSize(2000, 2001) << QSize(1999, 2000);
+    QTest::newRow("4000x3000") << QSize(4000, 3000) << QSize(2000, 1500);
+    QTest::newRow("3000x4000") << QSize(3000, 4000) << QSize(1500, 2000);
+    QTest::newRow("6000x4000") << QSize(6000, 4000) << QSize(2000, 1333);
+    QTest::newRow("4000x1001, a half up") << QSize(4000, 1001) << QSize(2000, 501);
+    QTest::newRow("4000x999, a half up too") << QSize(4000, 999) << QSize(2000, 500);
+    QTest::newRow("2001x1 at least 10") << QSize(2001, 1) << QSize(2000, 10);
+    QTest::newRow("65500x65500") << QSize(65500, 65500) << QSize(2000, 2000);
+    QTest::newRow("65500x13") << QSize(65500, 13) << QSize(2000, 10);
+}
+
+void TestBook::presetFromFirstPicture()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, book);
+    BookSettings settings = validSettings();
+    settings.presetFromFirstPicture(picture);
+    QCOMPARE(settings.bookWidth, QString::number(book.width()));
+    QCOMPARE(settings.bookHeight, QString::number(book.height()));
+    QCOMPARE(settings.pictureWidth, settings.bookWidth);
+    QCOMPARE(settings.pictureHeight, settings.bookHeight);
+    // What the preset proposes for a large picture, the check accepts.
+    if (picture.width() > 2000 || picture.height() > 2000) {
+        settings.pictureLeft = settings.pictureTop = QStringLiteral("0");
+        const std::optional<CheckFailure> failure = checkBook(settings);
+        QVERIFY2(!failure, qPrintable(failure ? failure->message : QString()));
+    }
 }
 
 void TestBook::checks()

@@ -117,6 +117,27 @@ QString writtenPages(const QByteArray &document)
     return pages.join(u' ');
 }
 
+QByteArray be16(int value)
+{
+    return QByteArray(1, char(value >> 8 & 0xFF)) + char(value & 0xFF);
+}
+
+// A JPEG header with that frame marker and component count and an optional
+// EXIF orientation; never decoded by the program, only its header read.
+QByteArray jpegHeader(int components, uchar frameMarker, int orientation = 0)
+{
+    QByteArray bytes = "\xFF\xD8"_ba;
+    if (orientation > 0) {
+        const QByteArray exif = "Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01"_ba
+            + be16(orientation) + QByteArray(6, '\0');
+        bytes += "\xFF\xE1"_ba + be16(int(exif.size()) + 2) + exif;
+    }
+    QByteArray frame = "\x08"_ba + be16(40) + be16(60) + char(components);
+    for (int c = 1; c <= components; ++c)
+        frame += char(c) + "\x11\x00"_ba;
+    return bytes + "\xFF"_ba + char(frameMarker) + be16(int(frame.size()) + 2) + frame + "\xFF\xD9"_ba;
+}
+
 MakeResult runInProcess(QStringList arguments, const QByteArray &input = QByteArray())
 {
     QBuffer in;
@@ -164,6 +185,8 @@ private Q_SLOTS:
     void hostileRun();
     void topLevelTrash_data();
     void topLevelTrash();
+    void pageWarnings_data();
+    void pageWarnings();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -605,6 +628,8 @@ void TestMake::like()
         // A failed check names its option on the line before its message.
         if (exitCode == 1)
             errorLines.removeAt(errorLines.size() - 2);
+        // Its empty pictures are warned about after the book is written.
+        errorLines.removeIf([](const QString &line) { return line.startsWith(u"warning: "); });
         for (QString &line : errorLines)
             line.remove(QStringLiteral("skipped, not in the folder: "));
         QCOMPARE(errorLines, skipped);
@@ -641,7 +666,7 @@ void TestMake::fit_data()
                              << QByteArrayList{typed, "left=\"0\" top=\"80\" width=\"640\" height=\"320\""};
     QTest::newRow("shrink") << QStringList{u"--fit"_s, u"shrink"_s} << false << 0
                             << QByteArrayList{typed, "left=\"270\" top=\"215\" width=\"100\" height=\"50\""};
-    QTest::newRow("stretch reads no picture") << QStringList{u"--fit=stretch"_s} << true << 0
+    QTest::newRow("stretch reads no picture") << QStringList{u"--fit=stretch"_s, u"--no-check"_s} << true << 0
                                               << QByteArrayList{typed, typed, typed};
     QTest::newRow("unreadable size")
         << QStringList{u"--fit=contain"_s} << true << 1
@@ -715,7 +740,8 @@ void TestMake::likeReplacesItsDocument()
     const QByteArray older = readAll(document());
     QVERIFY(older.contains(" top=\"0\" "));
 
-    const Run again = runProcess({QStringLiteral("--like"), document(), QStringLiteral("--top=7"), folder()});
+    const Run again = runProcess(
+        {QStringLiteral("--like"), document(), QStringLiteral("--top=7"), QStringLiteral("--no-check"), folder()});
     QCOMPARE(again.exitCode, 0);
     QCOMPARE(again.err, QString());
     QByteArray expected = older;
@@ -1106,6 +1132,67 @@ void TestMake::topLevelTrash()
     }
     QCOMPARE(readAll(trash + QStringLiteral("/files/MyEBook.dml")), asNobody ? QByteArray("<unreadable>") : "older");
     QCOMPARE(QFileInfo::exists(trash), !asNobody);
+}
+
+// After the book is written, one warning per page the book will not show as
+// it is, at most 20 named; the exit status stays 0.
+void TestMake::pageWarnings_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QByteArrayList>("contents");
+    QTest::addColumn<QStringList>("warnings");
+    const QString upright = u"; --export writes it upright"_s;
+    const QString rgb = u"; --export writes it as an RGB JPEG"_s;
+    const QString turned6 = u"warning: t.jpg: the book shows it on its side, turned 90 degrees anticlockwise "
+                            "(EXIF orientation 6)"_s + upright;
+    const QString cmyk = u"warning: c.jpg: a CMYK JPEG, which the book cannot show"_s + rgb;
+    QTest::newRow("nothing to say") << QStringList{} << QStringList{} << QByteArrayList{} << QStringList{};
+    QTest::newRow("turned, stretch") << QStringList{} << QStringList{u"t.jpg"_s}
+                                     << QByteArrayList{jpegHeader(3, 0xC0, 6)} << QStringList{turned6};
+    QTest::newRow("turned, contain") << QStringList{u"--fit=contain"_s} << QStringList{u"t.jpg"_s}
+                                     << QByteArrayList{jpegHeader(3, 0xC0, 6)} << QStringList{turned6};
+    QTest::newRow("upside down") << QStringList{} << QStringList{u"t.jpg"_s} << QByteArrayList{jpegHeader(3, 0xC0, 3)}
+                                 << QStringList{u"warning: t.jpg: the book shows it upside down (EXIF orientation 3)"_s
+                                                + upright};
+    QTest::newRow("cmyk and arithmetic, shrink")
+        << QStringList{u"--fit=shrink"_s} << QStringList{u"c.jpg"_s, u"d.jpg"_s}
+        << QByteArrayList{jpegHeader(4, 0xC0), jpegHeader(3, 0xC9)}
+        << QStringList{cmyk, u"warning: d.jpg: a lossless, arithmetic, hierarchical or 12-bit JPEG, which the book "
+                             "cannot show"_s + rgb};
+    QTest::newRow("unreadable, stretch writes it")
+        << QStringList{} << QStringList{u"x.jpg"_s} << QByteArrayList{"hello"}
+        << QStringList{u"warning: x.jpg: cannot read its size (not a GIF or JPEG picture); the page is written, "
+                       "but the book may show nothing there"_s};
+    QTest::newRow("--no-check") << QStringList{u"--no-check"_s} << QStringList{u"t.jpg"_s, u"c.jpg"_s, u"x.jpg"_s}
+                                << QByteArrayList{jpegHeader(3, 0xC0, 6), jpegHeader(4, 0xC0), "hello"}
+                                << QStringList{};
+    QStringList many, manyWarnings;
+    QByteArrayList manyContents;
+    for (int i = 10; i < 10 + 23; ++i) {
+        many.append(u"t%1.jpg"_s.arg(i));
+        manyContents.append(jpegHeader(3, 0xC0, 8));
+        if (i < 30)
+            manyWarnings.append(u"warning: t%1.jpg: the book shows it on its side, turned 90 degrees clockwise "
+                                "(EXIF orientation 8)"_s.arg(i) + upright);
+    }
+    manyWarnings.append(u"warning: 3 more pages the book will not show as they are"_s);
+    QTest::newRow("23 turned: 20 named") << QStringList{} << many << manyContents << manyWarnings;
+}
+
+void TestMake::pageWarnings()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, names);
+    QFETCH(QByteArrayList, contents);
+    QFETCH(QStringList, warnings);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        QVERIFY(writeFile(m_dir->filePath(names.at(i)), contents.at(i)));
+    const MakeResult result = runInProcess(options << folder());
+    QCOMPARE(result.standardError.split(u'\n', Qt::SkipEmptyParts), warnings);
+    QCOMPARE(int(result.exitCode), 0);
+    QCOMPARE(result.standardOutput, document() + u'\n');
+    QCOMPARE(writtenPages(readAll(document())).count(u' ') + 1, 2 + names.size());
 }
 
 QTEST_GUILESS_MAIN(TestMake)

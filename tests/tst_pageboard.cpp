@@ -1,11 +1,16 @@
 #include "board/frmpageboard.h"
 #include "mainwindowfixture.h"
 #include "board/pageboardview.h"
+#include "board/boardnotice.h"
 #include "board/pagetile.h"
 
 #include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QScrollBar>
 #include <QSettings>
 #include <QWheelEvent>
@@ -247,6 +252,64 @@ private Q_SLOTS:
         QTest::keyClick(view, Qt::Key_Return);
         QVERIFY(check2->isChecked());
         QCOMPARE(list()->currentIndex().row(), 2);
+    }
+
+    // A photo the camera turned and a file that is no picture are marked on
+    // their tiles, named in their tooltips and accessible names, and counted
+    // in a line over the tiles whose button asks for the export.
+    void pagesTheBookCannotShow()
+    {
+        const QString folder = subfolder(QStringLiteral("pictures"));
+        QVERIFY(writePicture(folder + QStringLiteral("/e.jpg"), 40, 30, "JPEG", Qt::red));
+        QFile turned(folder + QStringLiteral("/e.jpg"));
+        QVERIFY(turned.open(QIODevice::ReadWrite));
+        QByteArray bytes = turned.readAll();
+        // An EXIF block with orientation 6 right after the start of the picture.
+        const QByteArray exif("\xFF\xE1\x00\x22" "Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0"
+                              "\0\0\0\0", 36);
+        bytes.insert(2, exif);
+        QVERIFY(turned.seek(0) && turned.write(bytes) == bytes.size());
+        turned.close();
+        QFile text(folder + QStringLiteral("/f.jpg"));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a picture") > 0);
+        text.close();
+
+        frmPageBoard *board = openBoard();
+        QVERIFY(board);
+        PageBoardView *view = board->view();
+        BoardNotice *notice = board->problemNotice();
+        QTRY_VERIFY(notice->isVisible());
+        QTRY_COMPARE(notice->text(), QStringLiteral(u"有2页在电子书中无法正常显示"));
+        QCOMPARE(notice->button()->text(), QStringLiteral(u"导出电子书文件夹…"));
+
+        const QModelIndex e = view->model()->index(4, 0), a = view->model()->index(0, 0);
+        QCOMPARE(e.data().toString(), QStringLiteral("e.jpg"));
+        QCOMPARE(e.data(Qt::AccessibleTextRole).toString(), QStringLiteral(u"e.jpg，") + pageProblemText({PageProblem::Kind::Turned, 6}));
+        QVERIFY(e.data(Qt::AccessibleTextRole).toString().contains(QStringLiteral(u"相机旋转了90°")));
+        QCOMPARE(view->model()->index(5, 0).data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral(u"f.jpg，无法读取图片"));
+        QCOMPARE(a.data(Qt::AccessibleTextRole).toString(), QStringLiteral("a.jpg"));
+
+        // The badge sits in the tile's top right corner; a sound page has none.
+        const int tile = board->tileSize();
+        const auto badgeSpot = [&](const QModelIndex &index) {
+            const QRect cell = view->visualRect(index);
+            const int side = std::max(14, tile / 8);
+            return QPoint(cell.left() + (cell.width() - tile) / 2 + tile - 2 - side / 2, cell.top() + 6 + 2 + side / 2 + 2);
+        };
+        const auto isBadge = [](QColor c) { return c.red() > 200 && c.green() > 70 && c.green() < 130 && c.blue() < 60; };
+        QTRY_VERIFY(isBadge(view->viewport()->grab().toImage().pixelColor(badgeSpot(e))));
+        QVERIFY(!isBadge(view->viewport()->grab().toImage().pixelColor(badgeSpot(a))));
+
+        // The tooltip names the reason.
+        const QPoint over = view->visualRect(e).center();
+        QHelpEvent help(QEvent::ToolTip, over, view->viewport()->mapToGlobal(over));
+        QApplication::sendEvent(view->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), pageProblemText({PageProblem::Kind::Turned, 6}));
+
+        QSignalSpy asked(board, &frmPageBoard::exportRequested);
+        QTest::mouseClick(notice->button(), Qt::LeftButton);
+        QCOMPARE(asked.count(), 1);
     }
 
 private:

@@ -1,3 +1,4 @@
+#include "facts/pageproblem.h"
 #include "facts/pictureheader.h"
 
 #include <QBuffer>
@@ -87,6 +88,23 @@ QByteArray written(const QImage &image, const char *format, const std::function<
     return buffer.data();
 }
 
+// An EXIF block whose IFD0 holds an unrelated tag and then the orientation
+// tag with that type and value, in either byte order.
+QByteArray exifWithOrientation(bool littleEndian, int value, int type = 3)
+{
+    const auto u16 = [&](int v) { return littleEndian ? le16(v) : be16(v); };
+    const auto u32 = [&](int v) { return littleEndian ? u16(v) + u16(0) : u16(0) + u16(v); };
+    QByteArray tiff = (littleEndian ? "II"_ba : "MM"_ba) + u16(42) + u32(8) + u16(2);
+    tiff += u16(0x010F) + u16(2) + u32(4) + "Cam\0"_ba; // make, inline
+    tiff += u16(0x0112) + u16(type) + u32(1) + u16(value) + u16(0);
+    return "Exif\0\0"_ba + tiff + u32(0);
+}
+
+QByteArray adobe(int transform)
+{
+    return segment(0xEE, "Adobe"_ba + be16(100) + be16(0) + be16(0) + char(transform));
+}
+
 QImage testImage(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
@@ -104,6 +122,8 @@ private Q_SLOTS:
     void size_data();
     void size();
     void readsOnlyTheHeader();
+    void whatTheBookCannotShow_data();
+    void whatTheBookCannotShow();
 
 private:
     QTemporaryDir m_dir;
@@ -243,6 +263,85 @@ void TestPictureHeader::readsOnlyTheHeader()
     QCOMPARE(none.size(), std::nullopt);
     QCOMPARE(none.reason(), QStringLiteral("no size in its header"));
     QVERIFY(frameless.pos() <= kJpegHeaderLimit + 4096);
+}
+
+Q_DECLARE_METATYPE(PictureHeader::ColourSpace)
+Q_DECLARE_METATYPE(PictureHeader::Coding)
+
+// The facts beyond the size, and what they mean for a page of the book.
+// kind is -1 where the book shows the picture as it is.
+void TestPictureHeader::whatTheBookCannotShow_data()
+{
+    using Kind = PageProblem::Kind;
+    using Space = PictureHeader::ColourSpace;
+    using Coding = PictureHeader::Coding;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<Space>("space");
+    QTest::addColumn<Coding>("coding");
+    QTest::addColumn<int>("kind");
+    const auto turned = [](bool little, int value, int type = 3) {
+        return jpegBytes(64, 20, 3, 0xC0, segment(0xE1, exifWithOrientation(little, value, type)));
+    };
+    QTest::newRow("plain baseline") << jpegBytes(8, 8, 3) << 1 << Space::Rgb << Coding::Baseline << -1;
+    QTest::newRow("grey") << jpegBytes(8, 8, 1) << 1 << Space::Grey << Coding::Baseline << -1;
+    QTest::newRow("exif 1, big-endian") << turned(false, 1) << 1 << Space::Rgb << Coding::Baseline << -1;
+    QTest::newRow("exif 6, big-endian") << turned(false, 6) << 6 << Space::Rgb << Coding::Baseline << int(Kind::Turned);
+    QTest::newRow("exif 8, little-endian") << turned(true, 8) << 8 << Space::Rgb << Coding::Baseline << int(Kind::Turned);
+    QTest::newRow("exif 3, little-endian") << turned(true, 3) << 3 << Space::Rgb << Coding::Baseline << int(Kind::Turned);
+    QTest::newRow("exif 2, mirrored") << turned(false, 2) << 2 << Space::Rgb << Coding::Baseline << int(Kind::Turned);
+    QTest::newRow("exif 0 counts as 1") << turned(true, 0) << 1 << Space::Rgb << Coding::Baseline << -1;
+    QTest::newRow("exif 9 counts as 1") << turned(false, 9) << 1 << Space::Rgb << Coding::Baseline << -1;
+    QTest::newRow("exif 0x0106 counts as 1") << turned(true, 0x0106) << 1 << Space::Rgb << Coding::Baseline << -1;
+    QTest::newRow("exif 6 as LONG is no tag") << turned(false, 6, 4) << 1 << Space::Rgb << Coding::Baseline << -1;
+    QByteArray cut = segment(0xE1, exifWithOrientation(false, 6).left(20)); // IFD runs past its block
+    QTest::newRow("exif cut short") << jpegBytes(8, 8, 3, 0xC0, cut) << 1 << Space::Rgb << Coding::Baseline << -1;
+    QTest::newRow("cmyk, no adobe") << jpegBytes(8, 8, 4) << 1 << Space::Cmyk << Coding::Baseline << int(Kind::Cmyk);
+    QTest::newRow("cmyk, adobe 0") << jpegBytes(8, 8, 4, 0xC0, adobe(0)) << 1 << Space::Cmyk << Coding::Baseline
+                                   << int(Kind::Cmyk);
+    QTest::newRow("ycck, adobe 2") << jpegBytes(8, 8, 4, 0xC0, adobe(2)) << 1 << Space::Ycck << Coding::Baseline
+                                   << int(Kind::Cmyk);
+    QTest::newRow("adobe 1 on three components") << jpegBytes(8, 8, 3, 0xC0, adobe(1)) << 1 << Space::Rgb
+                                                 << Coding::Baseline << -1;
+    QTest::newRow("cmyk outranks turned")
+        << jpegBytes(8, 8, 4, 0xC0, segment(0xE1, exifWithOrientation(true, 6))) << 6 << Space::Cmyk
+        << Coding::Baseline << int(Kind::Cmyk);
+    QTest::newRow("extended") << jpegBytes(8, 8, 3, 0xC1) << 1 << Space::Rgb << Coding::Extended << -1;
+    QTest::newRow("progressive") << jpegBytes(8, 8, 3, 0xC2) << 1 << Space::Rgb << Coding::Progressive << -1;
+    QTest::newRow("lossless") << jpegBytes(8, 8, 3, 0xC3) << 1 << Space::Rgb << Coding::Lossless
+                              << int(Kind::UnshownCoding);
+    QTest::newRow("hierarchical") << jpegBytes(8, 8, 3, 0xC5) << 1 << Space::Rgb << Coding::Hierarchical
+                                  << int(Kind::UnshownCoding);
+    QTest::newRow("arithmetic") << jpegBytes(8, 8, 3, 0xC9) << 1 << Space::Rgb << Coding::Arithmetic
+                                << int(Kind::UnshownCoding);
+    QTest::newRow("arithmetic progressive") << jpegBytes(8, 8, 3, 0xCA) << 1 << Space::Rgb << Coding::Arithmetic
+                                            << int(Kind::UnshownCoding);
+    QTest::newRow("hierarchical arithmetic") << jpegBytes(8, 8, 3, 0xCF) << 1 << Space::Rgb << Coding::Hierarchical
+                                             << int(Kind::UnshownCoding);
+    QByteArray twelveBit = jpegBytes(8, 8, 3, 0xC1);
+    twelveBit[twelveBit.indexOf("\xFF\xC1") + 4] = 12;
+    QTest::newRow("12-bit extended") << twelveBit << 1 << Space::Rgb << Coding::Extended << int(Kind::UnshownCoding);
+    QTest::newRow("gif") << gifBytes(4, 4, {GifFrame{0, 0, 4, 4}}) << 1 << Space::Rgb << Coding::None << -1;
+    QTest::newRow("no size") << "\xFF\xD8\xFF\xD9"_ba << 1 << Space::Rgb << Coding::None << int(Kind::Unreadable);
+}
+
+void TestPictureHeader::whatTheBookCannotShow()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, orientation);
+    QFETCH(PictureHeader::ColourSpace, space);
+    QFETCH(PictureHeader::Coding, coding);
+    QFETCH(int, kind);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const PictureHeader header = PictureHeader::read(buffer);
+    QCOMPARE(header.orientation(), orientation);
+    QCOMPARE(header.colourSpace(), space);
+    QCOMPARE(header.coding(), coding);
+    const std::optional<PageProblem> problem = pageProblem(header);
+    QCOMPARE(problem ? int(problem->kind) : -1, kind);
+    if (problem && problem->kind == PageProblem::Kind::Turned)
+        QCOMPARE(problem->orientation, orientation);
 }
 
 QTEST_APPLESS_MAIN(TestPictureHeader)
