@@ -1,0 +1,83 @@
+#include "imaging/jpegturn.h"
+
+#include "imaging/exifupright.h"
+
+#include <turbojpeg.h>
+
+#include <memory>
+
+namespace tarnwick {
+
+namespace {
+
+struct HandleDeleter
+{
+    void operator()(void *handle) const { tjDestroy(handle); }
+};
+using Handle = std::unique_ptr<void, HandleDeleter>;
+
+// The turn that undoes each EXIF orientation.
+int transformFor(int orientation)
+{
+    switch (orientation) {
+    case 2: return TJXOP_HFLIP;
+    case 3: return TJXOP_ROT180;
+    case 4: return TJXOP_VFLIP;
+    case 5: return TJXOP_TRANSPOSE;
+    case 6: return TJXOP_ROT90;
+    case 7: return TJXOP_TRANSVERSE;
+    case 8: return TJXOP_ROT270;
+    default: return TJXOP_NONE;
+    }
+}
+
+QString reasonOf(void *handle)
+{
+    return QString::fromLocal8Bit(tjGetErrorStr2(handle));
+}
+
+} // namespace
+
+std::optional<JpegFrame> readJpegFrame(const QByteArray &jpeg)
+{
+    const Handle handle(tjInitDecompress());
+    if (!handle)
+        return std::nullopt;
+    int width = 0;
+    int height = 0;
+    int subsampling = 0;
+    int colourspace = 0;
+    if (tjDecompressHeader3(handle.get(), reinterpret_cast<const unsigned char *>(jpeg.constData()),
+                            static_cast<unsigned long>(jpeg.size()), &width, &height, &subsampling, &colourspace)
+        != 0)
+        return std::nullopt;
+    return JpegFrame{QSize(width, height), colourspace == TJCS_CMYK || colourspace == TJCS_YCCK};
+}
+
+std::optional<QString> turnJpegUpright(const QByteArray &jpeg, int orientation, QByteArray &out)
+{
+    const Handle handle(tjInitTransform());
+    if (!handle)
+        return QStringLiteral("cannot start the JPEG transform");
+    tjtransform transform {};
+    transform.op = transformFor(orientation);
+    // Trimming touches only the edges a turn would have to move; where the
+    // sides are whole blocks nothing is trimmed and the turn is perfect.
+    transform.options = TJXOPT_TRIM;
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    if (tjTransform(handle.get(), reinterpret_cast<const unsigned char *>(jpeg.constData()),
+                    static_cast<unsigned long>(jpeg.size()), 1, &buffer, &size, &transform, 0)
+        != 0) {
+        const QString reason = reasonOf(handle.get());
+        tjFree(buffer);
+        return reason;
+    }
+    out = QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    tjFree(buffer);
+    if (orientation != 1)
+        makeExifUpright(out);
+    return std::nullopt;
+}
+
+} // namespace tarnwick
