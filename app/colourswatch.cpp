@@ -1,6 +1,7 @@
 #include "app/colourswatch.h"
 
 #include "book/colourvalue.h"
+#include "widgets/qtcolour.h"
 
 #include <QKeyEvent>
 #include <QStyleOptionFocusRect>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pictures/linklabel.h"
+#include "widgets/linklabel.h"
 #include "book/booksettings.h"
 
 namespace tarnwick {

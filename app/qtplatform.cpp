@@ -1,6 +1,7 @@
 #include "app/qtplatform.h"
 
 #include "book/colourvalue.h"
+#include "widgets/qtcolour.h"
 
 #include <QColorDialog>
 #include <QDesktopServices>

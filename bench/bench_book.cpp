@@ -1,7 +1,7 @@
 #include "book/bookcheck.h"
 #include "book/dmlreader.h"
 #include "book/dmlwriter.h"
-#include "pictures/picturefolder.h"
+#include "facts/picturefolder.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -16,11 +16,11 @@
 //
 // The folders are hard links to one picture, in the page cache.
 #include "app/frmmain.h"
-#include "app/frmpageboard.h"
+#include "board/frmpageboard.h"
 #include "app/qtplatform.h"
 #include "app/startup.h"
-#include "pictures/pageboardview.h"
-#include "pictures/thumbnailloader.h"
+#include "board/pageboardview.h"
+#include "thumbnails/thumbnailloader.h"
 
 #include "bench/benchphoto.h"
 #include "bench/eventwait.h"

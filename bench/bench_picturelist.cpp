@@ -5,13 +5,13 @@
 // with a second view on the same model and selection (Arg 1), as the page
 // board will be.
 
-#include "pictures/listcommands.h"
-#include "pictures/picturefolder.h"
-#include "pictures/picturelist.h"
-#include "pictures/undostackhistory.h"
-#include "pictures/picturelistcontroller.h"
-#include "pictures/picturelistmodel.h"
-#include "pictures/picturelistview.h"
+#include "list/listcommands.h"
+#include "facts/picturefolder.h"
+#include "list/picturelist.h"
+#include "widgets/undostackhistory.h"
+#include "widgets/picturelistcontroller.h"
+#include "list/picturelistmodel.h"
+#include "widgets/picturelistview.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,7 @@
 // `tarnwick-make --fit contain` against the stretch run of the same folder.
 // Folders are made once per run in the page cache; TARNWICK_BENCH_JPEGS and
 // TARNWICK_BENCH_GIFS change their sizes (32,767 and 2,000 by default).
-#include "pictures/pictureheader.h"
+#include "facts/pictureheader.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // preview window (the move event and the repaint it causes).
 
 #include "preview/frmshowpic.h"
-#include "preview/previewdecode.h"
+#include "imaging/previewdecode.h"
 #include "preview/previewhost.h"
 
 #include "bench/benchphoto.h"

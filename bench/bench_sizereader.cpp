@@ -7,7 +7,7 @@
 #include "app/frmmain.h"
 #include "app/qtplatform.h"
 #include "app/startup.h"
-#include "pictures/picturesizereader.h"
+#include "session/picturesizereader.h"
 
 #include "bench/eventwait.h"
 

@@ -8,8 +8,8 @@
 // and until every tile has its own thumbnail (a counter, with the rate of
 // making them).
 
-#include "pictures/thumbnailcache.h"
-#include "pictures/thumbnailloader.h"
+#include "thumbnails/thumbnailcache.h"
+#include "thumbnails/thumbnailloader.h"
 #include "queue/workqueue.h"
 
 #include "bench/benchphoto.h"

@@ -2,17 +2,6 @@
 
 namespace tarnwick {
 
-QColor toQColor(ColourValue value)
-{
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
-
-ColourValue fromQColor(const QColor &colour)
-{
-    const QRgb rgb = colour.rgb();
-    return ColourValue(qRed(rgb)) | ColourValue(qGreen(rgb)) << 8 | ColourValue(qBlue(rgb)) << 16;
-}
-
 QString toStoredColourText(ColourValue value)
 {
     return QString::number(qint32(value));

@@ -2,15 +2,11 @@
 
 #include "book/booksettings.h"
 
-#include <QColor>
 #include <QString>
 
 #include <optional>
 
 namespace tarnwick {
-
-QColor toQColor(ColourValue value);
-ColourValue fromQColor(const QColor &colour);
 
 // The stored form of a colour: signed 32-bit decimal ("16777215" is white).
 QString toStoredColourText(ColourValue value);

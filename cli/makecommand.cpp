@@ -7,8 +7,8 @@
 #include "book/dmlreader.h"
 #include "book/dmlwriter.h"
 #include "book/placement.h"
-#include "pictures/bookfolder.h"
-#include "pictures/pictureheader.h"
+#include "session/bookfolder.h"
+#include "facts/pictureheader.h"
 #include "session/booksession.h"
 
 #include <QCommandLineParser>

@@ -5,8 +5,8 @@
 // whose size Qt reads, the header reader must read the same. Inputs are at most 64 KiB
 // here (libFuzzer's -max_len stays below it), so a GIF's first frame is
 // always within the reader's reach.
-#include "pictures/camerathumbnail.h"
-#include "pictures/pictureheader.h"
+#include "imaging/camerathumbnail.h"
+#include "facts/pictureheader.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #include "preview/frmshowpic.h"
 
-#include "pictures/pagetile.h"
-#include "pictures/readablecolour.h"
+#include "imaging/previewdecode.h"
+#include "widgets/readablecolour.h"
 #include "preview/panmath.h"
-#include "preview/previewdecode.h"
+#include "imaging/previewdecode.h"
 #include "preview/previewhost.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "preview/previewcoordinator.h"
 
-#include "pictures/picturelist.h"
-#include "pictures/picturelistview.h"
+#include "list/picturelist.h"
+#include "widgets/picturelistview.h"
 #include "preview/frmshowpic.h"
 
 #include <QApplication>

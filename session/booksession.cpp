@@ -2,7 +2,7 @@
 
 #include "book/boxnumber.h"
 #include "book/dmlreader.h"
-#include "pictures/bookfolder.h"
+#include "session/bookfolder.h"
 
 #include <QCoreApplication>
 #include <QSet>

@@ -3,9 +3,9 @@
 #include "book/bookcheck.h"
 #include "book/booksettings.h"
 #include "book/dmlwriter.h"
-#include "pictures/picturefolder.h"
-#include "pictures/picturelist.h"
-#include "pictures/picturesizereader.h"
+#include "facts/picturefolder.h"
+#include "list/picturelist.h"
+#include "session/picturesizereader.h"
 #include "queue/workqueue.h"
 
 #include <QObject>

@@ -1,7 +1,7 @@
 // Tarnwick's thumbnail cache from the command line, for the check against
 // GNOME's thumbnail factory: "obtain PATH SIZE" reads or makes a thumbnail,
 // "lookup PATH SIZE" only reads; both print WIDTHxHEIGHT, "failed" or "none".
-#include "pictures/thumbnailcache.h"
+#include "thumbnails/thumbnailcache.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

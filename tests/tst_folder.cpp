@@ -1,4 +1,4 @@
-#include "pictures/picturefolder.h"
+#include "facts/picturefolder.h"
 
 #include <QDir>
 #include <QFile>

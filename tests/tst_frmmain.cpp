@@ -1,7 +1,7 @@
 #include "app/colourswatch.h"
-#include "pictures/readablecolour.h"
+#include "widgets/readablecolour.h"
 #include "mainwindowfixture.h"
-#include "pictures/listcommands.h"
+#include "list/listcommands.h"
 
 #include <QApplication>
 #include <QCheckBox>

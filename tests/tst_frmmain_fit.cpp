@@ -2,7 +2,7 @@
 #include "book/bookmessages.h"
 #include "book/dmlwriter.h"
 #include "mainwindowfixture.h"
-#include "pictures/picturelist.h"
+#include "list/picturelist.h"
 
 #include <QComboBox>
 #include <QRegularExpression>

@@ -9,8 +9,8 @@
 #include "book/bookmessages.h"
 #include "book/booksettings.h"
 #include "book/dmlwriter.h"
-#include "pictures/picturefolder.h"
-#include "preview/previewdecode.h"
+#include "facts/picturefolder.h"
+#include "imaging/previewdecode.h"
 #endif
 
 #include <QBuffer>

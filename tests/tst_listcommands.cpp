@@ -1,4 +1,4 @@
-#include "pictures/listcommands.h"
+#include "list/listcommands.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "app/frmpageboard.h"
+#include "board/frmpageboard.h"
 #include "mainwindowfixture.h"
-#include "pictures/pageboardview.h"
-#include "pictures/pagetile.h"
+#include "board/pageboardview.h"
+#include "board/pagetile.h"
 
 #include <QCheckBox>
 #include <QItemSelectionModel>

@@ -1,4 +1,4 @@
-#include "pictures/pictureheader.h"
+#include "facts/pictureheader.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "pictures/linklabel.h"
-#include "pictures/picturelist.h"
-#include "pictures/undostackhistory.h"
-#include "pictures/picturelistcontroller.h"
-#include "pictures/picturelistmodel.h"
-#include "pictures/picturelistview.h"
+#include "widgets/linklabel.h"
+#include "list/picturelist.h"
+#include "widgets/undostackhistory.h"
+#include "widgets/picturelistcontroller.h"
+#include "list/picturelistmodel.h"
+#include "widgets/picturelistview.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

@@ -1,5 +1,5 @@
-#include "pictures/picturelist.h"
-#include "pictures/picturesizereader.h"
+#include "list/picturelist.h"
+#include "session/picturesizereader.h"
 #include "queue/workqueue.h"
 
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "pictures/picturelist.h"
-#include "pictures/picturelistcontroller.h"
-#include "pictures/picturelistview.h"
+#include "list/picturelist.h"
+#include "widgets/picturelistcontroller.h"
+#include "widgets/picturelistview.h"
 #include "preview/frmshowpic.h"
 #include "preview/previewcoordinator.h"
-#include "preview/previewdecode.h"
+#include "imaging/previewdecode.h"
 #include "preview/previewhost.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
-#include "pictures/camerathumbnail.h"
-#include "pictures/pagetile.h"
-#include "pictures/thumbnailcache.h"
-#include "pictures/thumbnailloader.h"
+#include "imaging/camerathumbnail.h"
+#include "board/pagetile.h"
+#include "thumbnails/thumbnailcache.h"
+#include "thumbnails/thumbnailloader.h"
 #include "queue/workqueue.h"
 #include "tests/cameraphoto.h"
 

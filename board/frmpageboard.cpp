@@ -1,0 +1,114 @@
+#include "board/frmpageboard.h"
+
+#include "board/pageboardview.h"
+#include "list/picturelist.h"
+#include "widgets/picturelistcontroller.h"
+#include "thumbnails/thumbnailcache.h"
+#include "thumbnails/thumbnailloader.h"
+
+#include <QCloseEvent>
+#include <QItemSelectionModel>
+#include <QSettings>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace tarnwick {
+
+namespace {
+
+const QString sizeKey = QStringLiteral("board/size");
+const QString tileSizeKey = QStringLiteral("board/tileSize");
+const QSize defaultSize(900, 640);
+// Enough for a screen of the largest tiles, and a bound on the whole list's
+// thumbnails however far it is scrolled.
+constexpr qsizetype thumbnailMemory = 96 * 1024 * 1024;
+
+} // namespace
+
+frmPageBoard::frmPageBoard(PictureList &list, WorkQueue &queue, const QString &settingsPath,
+                           const QString &thumbnailRoot, QWidget *owner)
+    // A dialog, not a plain window: only a dialog is made transient for its owner on X11.
+    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                         | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+    , m_list(list)
+    , m_settingsPath(settingsPath)
+{
+    setObjectName(QStringLiteral("frmPageBoard"));
+    m_loader = new ThumbnailLoader(ThumbnailCache(thumbnailRoot), thumbnailMemory, queue, this);
+    m_view = new PageBoardView(list, *m_loader, this);
+    m_view->setObjectName(QStringLiteral("PageBoard"));
+    m_view->setAccessibleName(QStringLiteral(u"页面总览"));
+    m_controller = new PictureListController(m_view, list, this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+
+    const QSettings stored(m_settingsPath, QSettings::IniFormat);
+    resize(stored.value(sizeKey, defaultSize).toSize().expandedTo(QSize(200, 160)));
+    m_view->setTileSize(stored.value(tileSizeKey, kDefaultTileSize).toInt());
+
+    setWindowTitle(titleFor(m_list.folder()));
+    connect(m_list.model(), &QAbstractItemModel::modelReset, this,
+            [this] { setWindowTitle(titleFor(m_list.folder())); });
+
+    const auto shortcut = [this](const QKeySequence &keys, auto slot) {
+        auto *s = new QShortcut(keys, this);
+        s->setContext(Qt::WindowShortcut);
+        connect(s, &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence(Qt::Key_F4), [this] { close(); });
+    shortcut(QKeySequence(Qt::Key_Escape), [this] { close(); });
+    shortcut(QKeySequence::ZoomIn, [this] { zoom(1); });
+    // Ctrl+plus without Shift, as the key is labelled on most keyboards.
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { zoom(1); });
+    shortcut(QKeySequence::ZoomOut, [this] { zoom(-1); });
+    connect(m_view, &PageBoardView::zoomRequested, this, &frmPageBoard::zoom);
+    connect(m_view, &QAbstractItemView::activated, this, [this](const QModelIndex &index) {
+        m_list.selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        Q_EMIT pageActivated();
+    });
+}
+
+frmPageBoard::~frmPageBoard()
+{
+    // The quit command ends the program without closing its windows.
+    if (isVisible())
+        saveLayout();
+}
+
+QString frmPageBoard::titleFor(const QString &folder)
+{
+    return QStringLiteral(u"页面总览 - ") + folder;
+}
+
+void frmPageBoard::setBookSettings(const BookSettings &inputs)
+{
+    m_view->setBookSettings(inputs);
+}
+
+int frmPageBoard::tileSize() const
+{
+    return m_view->tileSize();
+}
+
+void frmPageBoard::zoom(int steps)
+{
+    m_view->setTileSize(m_view->tileSize() + steps * kTileStep);
+}
+
+void frmPageBoard::closeEvent(QCloseEvent *event)
+{
+    // A closed board makes no thumbnails; the open one asks again.
+    m_loader->cancelAll();
+    saveLayout();
+    event->accept();
+}
+
+void frmPageBoard::saveLayout() const
+{
+    QSettings stored(m_settingsPath, QSettings::IniFormat);
+    stored.setValue(sizeKey, size());
+    stored.setValue(tileSizeKey, m_view->tileSize());
+}
+
+} // namespace tarnwick

@@ -1,0 +1,167 @@
+#include "facts/picturefolder.h"
+
+#include "facts/pictureheader.h"
+
+#include <QCollator>
+#include <QFile>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarnwick {
+
+namespace {
+
+bool hasPictureSuffix(const char *name, size_t length)
+{
+    if (length < 5)
+        return false;
+    const char *suffix = name + length - 4;
+    return strcasecmp(suffix, ".gif") == 0 || strcasecmp(suffix, ".jpg") == 0;
+}
+
+// Code-point order; UTF-16 order differs from it only for surrogates.
+bool codePointLess(const QString &a, const QString &b)
+{
+    return a.toUcs4() < b.toUcs4();
+}
+
+// The picture names of a folder in the order the folder gives them.
+std::optional<QStringList> readPictureNames(const QString &folder, QString *reason)
+{
+    QStringList names;
+    if (folder.isEmpty())
+        return names;
+    const auto failed = [reason](int error) -> std::optional<QStringList> {
+        if (reason)
+            *reason = qt_error_string(error);
+        return std::nullopt;
+    };
+    DIR *dir = opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return failed(errno);
+    const int dirFd = dirfd(dir);
+    // The entry type saves a stat per file; only links and unknown types are
+    // looked at, and a link counts as the ordinary file it leads to.
+    for (;;) {
+        // readdir tells the end of the folder from a read error only by errno.
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (!entry) {
+            const int error = errno;
+            if (error != 0) {
+                closedir(dir);
+                return failed(error);
+            }
+            break;
+        }
+        const char *name = entry->d_name;
+        if (name[0] == '.')
+            continue;
+        if (!hasPictureSuffix(name, std::strlen(name)))
+            continue;
+        if (entry->d_type != DT_REG) {
+            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+                continue;
+            struct stat info;
+            if (fstatat(dirFd, name, &info, 0) != 0 || !S_ISREG(info.st_mode))
+                continue;
+        }
+        names.append(QFile::decodeName(name));
+    }
+    closedir(dir);
+    return names;
+}
+
+} // namespace
+
+std::optional<QStringList> listPictures(const QString &folder, QString *reason)
+{
+    std::optional<QStringList> names = readPictureNames(folder, reason);
+    if (names)
+        sortPictureNames(*names);
+    return names;
+}
+
+QStringList vanishedPictures(const QString &folder, const QStringList &names)
+{
+    // One listing, a few system calls for the whole folder, instead of a
+    // stat per picture; only names missing from it are looked at.
+    const std::optional<QStringList> listed = readPictureNames(folder, nullptr);
+    if (!listed)
+        return names;
+    const QSet<QString> present(listed->cbegin(), listed->cend());
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return names;
+    QStringList vanished;
+    for (const QString &name : names) {
+        if (present.contains(name))
+            continue;
+        struct stat info;
+        if (fstatat(dirFd, QFile::encodeName(name).constData(), &info, 0) != 0 || !S_ISREG(info.st_mode))
+            vanished.append(name);
+    }
+    ::close(dirFd);
+    return vanished;
+}
+
+std::vector<qsizetype> pictureNameOrder(const QStringList &names, NameOrder kind, const QLocale &locale)
+{
+    // The C locale's sort keys are case-sensitive although its compare() is
+    // not; Tarnwick speaks Chinese, so it collates as zh_CN there.
+    const QLocale collation = locale.language() == QLocale::C
+        ? QLocale(QLocale::Chinese, QLocale::China)
+        : locale;
+    QCollator collator(collation);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(kind == NameOrder::Numeric);
+
+    // Sort keys once per name, then compare keys only.
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(size_t(names.size()));
+    for (const QString &name : names)
+        keys.push_back(collator.sortKey(name));
+    std::vector<qsizetype> order(size_t(names.size()));
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = qsizetype(i);
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int c = keys[size_t(a)].compare(keys[size_t(b)]);
+        if (c != 0)
+            return c < 0;
+        return codePointLess(names.at(a), names.at(b));
+    });
+    return order;
+}
+
+void sortPictureNames(QStringList &names, const QLocale &locale)
+{
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (const qsizetype i : pictureNameOrder(names, NameOrder::Name, locale))
+        sorted.append(names.at(i));
+    names = std::move(sorted);
+}
+
+std::optional<QSize> readPictureSize(const QString &path)
+{
+    return PictureHeader::readFile(path).size();
+}
+
+QString folderText(const QString &chosenPath)
+{
+    if (chosenPath.isEmpty() || chosenPath.endsWith(u'/'))
+        return chosenPath;
+    return chosenPath + u'/';
+}
+
+} // namespace tarnwick

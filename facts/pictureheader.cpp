@@ -1,0 +1,267 @@
+#include "facts/pictureheader.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+#include <thread>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr qint64 kChunk = 4096;
+
+// The bytes of a device by position, read a block at a time, forward skips
+// done by seeking; nothing past limit.
+class BlockReader
+{
+public:
+    explicit BlockReader(QIODevice &device)
+        : m_device(device)
+    {
+    }
+
+    void setLimit(qint64 limit) { m_limit = limit; }
+
+    // The byte at pos, or -1 past the end or the limit.
+    int at(qint64 pos)
+    {
+        if (pos < 0 || pos >= m_limit)
+            return -1;
+        if (pos < m_start || pos >= m_start + m_data.size()) {
+            // Past the end already met: the device has nothing more.
+            if (m_ended && pos >= m_start + m_data.size())
+                return -1;
+            if (!m_device.isSequential() && pos >= m_device.size())
+                return -1;
+            if (m_device.pos() != pos && !m_device.seek(pos))
+                return -1;
+            const qint64 wanted = std::min(kChunk, m_limit - pos);
+            m_data = m_device.read(wanted);
+            m_start = pos;
+            m_ended = m_data.size() < wanted;
+            if (m_data.isEmpty())
+                return -1;
+        }
+        return uchar(m_data.at(pos - m_start));
+    }
+
+    // The little- or big-endian 16-bit number at pos, or -1.
+    int littleEndian16(qint64 pos)
+    {
+        const int low = at(pos), high = at(pos + 1);
+        return low < 0 || high < 0 ? -1 : low | high << 8;
+    }
+    int bigEndian16(qint64 pos)
+    {
+        const int high = at(pos), low = at(pos + 1);
+        return low < 0 || high < 0 ? -1 : low | high << 8;
+    }
+
+private:
+    QIODevice &m_device;
+    qint64 m_limit = std::numeric_limits<qint64>::max();
+    QByteArray m_data;
+    qint64 m_start = 0;
+    bool m_ended = false;
+};
+
+// Walks a GIF's blocks up to its first image descriptor, as Qt's reader
+// scans for sizes.
+std::optional<QSize> gifSize(BlockReader &bytes)
+{
+    int screenWidth = bytes.littleEndian16(6);
+    int screenHeight = bytes.littleEndian16(8);
+    const int flags = bytes.at(10);
+    if (flags < 0 || bytes.at(12) < 0)
+        return std::nullopt;
+    qint64 pos = 13;
+    if (flags & 0x80)
+        pos += 3 * (2 << (flags & 7));
+    const auto skipSubBlocks = [&]() {
+        for (;;) {
+            const int length = bytes.at(pos++);
+            if (length <= 0)
+                return length == 0;
+            pos += length;
+        }
+    };
+    for (;;) {
+        switch (bytes.at(pos++)) {
+        case 0x2C: { // image descriptor
+            const int left = bytes.littleEndian16(pos), top = bytes.littleEndian16(pos + 2);
+            const int width = bytes.littleEndian16(pos + 4), height = bytes.littleEndian16(pos + 6);
+            if (left < 0 || top < 0 || width < 0 || height < 0 || bytes.at(pos + 8) < 0)
+                return std::nullopt;
+            // Qt disbelieves a logical screen far larger than the first frame
+            // and takes the frame's right and bottom edge instead.
+            if (screenWidth / 10 > std::max(width, 200))
+                screenWidth = -1;
+            if (screenHeight / 10 > std::max(height, 200))
+                screenHeight = -1;
+            if (screenWidth <= 0)
+                screenWidth = left + width;
+            if (screenHeight <= 0)
+                screenHeight = top + height;
+            if (screenWidth <= 0 || screenHeight <= 0)
+                return std::nullopt;
+            return QSize(screenWidth, screenHeight);
+        }
+        case 0x21: { // extension
+            const int label = bytes.at(pos++);
+            if (label < 0)
+                return std::nullopt;
+            // Graphic control and application extensions open with a block
+            // Qt reads by its length byte; the rest are sub-blocks alone.
+            if (label == 0xF9 || label == 0xFF) {
+                const int length = bytes.at(pos++);
+                if (length < 0)
+                    return std::nullopt;
+                pos += length;
+            }
+            if (!skipSubBlocks())
+                return std::nullopt;
+            break;
+        }
+        default: // the trailer, anything else, or the end of the bytes
+            return std::nullopt;
+        }
+    }
+}
+
+bool isExifBlock(BlockReader &bytes, qint64 pos, int length)
+{
+    static constexpr char kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
+    if (length < int(sizeof kExifHeader))
+        return false;
+    for (size_t i = 0; i < sizeof kExifHeader; ++i) {
+        if (bytes.at(pos + qint64(i)) != kExifHeader[i])
+            return false;
+    }
+    return true;
+}
+
+bool isStartOfFrame(int marker)
+{
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// Walks a JPEG's markers up to its frame header, as libjpeg reads them:
+// stray bytes and fill bytes between markers are passed over, segments are
+// skipped by their length. Notes the first EXIF block passed on the way.
+std::optional<QSize> jpegSize(BlockReader &bytes, std::optional<PictureHeader::Block> &exif)
+{
+    // libjpeg's largest side; beyond it Qt reads no size.
+    constexpr int kLargestSide = 65500;
+    qint64 pos = 2;
+    for (;;) {
+        int c = bytes.at(pos++);
+        while (c >= 0 && c != 0xFF)
+            c = bytes.at(pos++);
+        while (c == 0xFF)
+            c = bytes.at(pos++);
+        if (c < 0)
+            return std::nullopt;
+        if (c == 0) // a stuffed 0xFF is data
+            continue;
+        if (isStartOfFrame(c)) {
+            const int height = bytes.bigEndian16(pos + 3);
+            const int width = bytes.bigEndian16(pos + 5);
+            if (width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide)
+                return std::nullopt;
+            return QSize(width, height);
+        }
+        if (c == 0xD8 || c == 0xD9 || c == 0xDA) // a second start, the end, or a scan before any frame
+            return std::nullopt;
+        if ((c >= 0xD0 && c <= 0xD7) || c == 0x01) // markers without a segment
+            continue;
+        const int length = bytes.bigEndian16(pos);
+        if (length < 0)
+            return std::nullopt;
+        if (c == 0xE1 && !exif && isExifBlock(bytes, pos + 2, length - 2))
+            exif = PictureHeader::Block{pos + 2, length - 2};
+        pos += std::max(length, 2);
+    }
+}
+
+} // namespace
+
+PictureHeader PictureHeader::read(QIODevice &device)
+{
+    PictureHeader header;
+    if (!device.isSequential() && device.pos() != 0)
+        device.seek(0);
+    BlockReader bytes(device);
+    QByteArray magic;
+    for (int i = 0; i < 6 && bytes.at(i) >= 0; ++i)
+        magic += char(bytes.at(i));
+    if (magic == "GIF87a" || magic == "GIF89a") {
+        bytes.setLimit(kGifHeaderLimit);
+        header.m_size = gifSize(bytes);
+    } else if (magic.startsWith("\xFF\xD8")) {
+        header.m_size = jpegSize(bytes, header.m_exif);
+    } else {
+        header.m_failure = Failure::NotGifOrJpeg;
+        header.m_reason = QStringLiteral("not a GIF or JPEG picture");
+        return header;
+    }
+    if (!header.m_size) {
+        header.m_failure = Failure::NoSize;
+        header.m_reason = QStringLiteral("no size in its header");
+    }
+    return header;
+}
+
+PictureHeader PictureHeader::readFile(const QString &path)
+{
+    QFile file(path);
+    // Unbuffered: the blocks read are the blocks asked for.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        PictureHeader header;
+        header.m_failure = Failure::CannotOpen;
+        header.m_reason = file.errorString();
+        return header;
+    }
+    return read(file);
+}
+
+} // namespace tarnwick
+
+namespace tarnwick {
+
+std::vector<PictureHeader> readPictureHeaders(const QString &folder, const QStringList &names, int threads,
+                                              const std::function<void(qsizetype)> &progress)
+{
+    std::vector<PictureHeader> headers(size_t(names.size()));
+    std::atomic<qsizetype> next{0};
+    std::atomic<qsizetype> done{0};
+    // The calling thread reads too, and reports at most ten times a second.
+    const auto work = [&](bool reporting) {
+        QElapsedTimer sinceReport;
+        sinceReport.start();
+        for (qsizetype i; (i = next.fetch_add(1)) < names.size();) {
+            headers[size_t(i)] = PictureHeader::readFile(folder + names.at(i));
+            done.fetch_add(1, std::memory_order_relaxed);
+            if (reporting && sinceReport.elapsed() >= 100) {
+                progress(done.load(std::memory_order_relaxed));
+                sinceReport.restart();
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int i = 1; i < std::min<qsizetype>(threads, names.size()); ++i)
+        workers.emplace_back(work, false);
+    if (progress)
+        progress(0);
+    work(bool(progress));
+    for (std::thread &worker : workers)
+        worker.join();
+    if (progress)
+        progress(names.size());
+    return headers;
+}
+
+} // namespace tarnwick

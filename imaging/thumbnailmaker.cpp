@@ -1,0 +1,78 @@
+#include "imaging/thumbnailmaker.h"
+
+#include <QImageReader>
+#include <QTransform>
+
+#include <algorithm>
+
+namespace tarnwick {
+
+namespace {
+
+// The size that fits the square, at least one pixel each way.
+QSize fitted(QSize size, int edge)
+{
+    if (size.width() <= edge && size.height() <= edge)
+        return size;
+    const QSize scaled = size.scaled(edge, edge, Qt::KeepAspectRatio);
+    return {std::max(1, scaled.width()), std::max(1, scaled.height())};
+}
+
+// What QImageReader does for an orientation: mirror or flip first, then a
+// quarter turn clockwise (or three quarters for Rotate270).
+QImage oriented(const QImage &image, QImageIOHandler::Transformations orientation)
+{
+    if (orientation == QImageIOHandler::TransformationRotate270)
+        return image.transformed(QTransform().rotate(270));
+    QImage result = image.mirrored(orientation.testFlag(QImageIOHandler::TransformationMirror),
+                                   orientation.testFlag(QImageIOHandler::TransformationFlip));
+    if (orientation.testFlag(QImageIOHandler::TransformationRotate90))
+        result = result.transformed(QTransform().rotate(90));
+    return result;
+}
+
+} // namespace
+
+MadeThumbnail makeThumbnail(const QString &path, int bucket)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    if (stored.isValid())
+        reader.setScaledSize(fitted(stored, bucket));
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return {};
+    MadeThumbnail made;
+    // A reader that cannot tell the size beforehand (some GIFs) decodes in
+    // full; scale afterwards.
+    if (stored.isValid()) {
+        made.pictureSize = turned ? stored.transposed() : stored;
+        made.image = std::move(image);
+    } else {
+        made.pictureSize = image.size();
+        made.image = image.scaled(fitted(image.size(), bucket), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return made;
+}
+
+QImageIOHandler::Transformations storedOrientation(const QString &path)
+{
+    QImageReader reader(path);
+    return reader.canRead() ? reader.transformation() : QImageIOHandler::TransformationNone;
+}
+
+QImage toStoredOrientation(const QImage &upright, QImageIOHandler::Transformations orientation)
+{
+    // Mirrored turns undo themselves; plain quarter turns swap.
+    if (orientation == QImageIOHandler::TransformationRotate90)
+        orientation = QImageIOHandler::TransformationRotate270;
+    else if (orientation == QImageIOHandler::TransformationRotate270)
+        orientation = QImageIOHandler::TransformationRotate90;
+    if (orientation == QImageIOHandler::TransformationNone)
+        return upright;
+    return oriented(upright, orientation);
+}
+
+} // namespace tarnwick

@@ -1,0 +1,134 @@
+#include "session/picturesizereader.h"
+
+#include "list/picturelist.h"
+#include "queue/workqueue.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace tarnwick {
+
+namespace {
+
+// Pictures a worker takes at a time and hands back in one queued call: small
+// enough that the list's thread applies a batch well within a frame, large
+// enough that 32,767 pictures are not 32,767 events.
+constexpr size_t kBatch = 32;
+
+} // namespace
+
+PictureSizeReader::PictureSizeReader(PictureList &list, WorkQueue &queue, QObject *parent)
+    : PictureSizeReader(list, queue, &PictureHeader::readFile, parent)
+{
+}
+
+PictureSizeReader::PictureSizeReader(PictureList &list, WorkQueue &queue, HeaderReader readHeader, QObject *parent)
+    : QObject(parent)
+    , m_list(list)
+    , m_queue(queue)
+    , m_readHeader(std::move(readHeader))
+{
+}
+
+PictureSizeReader::~PictureSizeReader()
+{
+    m_queue.cancelContext(this);
+}
+
+void PictureSizeReader::readAll()
+{
+    m_queue.cancelContext(this);
+    ++m_run;
+    const QStringList &names = m_list.names();
+    const QString folder = m_list.folder();
+    m_total = names.size();
+    m_done = 0;
+    m_reading = !names.isEmpty();
+    std::vector<Job> batch;
+    const auto post = [&] {
+        m_queue.post(this, [this, run = m_run, folder, batch = std::move(batch), read = m_readHeader](
+                               const std::atomic_bool &cancelled) -> WorkQueue::Delivery {
+            if (cancelled)
+                return {};
+            return [this, run, folder, results = readBatch(folder, batch, read)] { deliver(run, folder, results); };
+        });
+        batch.clear();
+    };
+    for (const QString &name : names) {
+        Job job{name, {}, {}, false};
+        if (const std::optional<PictureFacts> known = m_list.knownFacts(name)) {
+            job.byteSize = known->byteSize;
+            job.modified = known->modified;
+            job.sizeKnown = known->pixelSize || !known->sizeReason.isEmpty();
+        }
+        batch.push_back(std::move(job));
+        if (batch.size() == kBatch)
+            post();
+    }
+    if (!batch.empty())
+        post();
+    if (!m_reading)
+        Q_EMIT finished();
+}
+
+void PictureSizeReader::stop()
+{
+    m_queue.cancelContext(this);
+    ++m_run;
+    if (!m_reading)
+        return;
+    m_reading = false;
+    Q_EMIT stopped();
+}
+
+std::vector<PictureSizeReader::Result> PictureSizeReader::readBatch(const QString &folder,
+                                                                     const std::vector<Job> &batch,
+                                                                     const HeaderReader &readHeader)
+{
+    std::vector<Result> results;
+    results.reserve(batch.size());
+    for (const Job &job : batch) {
+        Result result;
+        result.name = job.name;
+        const QString path = folder + job.name;
+        const QFileInfo info(path);
+        if (info.exists()) {
+            result.byteSize = info.size();
+            result.modified = info.lastModified();
+        }
+        result.unchanged = job.sizeKnown && result.byteSize && result.byteSize == job.byteSize
+            && result.modified == job.modified;
+        if (!result.unchanged)
+            result.header = readHeader(path);
+        results.push_back(std::move(result));
+    }
+    return results;
+}
+
+void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::vector<Result> &results)
+{
+    // What was read in a folder listed before is no fact of this listing.
+    if (folder == m_list.folder()) {
+        for (const Result &result : results) {
+            if (result.unchanged)
+                continue;
+            PictureFacts facts;
+            facts.byteSize = result.byteSize;
+            facts.modified = result.modified;
+            facts.pixelSize = result.header.size();
+            facts.sizeReason = result.header.reason();
+            m_list.setFacts(result.name, facts);
+        }
+    }
+        if (run != m_run || !m_reading)
+        return;
+    m_done += qsizetype(results.size());
+    Q_EMIT progressed(m_done, m_total);
+    if (m_done < m_total)
+        return;
+    m_reading = false;
+    Q_EMIT finished();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "facts/pictureheader.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace tarnwick {
+
+class PictureList;
+class WorkQueue;
+
+// Fills a PictureList's facts with the pixel size of every listed picture,
+// read from the headers by the jobs of a background queue, never on the
+// list's own thread. A picture is read once; asked again, a worker only
+// compares the file's byte size and modification time with the known facts
+// and reads the header again when either differs. The results come back to
+// the list's thread in small batches as queued calls and go in through
+// PictureList::setFacts, so every view learns of them by factsChanged.
+class PictureSizeReader : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What reads one picture's header; the tests hand in a slower one.
+    using HeaderReader = std::function<PictureHeader(const QString &path)>;
+
+    PictureSizeReader(PictureList &list, WorkQueue &queue, QObject *parent = nullptr);
+    PictureSizeReader(PictureList &list, WorkQueue &queue, HeaderReader readHeader, QObject *parent = nullptr);
+    ~PictureSizeReader() override;
+
+    // Makes sure of the size of every picture listed now. A run under way
+    // gives way to the new one; what it already read is kept. With nothing
+    // listed the run is finished at once.
+    void readAll();
+    // Drops the run under way; what was read so far is kept.
+    void stop();
+
+    bool isReading() const { return m_reading; }
+    // The pictures of the current run, and how many of them are known.
+    qsizetype total() const { return m_total; }
+    qsizetype done() const { return m_done; }
+
+Q_SIGNALS:
+    void progressed(qsizetype done, qsizetype total);
+    // Every picture of the run has current facts.
+    void finished();
+    // The run was dropped before it finished.
+    void stopped();
+
+private:
+    // One listed picture and what the list knew of it when the run began.
+    struct Job
+    {
+        QString name;
+        std::optional<qint64> byteSize;
+        QDateTime modified;
+        bool sizeKnown = false;
+    };
+    struct Result
+    {
+        QString name;
+        bool unchanged = false;
+        std::optional<qint64> byteSize;
+        QDateTime modified;
+        PictureHeader header;
+    };
+
+    // Reads one batch on a worker; thread-safe.
+    static std::vector<Result> readBatch(const QString &folder, const std::vector<Job> &batch,
+                                         const HeaderReader &readHeader);
+    void deliver(quint64 run, const QString &folder, const std::vector<Result> &results);
+
+    PictureList &m_list;
+    WorkQueue &m_queue;
+    const HeaderReader m_readHeader;
+
+    bool m_reading = false;
+    qsizetype m_total = 0;
+    qsizetype m_done = 0;
+    quint64 m_run = 0;
+};
+
+} // namespace tarnwick
