@@ -13,10 +13,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdlib>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -113,13 +115,20 @@ std::optional<ExportFailure> BookExport::prepare()
         }
         m_madeParents.append(parent);
     }
-    // Beside the target, so the final rename stays on one file system.
-    QByteArray work = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName()
-                                        + QStringLiteral(".part-XXXXXX"));
-    if (::mkdtemp(work.data()) == nullptr) {
-        const int error = errno;
-        abandon();
-        return folderFailure(qt_error_string(error));
+    // Beside the target, so the final rename stays on one file system; made
+    // as mkdir makes a folder, so the book folder gets the user's usual mode.
+    QByteArray work;
+    for (int attempt = 0;; ++attempt) {
+        work = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName()
+                                 + QStringLiteral(".part-%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                                                  QLatin1Char('0')));
+        if (::mkdir(work.constData(), 0777) == 0)
+            break;
+        if (errno != EEXIST || attempt == 100) {
+            const int error = errno;
+            abandon();
+            return folderFailure(qt_error_string(error));
+        }
     }
     m_work = QFile::decodeName(work);
     return std::nullopt;
@@ -162,7 +171,7 @@ std::optional<ExportFailure> BookExport::exportPicture(qsizetype index, const st
         return std::nullopt;
     }
 
-    const PictureFacts facts = m_facts ? m_facts(bytes) : PictureFacts{};
+    const ExportFacts facts = m_facts ? m_facts(bytes) : ExportFacts{};
     const int orientation = facts.orientation >= 1 && facts.orientation <= 8 ? facts.orientation : 1;
     const std::optional<JpegFrame> frame = readJpegFrame(bytes);
     const std::optional<QSize> stored = frame ? std::optional(frame->size) : storedPictureSize(bytes);

@@ -15,7 +15,7 @@
 namespace tarnwick {
 
 // What the header reading says about one picture.
-struct PictureFacts
+struct ExportFacts
 {
     int orientation = 1;     // EXIF orientation, 1 to 8
     bool unshowable = false; // a JPEG coding or colour model the book cannot show
@@ -23,7 +23,7 @@ struct PictureFacts
 
 // Reads the facts from the first bytes of a picture file (at least its
 // first 128 KiB, or the whole file when shorter). Called on worker threads.
-using FactsReader = std::function<PictureFacts(const QByteArray &head)>;
+using FactsReader = std::function<ExportFacts(const QByteArray &head)>;
 
 // Why an export stopped: the picture concerned (empty when it was the
 // target, the document or the final rename) and the reason.

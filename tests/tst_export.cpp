@@ -1,4 +1,5 @@
 #include "book/dmlreader.h"
+#include "cli/makecommand.h"
 #include "export/bookexport.h"
 #include "export/exportnames.h"
 #include "export/exporttask.h"
@@ -83,7 +84,7 @@ QByteArray ycckJpeg(int width, int height)
 }
 
 // Until the picture headers carry it, the tests read the orientation with Qt.
-PictureFacts factsByQt(const QByteArray &head)
+ExportFacts factsByQt(const QByteArray &head)
 {
     QBuffer buffer;
     buffer.setData(head);
@@ -95,7 +96,7 @@ PictureFacts factsByQt(const QByteArray &head)
         QImageIOHandler::TransformationFlipAndRotate90, QImageIOHandler::TransformationRotate90,
         QImageIOHandler::TransformationMirrorAndRotate90, QImageIOHandler::TransformationRotate270};
     const auto found = std::find(std::begin(byOrientation), std::end(byOrientation), reader.transformation());
-    return PictureFacts{int(found - std::begin(byOrientation)) % 8 + 1, false};
+    return ExportFacts{int(found - std::begin(byOrientation)) % 8 + 1, false};
 }
 
 // Qt writes no GIF: a logical screen of the given size, one colour table of
@@ -169,6 +170,8 @@ private Q_SLOTS:
     void failedExportLeavesNothing_data();
     void failedExportLeavesNothing();
     void bookFolderReopens();
+    void commandLine_data();
+    void commandLine();
 };
 
 void tst_Export::orientation_data()
@@ -363,6 +366,47 @@ void tst_Export::bookFolderReopens()
     const InferredPlacement inferred = inferPlacement(placements, sizes, 400, 300);
     QCOMPARE(inferred.mode, FitMode::Contain);
     QCOMPARE(inferred.box, (PagePlacement{u"5"_qs, u"0"_qs, u"200"_qs, u"150"_qs}));
+}
+
+void tst_Export::commandLine_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("written");
+    const QStringList all{u"MyEBook.dml"_qs, u"a.jpg"_qs, u"b.jpg"_qs};
+    QTest::newRow("export") << QStringList{u"--export"_qs, u"OUT"_qs} << int(MakeWritten) << all;
+    QTest::newRow("scaled") << QStringList{u"--export"_qs, u"OUT"_qs, u"--max-scale"_qs, u"8"_qs} << int(MakeWritten) << all;
+    QTest::newRow("scale 0") << QStringList{u"--export"_qs, u"OUT"_qs, u"--max-scale"_qs, u"0"_qs}
+                             << int(MakeUsageError) << QStringList();
+    QTest::newRow("scale 9") << QStringList{u"--export"_qs, u"OUT"_qs, u"--max-scale"_qs, u"9"_qs}
+                             << int(MakeUsageError) << QStringList();
+    QTest::newRow("scale alone") << QStringList{u"--max-scale"_qs, u"2"_qs} << int(MakeUsageError) << QStringList();
+    QTest::newRow("check fails") << QStringList{u"--export"_qs, u"OUT"_qs, u"--book-width"_qs, u"9"_qs}
+                                 << int(MakeCheckFailed) << QStringList();
+}
+
+void tst_Export::commandLine()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, written);
+    QTemporaryDir dir;
+    const QString pictures = dir.filePath(QStringLiteral("album"));
+    QVERIFY(QDir().mkdir(pictures));
+    writeFile(pictures + QStringLiteral("/a.jpg"), cameraphoto::jpegBytes(quadrants(64, 48)));
+    writeFile(pictures + QStringLiteral("/b.jpg"), cameraphoto::jpegBytes(quadrants(64, 48)));
+    const QMap<QString, QByteArray> before = snapshot(pictures);
+    const QString target = dir.filePath(QStringLiteral("out"));
+    options.replaceInStrings(QStringLiteral("OUT"), target);
+    QBuffer input;
+    input.open(QIODevice::ReadOnly);
+    const MakeResult result = runMake(QStringList{u"tarnwick-make"_qs} + options + QStringList{pictures}, input);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.standardOutput, exitCode == MakeWritten ? target + u'\n' : QString());
+    QStringList found = QDir(target).entryList(QDir::Files);
+    found.sort();
+    QCOMPARE(found, written);
+    QCOMPARE(snapshot(pictures), before);
 }
 
 QTEST_GUILESS_MAIN(tst_Export)
