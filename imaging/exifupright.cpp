@@ -112,6 +112,8 @@ std::optional<qsizetype> mendTiff(char *data, qsizetype size)
     if (!tiff.readHeader())
         return std::nullopt;
     const qint64 ifd0 = *tiff.u32(4);
+    if (ifd0 < 8)
+        return std::nullopt; // lies over the header: a write to it would change what was read
     bool oriented = true;
     const auto nextPointer = tiff.walk(ifd0, [&](const Tiff::Entry &entry) {
         if (entry.tag != kOrientationTag)
