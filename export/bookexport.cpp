@@ -5,10 +5,12 @@
 #include "book/dmlwriter.h"
 #include "book/placement.h"
 #include "export/exportnames.h"
-#include "imaging/jpegconversion.h"
-#include "imaging/jpegturn.h"
-#include "imaging/picturefile.h"
+#include "export/jpegturn.h"
+#include "export/pictureconverter.h"
+#include "export/picturefile.h"
+#include "facts/pictureheader.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -164,7 +166,9 @@ std::optional<ExportFailure> BookExport::exportPicture(qsizetype index, const st
     Written &written = m_written[size_t(index)];
     const QString part = partPath(index);
     if (isGif(bytes)) {
-        const std::optional<QSize> size = storedPictureSize(bytes);
+        QBuffer head(&bytes);
+        head.open(QIODevice::ReadOnly);
+        const std::optional<QSize> size = PictureHeader::read(head).size();
         if (const auto failure = file.copyTo(part))
             return failed(*failure);
         written = Written{size.value_or(QSize()), false, true};
@@ -174,13 +178,12 @@ std::optional<ExportFailure> BookExport::exportPicture(qsizetype index, const st
     const ExportFacts facts = m_facts ? m_facts(bytes) : ExportFacts{};
     const int orientation = facts.orientation >= 1 && facts.orientation <= 8 ? facts.orientation : 1;
     const std::optional<JpegFrame> frame = readJpegFrame(bytes);
-    const std::optional<QSize> stored = frame ? std::optional(frame->size) : storedPictureSize(bytes);
-    if (!stored)
-        return failed(QStringLiteral("not a picture that can be read"));
-    const QSize upright = orientation >= 5 ? stored->transposed() : *stored;
+    // Not a JPEG TurboJPEG reads: written again if the decoder reads it, at its size.
+    const QSize stored = frame ? frame->size : QSize();
+    const QSize upright = orientation >= 5 ? stored.transposed() : stored;
 
     QSize fitInto;
-    if (m_maxScale != kNoScale) {
+    if (m_maxScale != kNoScale && upright.isValid()) {
         const PageRect box{readBoxNumber(m_inputs.pictureLeft).value, readBoxNumber(m_inputs.pictureTop).value,
                            readBoxNumber(m_inputs.pictureWidth).value, readBoxNumber(m_inputs.pictureHeight).value};
         const PageRect placed = placePicture(m_inputs.fitMode, box, upright);
@@ -207,7 +210,7 @@ std::optional<ExportFailure> BookExport::exportPicture(qsizetype index, const st
     QSize size = upright;
     if (convert) {
         const int quality = fitInto.isValid() ? kScaledQuality : kConvertedQuality;
-        if (const auto failure = convertToJpeg(bytes, orientation, fitInto, quality, out, size))
+        if (const auto failure = convertPicture(bytes, orientation, fitInto, quality, out, size))
             return failed(*failure);
     } else {
         if (const auto failure = turnJpegUpright(bytes, orientation, out))

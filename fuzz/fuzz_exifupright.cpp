@@ -2,7 +2,7 @@
 // a lossless turn: it must stay within the bytes it was given and never grow
 // the file; where its walk reached the picture data, a second pass must
 // change nothing.
-#include "imaging/exifupright.h"
+#include "export/exifupright.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -60,17 +60,4 @@ std::optional<QString> convertToJpeg(const QByteArray &picture, int orientation,
     return std::nullopt;
 }
 
-std::optional<QSize> storedPictureSize(const QByteArray &picture)
-{
-    QBuffer source;
-    source.setData(picture);
-    source.open(QIODevice::ReadOnly);
-    QImageReader reader(&source);
-    reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    if (!size.isValid())
-        return std::nullopt;
-    return size;
-}
-
 } // namespace tarnwick

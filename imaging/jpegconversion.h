@@ -18,9 +18,6 @@ namespace tarnwick {
 std::optional<QString> convertToJpeg(const QByteArray &picture, int orientation, QSize fitInto, int quality,
                                      QByteArray &out, QSize &writtenSize);
 
-// A picture's pixel size as stored, read from its header; for any format Qt reads.
-std::optional<QSize> storedPictureSize(const QByteArray &picture);
-
 // Qualities of the JPEGs written: a picture the book cannot show, and one scaled down.
 inline constexpr int kConvertedQuality = 92;
 inline constexpr int kScaledQuality = 90;

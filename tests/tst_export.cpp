@@ -3,8 +3,8 @@
 #include "export/bookexport.h"
 #include "export/exportnames.h"
 #include "export/exporttask.h"
-#include "imaging/exifupright.h"
-#include "imaging/jpegturn.h"
+#include "export/exifupright.h"
+#include "export/jpegturn.h"
 #include "queue/workqueue.h"
 
 #include "cameraphoto.h"

@@ -1,4 +1,4 @@
-#include "imaging/picturefile.h"
+#include "export/picturefile.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "imaging/exifupright.h"
+#include "export/exifupright.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
-#include "imaging/jpegturn.h"
+#include "export/jpegturn.h"
 
-#include "imaging/exifupright.h"
+#include "export/exifupright.h"
 
 #include <turbojpeg.h>
 
