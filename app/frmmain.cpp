@@ -670,7 +670,7 @@ void frmMain::Command2_Click()
 
 void frmMain::runGenerate()
 {
-    const GenerateOutcome outcome =
+    GenerateOutcome outcome =
         m_session->generateBook([this](PictureSizeReader &sizes) { return waitForPageSizes(sizes); });
     switch (outcome.kind) {
     case GenerateOutcome::Kind::CheckFailed:
@@ -690,11 +690,22 @@ void frmMain::runGenerate()
         return;
     case GenerateOutcome::Kind::Cancelled:
         return;
+    case GenerateOutcome::Kind::TrashRefused:
     case GenerateOutcome::Kind::WriteFailed:
-        m_platform.showWarning(this, messages::cannotWrite() + outcome.path + u'\n' + outcome.reason);
-        return;
     case GenerateOutcome::Kind::Written:
         break;
+    }
+    // The older document is replaced only by a complete new one; when the
+    // trash cannot take it, only the user may let it go.
+    if (outcome.kind == GenerateOutcome::Kind::TrashRefused) {
+        if (!m_platform.askYesNo(this, messages::cannotTrash() + outcome.reason + u'\n'
+                                           + messages::replaceWithoutTrash()))
+            return;
+        m_session->writeAgain(outcome, OlderDocument::Replace);
+    }
+    if (outcome.kind != GenerateOutcome::Kind::Written) {
+        m_platform.showWarning(this, messages::cannotWrite() + outcome.path + u'\n' + outcome.reason);
+        return;
     }
     if (!saveStoredTexts(m_settingsPath, outcome.book.storedValues()))
         m_platform.showWarning(this, settingsNotSaved + m_settingsPath);

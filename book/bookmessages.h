@@ -21,6 +21,8 @@ inline QString topTooLarge() { return QStringLiteral(u"图片的上边据过大�
 inline QString badFileName() { return QStringLiteral(u"文件名无效！"); }
 inline QString unwritablePictureName() { return QStringLiteral(u"图片文件名无法写入dml文件："); }
 inline QString cannotWrite() { return QStringLiteral(u"无法写入dml文件："); }
+inline QString cannotTrash() { return QStringLiteral(u"无法将原有的dml文件移到回收站："); }
+inline QString replaceWithoutTrash() { return QStringLiteral(u"是否不经回收站直接替换原有的dml文件？"); }
 inline QString nameIsPicture() { return QStringLiteral(u"dml文件名不能是图片文件名！"); }
 inline QString picturesVanished() { return QStringLiteral(u"以下图片在目录中找不到："); }
 inline QString unreadableSizes() { return QStringLiteral(u"以下图片无法读取尺寸："); }

@@ -2,6 +2,7 @@
 
 #include "book/bookmessages.h"
 #include "book/booknotation.h"
+#include "book/regularfile.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -10,10 +11,6 @@
 #include <array>
 #include <cstring>
 #include <iterator>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tarnwick {
 
@@ -26,8 +23,6 @@ namespace {
 constexpr qsizetype kLongestNumber = 16;
 constexpr qsizetype kLongestPageName = 255;
 constexpr qsizetype kLongestValue = 4096;
-
-QString notRegularFile() { return QStringLiteral("not a regular file"); }
 
 QString valueTooLong(QByteArrayView name)
 {
@@ -484,23 +479,9 @@ std::optional<QString> readDocument(QByteArrayView document, BookSettings &input
 std::optional<QString> readDocumentFile(const QString &path, BookSettings &inputs,
                                        std::vector<PagePlacement> *placements)
 {
-    // Opened without blocking and looked at before any read: a FIFO named
-    // like a document would otherwise wait for a writer for ever.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return qt_error_string(errno);
-    struct stat info {};
-    const bool stated = ::fstat(fd, &info) == 0;
-    if (!stated || !S_ISREG(info.st_mode)) {
-        const int error = errno;
-        ::close(fd);
-        return stated ? notRegularFile() : qt_error_string(error);
-    }
     QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return file.errorString();
-    }
+    if (std::optional<QString> reason = openRegularFile(file, path))
+        return reason;
     if (file.size() > kLargestDocument)
         return messages::documentTooLarge();
     // A buffer of the size the file claims, grown only if it holds more, and

@@ -7,13 +7,23 @@
 #include "book/boxnumber.h"
 #include "book/dmlreader.h"
 #include "book/gbktext.h"
+#include "book/staletemporaries.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 
+#include <atomic>
+#include <climits>
+#include <mutex>
+
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,6 +137,72 @@ qsizetype gbkLength(const QString &name)
     return length;
 }
 
+// The temporary documents being written, for the signal handler: fixed
+// storage and lock-free flags, which is all a handler may touch.
+struct PendingTemporary
+{
+    std::atomic<int> state{0}; // free, being filled, armed
+    char path[PATH_MAX] = {};
+};
+constexpr int kFree = 0, kFilling = 1, kArmed = 2;
+PendingTemporary pendingTemporaries[8];
+
+extern "C" void removeTemporariesAndEnd(int signal)
+{
+    for (PendingTemporary &pending : pendingTemporaries) {
+        if (pending.state.load() == kArmed)
+            ::unlink(pending.path);
+    }
+    // Then the signal's own end, with the status a shell expects.
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    ::sigaction(signal, &plain, nullptr);
+    ::raise(signal);
+}
+
+// Once per process, for the signals that end it by default; a disposition
+// the program or its caller chose (nohup's ignored SIGHUP) stays.
+void watchEndingSignals()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            struct sigaction current {};
+            if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL
+                || (current.sa_flags & SA_SIGINFO))
+                continue;
+            struct sigaction watching {};
+            watching.sa_handler = removeTemporariesAndEnd;
+            sigemptyset(&watching.sa_mask);
+            ::sigaction(signal, &watching, nullptr);
+        }
+    });
+}
+
+// A slot holding path for the handler, or -1 when all are taken.
+int armTemporary(const QByteArray &path)
+{
+    if (path.size() >= PATH_MAX)
+        return -1;
+    watchEndingSignals();
+    for (int i = 0; i < int(std::size(pendingTemporaries)); ++i) {
+        PendingTemporary &pending = pendingTemporaries[i];
+        int expected = kFree;
+        if (!pending.state.compare_exchange_strong(expected, kFilling))
+            continue;
+        std::memcpy(pending.path, path.constData(), size_t(path.size()) + 1);
+        pending.state.store(kArmed);
+        return i;
+    }
+    return -1;
+}
+
+void disarmTemporary(int slot)
+{
+    if (slot >= 0)
+        pendingTemporaries[slot].state.store(kFree);
+}
+
 // The new document's file beside its target: created here, written with
 // write(2) until every byte is taken or the system gives its reason, and
 // removed again unless released. QSaveFile would follow a link at the target
@@ -144,11 +220,19 @@ public:
         const QByteArray stem = target.left(slash + 1) + '.' + target.mid(slash + 1) + '.';
         for (int attempt = 0; attempt < 100; ++attempt) {
             m_path = stem + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+            // Armed before it exists: a signal right after the open still
+            // finds it.
+            m_slot = armTemporary(m_path);
             m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (m_fd >= 0)
                 break;
-            if (errno != EEXIST)
+            const int error = errno;
+            disarmTemporary(std::exchange(m_slot, -1));
+            m_path.clear();
+            if (error != EEXIST) {
+                errno = error;
                 return failed();
+            }
         }
         if (m_fd < 0)
             return failed();
@@ -173,7 +257,11 @@ public:
     }
 
     // The file now lives under another name: it is not removed.
-    void release() { m_path.clear(); }
+    void release()
+    {
+        m_path.clear();
+        disarmTemporary(std::exchange(m_slot, -1));
+    }
 
     void discard()
     {
@@ -181,6 +269,7 @@ public:
             ::close(std::exchange(m_fd, -1));
         if (!m_path.isEmpty())
             ::unlink(std::exchange(m_path, QByteArray()).constData());
+        disarmTemporary(std::exchange(m_slot, -1));
     }
 
     const QByteArray &path() const { return m_path; }
@@ -225,6 +314,77 @@ private:
 
     QByteArray m_path;
     QByteArray m_gathered;
+    int m_fd = -1;
+    int m_slot = -1;
+};
+
+// The temporary name of a document: "." + its name + "." + a number in base 36.
+bool isTemporaryDocument(QByteArrayView name, QByteArrayView documentName)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    if (!name.startsWith('.') || dot <= 1 || name.size() - dot - 1 < 1 || name.size() - dot - 1 > 13)
+        return false;
+    for (const char c : name.sliced(dot + 1)) {
+        if (!(c >= '0' && c <= '9') && !(c >= 'a' && c <= 'z'))
+            return false;
+    }
+    const QByteArrayView stem = name.sliced(1, dot - 1);
+    return stem == documentName || (stem.size() >= 4 && stem.last(4).toByteArray().toLower() == ".dml");
+}
+
+// Removes what killed runs left in the document's folder.
+void removeStaleDocuments(const QByteArray &target)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    const QByteArray documentName = target.mid(slash + 1);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    removeStaleTemporaries(fd, [&](QByteArrayView name) { return isTemporaryDocument(name, documentName); });
+    ::close(fd);
+}
+
+// A private folder for lock files: $XDG_RUNTIME_DIR, else one of the user's
+// own in the temporary folder.
+QString lockFolder()
+{
+    const auto isPrivate = [](const QString &path) {
+        struct stat info {};
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+            && info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+    };
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime) && isPrivate(runtime))
+        return runtime;
+    const QString own = QDir::tempPath() + QStringLiteral("/tarnwick-") + QString::number(::getuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return isPrivate(own) ? own : QString();
+}
+
+// Holds the document's lock (flock) while it lives; without a lock folder or
+// file, it holds nothing and the run goes on alone.
+class DocumentLock
+{
+public:
+    explicit DocumentLock(const QString &path)
+    {
+        const QString file = documentLockPath(path);
+        if (file.isEmpty())
+            return;
+        m_fd = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    DocumentLock(const DocumentLock &) = delete;
+    DocumentLock &operator=(const DocumentLock &) = delete;
+    ~DocumentLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+private:
     int m_fd = -1;
 };
 
@@ -345,12 +505,30 @@ std::optional<QString> documentTooLarge(const BookSettings &settings, const Pict
     return std::nullopt;
 }
 
-std::optional<QString> writeDocumentFile(const BookSettings &settings, const PictureSizes &sizes,
-                                         OlderDocument olderDocument)
+QString documentLockPath(const QString &path)
 {
+    const QFileInfo document(path);
+    struct stat folder {};
+    const QString locks = lockFolder();
+    if (locks.isEmpty() || ::stat(QFile::encodeName(document.absolutePath()).constData(), &folder) != 0)
+        return {};
+    const QByteArray name = QCryptographicHash::hash(QFile::encodeName(document.fileName()), QCryptographicHash::Md5);
+    return locks + QStringLiteral("/tarnwick-%1-%2-%3.lock")
+                       .arg(quint64(folder.st_dev), 0, 16)
+                       .arg(quint64(folder.st_ino), 0, 16)
+                       .arg(QString::fromLatin1(name.toHex()));
+}
+
+std::optional<DocumentFailure> writeDocumentFile(const BookSettings &settings, const PictureSizes &sizes,
+                                                 OlderDocument olderDocument)
+{
+    const auto notWritten = [](const QString &reason) {
+        return DocumentFailure{DocumentFailure::Kind::NotWritten, reason};
+    };
     if (std::optional<QString> refusal = documentTooLarge(settings, sizes))
-        return refusal;
+        return notWritten(*refusal);
     const QByteArray path = QFile::encodeName(settings.outputPath());
+    removeStaleDocuments(path);
 
     // The new document is written beside the target and renamed over it only
     // once it is whole and on disk, so a failed run leaves the older one as
@@ -358,23 +536,30 @@ std::optional<QString> writeDocumentFile(const BookSettings &settings, const Pic
     // link never leads the book out of the folder.
     DescriptorDevice temporary;
     if (!temporary.create(path))
-        return temporary.errorString();
+        return notWritten(temporary.errorString());
     const auto discard = qScopeGuard([&] { temporary.discard(); });
 
     if (std::optional<QString> reason = writeDocument(temporary, settings, sizes))
-        return reason;
+        return notWritten(*reason);
     if (!temporary.finish())
-        return temporary.errorString();
+        return notWritten(temporary.errorString());
 
+    // From the trash to the rename one run at a time: two runs linking the
+    // same older document would trash it twice, and the later rename would
+    // replace the earlier run's document without trashing it.
+    const DocumentLock lock(settings.outputPath());
     // Linked into the trash only now, with the new document whole: a failed
     // write never reaches the trash, and a failed rename takes it back.
     TrashedDocument older;
-    if (olderDocument == OlderDocument::ToTrash)
+    if (olderDocument == OlderDocument::ToTrash) {
         older = TrashedDocument::link(settings.outputPath());
+        if (older.isRefused())
+            return DocumentFailure{DocumentFailure::Kind::TrashRefused, older.refusal()};
+    }
     if (::rename(temporary.path().constData(), path.constData()) != 0) {
         const int error = errno;
         older.undo();
-        return qt_error_string(error);
+        return notWritten(qt_error_string(error));
     }
     temporary.release();
     return std::nullopt;
@@ -383,9 +568,12 @@ std::optional<QString> writeDocumentFile(const BookSettings &settings, const Pic
 std::optional<QString> saveDocument(const BookSettings &settings, const PictureSizes &sizes,
                                     OlderDocument olderDocument)
 {
-    if (std::optional<QString> reason = writeDocumentFile(settings, sizes, olderDocument))
-        return messages::cannotWrite() + settings.outputPath() + u'\n' + *reason;
-    return std::nullopt;
+    const std::optional<DocumentFailure> failure = writeDocumentFile(settings, sizes, olderDocument);
+    if (!failure)
+        return std::nullopt;
+    if (failure->kind == DocumentFailure::Kind::TrashRefused)
+        return messages::cannotTrash() + failure->reason;
+    return messages::cannotWrite() + settings.outputPath() + u'\n' + failure->reason;
 }
 
 } // namespace tarnwick

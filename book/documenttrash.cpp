@@ -37,14 +37,30 @@ std::optional<dev_t> deviceOf(QString path)
     }
 }
 
-// A folder only the user may enter; an existing one counts only when it is a
-// real folder of the user's, not a link to one.
-bool privateFolder(const QString &path)
+// Why path cannot serve as a folder of the trash, after making it (0700) when
+// it is missing: a link, not a folder, another user's, or not writable. Empty
+// when it serves. missing tells that it was not there and could not be made.
+QString folderProblem(const QString &path, bool *missing = nullptr)
 {
-    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
-        return false;
+    const QByteArray name = QFile::encodeName(path);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) {
+        const int error = errno;
+        if (missing)
+            *missing = true;
+        return path + QStringLiteral(": ") + qt_error_string(error);
+    }
     const auto st = linkStatus(path);
-    return st && S_ISDIR(st->st_mode) && st->st_uid == ::getuid();
+    if (!st)
+        return path + QStringLiteral(": ") + qt_error_string(errno);
+    if (S_ISLNK(st->st_mode))
+        return path + QStringLiteral(": a symbolic link");
+    if (!S_ISDIR(st->st_mode))
+        return path + QStringLiteral(": not a folder");
+    if (st->st_uid != ::getuid())
+        return path + QStringLiteral(": another user's folder");
+    if (::access(name.constData(), W_OK | X_OK) != 0)
+        return path + QStringLiteral(": ") + qt_error_string(errno);
+    return {};
 }
 
 QString homeTrash()
@@ -68,14 +84,24 @@ QString topFolder(QString folder, dev_t device)
     return folder;
 }
 
-// The trash for a document on device inside folder, made when missing; empty
-// when there is none to use.
-QString trashFor(const QString &folder, dev_t device)
+// The trash for a document on device inside folder, made when missing. A
+// refusal when a trash is there that cannot be used; neither when the file
+// system has none and none may be made.
+struct TrashFolder
+{
+    QString path;
+    QString refusal;
+};
+
+TrashFolder trashFor(const QString &folder, dev_t device)
 {
     const QString home = homeTrash();
     if (deviceOf(home) == device) {
-        QDir().mkpath(QFileInfo(home).path());
-        return privateFolder(home) ? home : QString();
+        const QString parent = QFileInfo(home).path();
+        if (!QDir().mkpath(parent))
+            return {QString(), parent + QStringLiteral(": cannot be made")};
+        const QString problem = folderProblem(home);
+        return problem.isEmpty() ? TrashFolder{home, QString()} : TrashFolder{QString(), problem};
     }
     const QString top = topFolder(folder, device);
     const QString uid = QString::number(::getuid());
@@ -83,10 +109,17 @@ QString trashFor(const QString &folder, dev_t device)
     // it is no link: otherwise another user could read what is put there.
     const QString shared = top + QStringLiteral("/.Trash");
     const auto st = linkStatus(shared);
-    if (st && S_ISDIR(st->st_mode) && (st->st_mode & S_ISVTX) && privateFolder(shared + u'/' + uid))
-        return shared + u'/' + uid;
+    if (st && S_ISDIR(st->st_mode) && (st->st_mode & S_ISVTX) && folderProblem(shared + u'/' + uid).isEmpty())
+        return {shared + u'/' + uid, QString()};
     const QString own = top + QStringLiteral("/.Trash-") + uid;
-    return privateFolder(own) ? own : QString();
+    bool missing = false;
+    const QString problem = folderProblem(own, &missing);
+    if (problem.isEmpty())
+        return {own, QString()};
+    // The top of a file system the user may not write has no trash of his.
+    if (missing)
+        return {};
+    return {QString(), problem};
 }
 
 QByteArray trashInfo(const QString &absolutePath)
@@ -123,19 +156,28 @@ bool writeNew(const QString &path, const QByteArray &bytes, bool *taken)
 
 } // namespace
 
+TrashedDocument TrashedDocument::refused(const QString &reason)
+{
+    TrashedDocument trashed;
+    trashed.m_refusal = reason;
+    return trashed;
+}
+
 TrashedDocument TrashedDocument::link(const QString &path)
 {
     const QFileInfo document(path);
     const auto st = linkStatus(document.absoluteFilePath());
     if (!st || !S_ISREG(st->st_mode))
         return {};
-    const QString trash = trashFor(document.absolutePath(), st->st_dev);
-    if (trash.isEmpty())
-        return {};
-    const QString files = trash + QStringLiteral("/files/");
-    const QString info = trash + QStringLiteral("/info/");
-    if (!privateFolder(files) || !privateFolder(info))
-        return {};
+    const TrashFolder trash = trashFor(document.absolutePath(), st->st_dev);
+    if (trash.path.isEmpty())
+        return refused(trash.refusal);
+    const QString files = trash.path + QStringLiteral("/files");
+    const QString info = trash.path + QStringLiteral("/info");
+    for (const QString &folder : {files, info}) {
+        if (const QString problem = folderProblem(folder); !problem.isEmpty())
+            return refused(problem);
+    }
 
     const QByteArray record = trashInfo(document.absoluteFilePath());
     const QByteArray source = QFile::encodeName(document.absoluteFilePath());
@@ -144,32 +186,49 @@ TrashedDocument TrashedDocument::link(const QString &path)
     for (int n = 1; n < 1000; ++n) {
         const QString name = numberedName(document.fileName(), n);
         TrashedDocument trashed;
-        trashed.m_infoPath = info + name + QStringLiteral(".trashinfo");
-        trashed.m_filePath = files + name;
+        trashed.m_infoPath = info + u'/' + name + QStringLiteral(".trashinfo");
+        trashed.m_filePath = files + u'/' + name;
+        const QByteArray target = QFile::encodeName(trashed.m_filePath);
         bool taken = false;
         if (!writeNew(trashed.m_infoPath, record, &taken)) {
             if (taken)
                 continue;
-            return {};
+            return refused(trashed.m_infoPath + QStringLiteral(": ") + qt_error_string(errno));
         }
-        if (::link(source.constData(), QFile::encodeName(trashed.m_filePath).constData()) == 0)
+        if (::link(source.constData(), target.constData()) == 0)
             return trashed;
-        const bool nameTaken = errno == EEXIST;
+        int error = errno;
+        // A file system without hard links (FAT) still has a trash: the
+        // document moves there, and back should its replacement fail.
+        if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) {
+            if (linkStatus(trashed.m_filePath)) {
+                error = EEXIST;
+            } else if (::rename(source.constData(), target.constData()) == 0) {
+                trashed.m_original = document.absoluteFilePath();
+                return trashed;
+            } else {
+                error = errno;
+            }
+        }
         ::unlink(QFile::encodeName(trashed.m_infoPath).constData());
-        if (!nameTaken)
-            return {};
+        if (error != EEXIST)
+            return refused(trashed.m_filePath + QStringLiteral(": ") + qt_error_string(error));
     }
-    return {};
+    return refused(files + QStringLiteral(": ") + qt_error_string(EEXIST));
 }
 
 void TrashedDocument::undo()
 {
     if (isEmpty())
         return;
-    ::unlink(QFile::encodeName(m_filePath).constData());
+    if (m_original.isEmpty())
+        ::unlink(QFile::encodeName(m_filePath).constData());
+    else
+        ::rename(QFile::encodeName(m_filePath).constData(), QFile::encodeName(m_original).constData());
     ::unlink(QFile::encodeName(m_infoPath).constData());
     m_filePath.clear();
     m_infoPath.clear();
+    m_original.clear();
 }
 
 } // namespace tarnwick

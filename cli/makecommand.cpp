@@ -188,7 +188,8 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     parser.setApplicationDescription(QStringLiteral(
         "Writes the .dml picture book of FOLDER's GIF and JPEG files into FOLDER.\n"
         "Exit status: 0 written (the path is printed), 1 a check failed, 2 usage error,\n"
-        "3 the document could not be written, 4 written but its path could not be printed."));
+        "3 the document could not be written (also when the trash cannot take the older one),\n"
+        "4 written but its path could not be printed."));
     const BookSettings defaults;
     const QCommandLineOption name(QStringLiteral("name"),
                                   QStringLiteral("Document name (%1).").arg(defaults.documentName),
@@ -424,8 +425,10 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
         });
     }
     const OlderDocument older = parser.isSet(noTrash) ? OlderDocument::Replace : OlderDocument::ToTrash;
+    // Every page was found in the listing this run made: the folder is listed once.
     const GenerateOutcome outcome = session.generateBook(
-        [&session](PictureSizeReader &sizes) { return waitForSizes(sizes, session.queue()); }, older);
+        [&session](PictureSizeReader &sizes) { return waitForSizes(sizes, session.queue()); }, older,
+        BookSession::Listing::JustListed);
 
     QStringList shown;
     for (const QString &picture : outcome.pictures)
@@ -450,6 +453,10 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
             text += QStringLiteral("tarnwick-make: cannot read the size of: %1 (%2)\n").arg(shown.at(i), outcome.reasons.at(i));
         return {MakeCheckFailed, QString(), text + messages::nameList(messages::unreadableSizes(), shown) + u'\n'};
     }
+    case GenerateOutcome::Kind::TrashRefused:
+        return {MakeWriteFailed, QString(),
+                skipped + QStringLiteral("tarnwick-make: cannot move the older document to the trash: ")
+                    + printableName(outcome.reason) + QStringLiteral(" (--no-trash replaces it)\n")};
     case GenerateOutcome::Kind::Cancelled:
     case GenerateOutcome::Kind::WriteFailed:
         return {MakeWriteFailed, QString(),

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <strings.h>
+#include <thread>
 #include <vector>
 
 #include <dirent.h>
@@ -122,25 +123,45 @@ std::vector<qsizetype> pictureNameOrder(const QStringList &names, NameOrder kind
     const QLocale collation = locale.language() == QLocale::C
         ? QLocale(QLocale::Chinese, QLocale::China)
         : locale;
-    QCollator collator(collation);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(kind == NameOrder::Numeric);
+    const auto makeCollator = [&] {
+        QCollator collator(collation);
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        collator.setNumericMode(kind == NameOrder::Numeric);
+        return collator;
+    };
 
     // Sort keys once per name, then compare keys only.
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(size_t(names.size()));
-    for (const QString &name : names)
-        keys.push_back(collator.sortKey(name));
+    std::vector<std::optional<QCollatorSortKey>> keys(size_t(names.size()));
     std::vector<qsizetype> order(size_t(names.size()));
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = qsizetype(i);
-    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        const int c = keys[size_t(a)].compare(keys[size_t(b)]);
+    const auto less = [&](qsizetype a, qsizetype b) {
+        const int c = keys[size_t(a)]->compare(*keys[size_t(b)]);
         if (c != 0)
             return c < 0;
         return codePointLess(names.at(a), names.at(b));
-    });
-    return order;
+    };
+    // Each half keyed and sorted on its own core, then merged: a big folder's
+    // keys and sort are most of the time a listing takes.
+    const auto keyAndSort = [&](size_t begin, size_t end) {
+        const QCollator collator = makeCollator();
+        for (size_t i = begin; i < end; ++i)
+            keys[i].emplace(collator.sortKey(names.at(qsizetype(i))));
+        std::sort(order.begin() + qsizetype(begin), order.begin() + qsizetype(end), less);
+    };
+    constexpr size_t kSplitFrom = 4096;
+    if (order.size() < kSplitFrom || std::thread::hardware_concurrency() < 2) {
+        keyAndSort(0, order.size());
+        return order;
+    }
+    const size_t middle = order.size() / 2;
+    std::thread firstHalf(keyAndSort, 0, middle);
+    keyAndSort(middle, order.size());
+    firstHalf.join();
+    std::vector<qsizetype> merged(order.size());
+    std::merge(order.begin(), order.begin() + qsizetype(middle), order.begin() + qsizetype(middle), order.end(),
+               merged.begin(), less);
+    return merged;
 }
 
 void sortPictureNames(QStringList &names, const QLocale &locale)

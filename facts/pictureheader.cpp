@@ -1,5 +1,7 @@
 #include "facts/pictureheader.h"
 
+#include "book/regularfile.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 
@@ -199,9 +201,11 @@ PictureHeader PictureHeader::read(QIODevice &device)
     for (int i = 0; i < 6 && bytes.at(i) >= 0; ++i)
         magic += char(bytes.at(i));
     if (magic == "GIF87a" || magic == "GIF89a") {
-        bytes.setLimit(kGifHeaderLimit);
         header.m_size = gifSize(bytes);
     } else if (magic.startsWith("\xFF\xD8")) {
+        // A frame header lies in the first kilobytes of any real JPEG; a huge
+        // file of zeros after FF D8 is not walked to its end.
+        bytes.setLimit(kJpegHeaderLimit);
         header.m_size = jpegSize(bytes, header.m_exif);
     } else {
         header.m_failure = Failure::NotGifOrJpeg;
@@ -217,12 +221,12 @@ PictureHeader PictureHeader::read(QIODevice &device)
 
 PictureHeader PictureHeader::readFile(const QString &path)
 {
-    QFile file(path);
+    QFile file;
     // Unbuffered: the blocks read are the blocks asked for.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (std::optional<QString> reason = openRegularFile(file, path, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         PictureHeader header;
         header.m_failure = Failure::CannotOpen;
-        header.m_reason = file.errorString();
+        header.m_reason = *reason;
         return header;
     }
     return read(file);

@@ -19,9 +19,10 @@ namespace tarnwick {
 // or where that screen is more than ten times the frame (and over 200 pixels
 // more), the frame's right and bottom edge, as Qt does; for a JPEG, the size
 // in its frame header, EXIF orientation not applied. Damage after the size
-// does not matter. At most the first 64 KiB of a GIF are read, and a JPEG
-// only up to the block that holds its frame header. Thread-safe: it shares
-// nothing.
+// does not matter. A GIF is read up to its first image, its extension blocks
+// skipped by their lengths, so never more than the file; a JPEG only up to the
+// block that holds its frame header, and no further than kJpegHeaderLimit.
+// Files that are not plain files are not read. Thread-safe: it shares nothing.
 class PictureHeader
 {
 public:
@@ -56,8 +57,9 @@ private:
     QString m_reason;
 };
 
-// Most bytes of a GIF read for its size.
-inline constexpr qint64 kGifHeaderLimit = 64 * 1024;
+// How far into a JPEG its frame header is looked for; a file without one
+// there has no size.
+inline constexpr qint64 kJpegHeaderLimit = 16 * 1024 * 1024;
 
 // Threads that read picture headers. Each read is a few microseconds of work
 // on a file in the page cache; see bench_placement for one thread against two.

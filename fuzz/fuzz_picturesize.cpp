@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QSize qtSize = reader.size();
     const QByteArray format = reader.format();
     const bool mustAgree = (format == "gif" || format == "jpeg") && qtSize.isValid() && !qtSize.isEmpty()
-        && bytes.size() <= tarnwick::kGifHeaderLimit;
+        && bytes.size() <= tarnwick::kJpegHeaderLimit;
     if (mustAgree && header.size() != qtSize) {
         std::fprintf(stderr, "header reader %dx%d, Qt %dx%d (%s)\n", header.size().value_or(QSize()).width(),
                      header.size().value_or(QSize()).height(), qtSize.width(), qtSize.height(), format.constData());

@@ -1,5 +1,6 @@
 #include "imaging/camerathumbnail.h"
 
+#include "book/regularfile.h"
 #include "facts/pictureheader.h"
 
 #include <QBuffer>
@@ -122,8 +123,8 @@ QByteArray exifThumbnailData(QByteArrayView exifBlock)
 
 QImage cameraThumbnail(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile file;
+    if (openRegularFile(file, path, QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
     const PictureHeader header = PictureHeader::read(file);
     const std::optional<PictureHeader::Block> block = header.exifBlock();

@@ -1,5 +1,7 @@
 #include "imaging/previewdecode.h"
 
+#include "book/regularfile.h"
+
 #include <QImageReader>
 
 #include <cstdlib>
@@ -57,11 +59,14 @@ QImage largePictureBuffer(QSize size, QImage::Format format)
 
 QImage decodePreviewPicture(const QString &path)
 {
+    QFile file;
+    if (openRegularFile(file, path))
+        return {};
     // The limit is process-wide in Qt; raise it only for this read so that the
     // rest of the program keeps Qt's default.
     const int previousLimit = QImageReader::allocationLimit();
     QImageReader::setAllocationLimit(kPreviewAllocationLimitMb);
-    QImageReader reader(path);
+    QImageReader reader(&file);
     QImage picture;
     // Qt's JPEG reader fills a picture of the right size and format in place,
     // every line of it, so a big one can be given a faster buffer. Not GIFs:

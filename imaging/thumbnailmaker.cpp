@@ -1,5 +1,7 @@
 #include "imaging/thumbnailmaker.h"
 
+#include "book/regularfile.h"
+
 #include <QImageReader>
 #include <QTransform>
 
@@ -35,7 +37,10 @@ QImage oriented(const QImage &image, QImageIOHandler::Transformations orientatio
 
 MadeThumbnail makeThumbnail(const QString &path, int bucket)
 {
-    QImageReader reader(path);
+    QFile file;
+    if (openRegularFile(file, path))
+        return {};
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
     const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
@@ -59,7 +64,10 @@ MadeThumbnail makeThumbnail(const QString &path, int bucket)
 
 QImageIOHandler::Transformations storedOrientation(const QString &path)
 {
-    QImageReader reader(path);
+    QFile file;
+    if (openRegularFile(file, path))
+        return QImageIOHandler::TransformationNone;
+    QImageReader reader(&file);
     return reader.canRead() ? reader.transformation() : QImageIOHandler::TransformationNone;
 }
 

@@ -107,7 +107,7 @@ void BookSession::readSizesForMode()
         m_sizes.stop();
 }
 
-GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument older)
+GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument older, Listing listing)
 {
     GenerateOutcome outcome;
     // Document and settings both come from this one reading of the inputs.
@@ -120,7 +120,9 @@ GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument ol
         return outcome;
     }
     // A picture removed since the listing would become a page without one.
-    if (QStringList vanished = vanishedPictures(book.pictureFolder, book.pictures); !vanished.isEmpty()) {
+    if (QStringList vanished = listing == Listing::JustListed ? QStringList()
+                                                              : vanishedPictures(book.pictureFolder, book.pictures);
+        !vanished.isEmpty()) {
         outcome.kind = GenerateOutcome::Kind::PicturesVanished;
         outcome.pictures = std::move(vanished);
         return outcome;
@@ -130,7 +132,7 @@ GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument ol
 
     // Contain and shrink place each page by its picture: every size must be
     // known before anything is written.
-    PictureSizes sizes;
+    PictureSizes &sizes = outcome.sizes;
     if (book.fitMode != FitMode::Stretch) {
         const QString folder = m_list.folder();
         m_sizes.readAll();
@@ -160,14 +162,20 @@ GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument ol
             return outcome;
         }
     }
-    // The older document is replaced only by a complete new one.
-    if (std::optional<QString> reason = writeDocumentFile(book, sizes, older)) {
-        outcome.kind = GenerateOutcome::Kind::WriteFailed;
-        outcome.reason = std::move(*reason);
-        return outcome;
-    }
-    outcome.kind = GenerateOutcome::Kind::Written;
+    writeAgain(outcome, older);
     return outcome;
+}
+
+void BookSession::writeAgain(GenerateOutcome &outcome, OlderDocument older)
+{
+    // The older document is replaced only by a complete new one.
+    outcome.kind = GenerateOutcome::Kind::Written;
+    outcome.reason.clear();
+    if (std::optional<DocumentFailure> failure = writeDocumentFile(outcome.book, outcome.sizes, older)) {
+        outcome.kind = failure->kind == DocumentFailure::Kind::TrashRefused ? GenerateOutcome::Kind::TrashRefused
+                                                                            : GenerateOutcome::Kind::WriteFailed;
+        outcome.reason = std::move(failure->reason);
+    }
 }
 
 bool waitForSizes(PictureSizeReader &sizes, WorkQueue &queue)

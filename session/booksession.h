@@ -30,6 +30,7 @@ struct GenerateOutcome
         SizesUnreadable,  // pictures and reasons: no size in their headers
         Cancelled,        // the wait for the sizes was given up, or the list replaced meanwhile
         WriteFailed,      // reason: the system's, or why the reader would refuse the book
+        TrashRefused,     // reason: why a trash that is there cannot take the older document
     };
     Kind kind = Kind::Written;
     std::optional<CheckFailure> failure;
@@ -38,6 +39,7 @@ struct GenerateOutcome
     QString reason;
     QString path;         // where the document goes
     BookSettings book;    // what was checked and written
+    PictureSizes sizes;   // each page's picture size, where the way of placing needs them
 };
 
 // One book being made, without a widget: the folder, the picture list, the
@@ -101,10 +103,18 @@ public:
     // Waits until every page's size is known; false when the wait was given
     // up. The window shows a progress dialog meanwhile, the command blocks.
     using SizeWait = std::function<bool(PictureSizeReader &sizes)>;
-    // Checks the book, looks for vanished pictures, lets pending events run
-    // once, reads the sizes when the way of placing needs them and writes
-    // the document; the first thing that fails ends the run.
-    GenerateOutcome generateBook(const SizeWait &wait, OlderDocument older = OlderDocument::ToTrash);
+    // Whether the pictures may have gone since the folder was listed: a
+    // window's list may be hours old, a command's was listed a moment ago.
+    enum class Listing { MayBeOld, JustListed };
+    // Checks the book, looks for vanished pictures (unless just listed), lets
+    // pending events run once, reads the sizes when the way of placing needs
+    // them and writes the document; the first thing that fails ends the run.
+    GenerateOutcome generateBook(const SizeWait &wait, OlderDocument older = OlderDocument::ToTrash,
+                                 Listing listing = Listing::MayBeOld);
+
+    // Writes a checked book once more, the older document going as older
+    // says (after the user let a trash that refused it go).
+    void writeAgain(GenerateOutcome &outcome, OlderDocument older);
 
 Q_SIGNALS:
     void folderTextChanged(const QString &text);

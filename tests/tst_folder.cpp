@@ -101,6 +101,18 @@ void TestFolder::nameOrder_data()
     // Tarnwick collates as zh_CN under C: Han before Latin.
     QTest::newRow("C is zh_CN") << QStringLiteral("C") << QStringList{QStringLiteral("z.gif"), QStringLiteral(u"中.gif")}
                                 << QStringList{QStringLiteral(u"中.gif"), QStringLiteral("z.gif")};
+    // Big enough to be keyed and sorted in two halves and merged; given in
+    // an order that puts the ends of the sorted list into both halves.
+    QStringList big;
+    for (int i = 0; i < 5000; ++i)
+        big.append(QStringLiteral("x%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+    QStringList bigSorted = big;
+    bigSorted.prepend(QStringLiteral(u"中.gif"));
+    QStringList interleaved;
+    for (int i = 0; i < 2500; ++i)
+        interleaved << big.at(i) << big.at(4999 - i);
+    interleaved.insert(2500, QStringLiteral(u"中.gif"));
+    QTest::newRow("zh_CN big list") << QStringLiteral("zh_CN") << interleaved << bigSorted;
 }
 
 void TestFolder::nameOrder()

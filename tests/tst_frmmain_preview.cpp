@@ -250,6 +250,18 @@ private Q_SLOTS:
         QCOMPARE(preview(), shown);
         QVERIFY(check2()->isChecked());
     }
+
+    // The preview shows the list's current entry, however it changed.
+    void removingTheShownEntryShowsTheNewCurrentOne()
+    {
+        clickEntry(0);
+        QTest::mouseClick(check2(), Qt::LeftButton);
+        QCOMPARE(preview()->windowTitle(), QStringLiteral(u"预览 - a.jpg"));
+        click(QStringLiteral("Label15"));
+        QCOMPARE(list()->model()->rowCount(), 1);
+        QCOMPARE(preview()->windowTitle(), QStringLiteral(u"预览 - b.jpg"));
+        QCOMPARE(preview()->imageSize(), QSize(300, 200));
+    }
 };
 
 QTEST_MAIN(tst_frmMainPreview)

@@ -13,6 +13,7 @@
 #include <QListView>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -416,6 +417,40 @@ private Q_SLOTS:
         QCOMPARE(readAll(documentPath()), QByteArray("older document"));
         QVERIFY(!QFile::exists(iniPath()));
         QCOMPARE(QDir(m_pictures).entryList(QDir::Files).size(), 44);
+    }
+
+    // A trash that cannot take the older document: nothing is written unless
+    // the user lets the document go without it.
+    void trashRefused_data()
+    {
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("No keeps everything") << false;
+        QTest::newRow("Yes replaces without the trash") << true;
+    }
+
+    void trashRefused()
+    {
+        QFETCH(bool, replace);
+        QVERIFY(writeBytes(documentPath(), "older"));
+        const QString dataHome = subfolder(QStringLiteral("data"));
+        QVERIFY(writeBytes(dataHome + QStringLiteral("/Trash"), "a file, not a folder"));
+        const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+        const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", savedDataHome); });
+        open();
+        browse(m_pictures);
+        m_platform.answers = {replace, false};
+        generate();
+
+        QCOMPARE(m_platform.questions.value(0), QStringLiteral(u"无法将原有的dml文件移到回收站：") + dataHome
+                                                    + QStringLiteral(u"/Trash: not a folder\n")
+                                                    + messages::replaceWithoutTrash());
+        QVERIFY(m_platform.warnings.isEmpty());
+        QCOMPARE(m_platform.questions.size(), replace ? 2 : 1);
+        QCOMPARE(readAll(documentPath()) == "older", !replace);
+        QCOMPARE(QFile::exists(iniPath()), replace);
+        // The three pictures and the document, no temporary file.
+        QCOMPARE(QDir(m_pictures).entryList(QDir::Files | QDir::Hidden).size(), 4);
     }
 
     // Pictures deleted after the listing stop the run before anything is

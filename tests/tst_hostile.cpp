@@ -8,10 +8,16 @@
 #include "book/bookcheck.h"
 #include "book/bookmessages.h"
 #include "book/booksettings.h"
+#include "book/dmlreader.h"
 #include "book/dmlwriter.h"
 #include "facts/picturefolder.h"
+#include "facts/pictureheader.h"
+#include "imaging/camerathumbnail.h"
 #include "imaging/previewdecode.h"
+#include "imaging/thumbnailmaker.h"
 #endif
+
+#include <sys/stat.h>
 
 #include <QBuffer>
 #include <QImage>
@@ -257,6 +263,8 @@ private Q_SLOTS:
     void name_data();
     void name();
     void wholeFolder();
+    void fifo_data();
+    void fifo();
 
 private:
     // A new folder named after the current data row, ending in "/".
@@ -529,6 +537,41 @@ void tst_hostile::wholeFolder()
     QCOMPARE(checkBook(settings), std::nullopt);
     QCOMPARE(saveDocument(settings), std::nullopt);
     QVERIFY(QFileInfo(settings.outputPath()).size() > 0);
+#endif
+}
+
+// A FIFO swapped in for a picture or a document: every reader answers at once
+// instead of waiting in open() for a writer that never comes.
+void tst_hostile::fifo_data()
+{
+    QTest::addColumn<QString>("reader");
+    for (const char *reader : {"header", "preview", "thumbnail", "orientation", "camera thumbnail", "document"})
+        QTest::newRow(reader) << QString::fromLatin1(reader);
+}
+
+void tst_hostile::fifo()
+{
+#ifdef TARNWICK_HAVE_ENGINE
+    QFETCH(QString, reader);
+    using namespace tarnwick;
+    const QString path = rowFolder() + QStringLiteral("fifo.jpg");
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    if (reader == u"header") {
+        const PictureHeader header = PictureHeader::readFile(path);
+        QCOMPARE(header.failure(), PictureHeader::Failure::CannotOpen);
+        QCOMPARE(header.reason(), QStringLiteral("not a regular file"));
+    } else if (reader == u"preview") {
+        QVERIFY(decodePreviewPicture(path).isNull());
+    } else if (reader == u"thumbnail") {
+        QVERIFY(makeThumbnail(path, 128).image.isNull());
+    } else if (reader == u"orientation") {
+        QCOMPARE(storedOrientation(path), QImageIOHandler::TransformationNone);
+    } else if (reader == u"camera thumbnail") {
+        QVERIFY(cameraThumbnail(path).isNull());
+    } else {
+        BookSettings inputs;
+        QCOMPARE(readDocumentFile(path, inputs), QStringLiteral("not a regular file"));
+    }
 #endif
 }
 

@@ -16,6 +16,9 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -157,6 +160,10 @@ private Q_SLOTS:
     void olderDocumentToTrash();
     void unreadableFolder();
     void fullStandardOutput();
+    void hostileRun_data();
+    void hostileRun();
+    void topLevelTrash_data();
+    void topLevelTrash();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -239,6 +246,131 @@ void TestMake::exitCodes()
 
 // The path a script reads must not go missing unnoticed: the document stays,
 // the status says the path was lost.
+// What a hostile run meets.
+enum class Hostility { TwoRunsAtOnce, Signal, SparsePicture, StaleTemporaries };
+
+void TestMake::hostileRun_data()
+{
+    QTest::addColumn<Hostility>("hostility");
+    QTest::addColumn<int>("signal");
+    QTest::newRow("two runs at once") << Hostility::TwoRunsAtOnce << 0;
+    QTest::newRow("SIGTERM while writing") << Hostility::Signal << SIGTERM;
+    QTest::newRow("SIGINT while writing") << Hostility::Signal << SIGINT;
+    QTest::newRow("SIGHUP while writing") << Hostility::Signal << SIGHUP;
+    QTest::newRow("2 GiB sparse picture") << Hostility::SparsePicture << 0;
+    QTest::newRow("temporaries of a killed run") << Hostility::StaleTemporaries << 0;
+}
+
+// Runs that meet other runs, signals and files made to stall them. Runs that
+// must meet at the document are held there by this test holding the lock they
+// take before they replace it; /proc/locks shows when they wait for it.
+void TestMake::hostileRun()
+{
+    QFETCH(Hostility, hostility);
+    QFETCH(int, signal);
+    const QString dataHome = m_dir->filePath(QStringLiteral("data"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    const auto start = [&](const QStringList &arguments) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment);
+        process->start(program, arguments);
+        return process;
+    };
+    const auto temporaries = [&] {
+        return QDir(folder()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".MyEBook.dml."));
+    };
+    const auto waitingForLock = [](const std::vector<std::unique_ptr<QProcess>> &runs) {
+        QFile locks(QStringLiteral("/proc/locks"));
+        if (!locks.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray table = locks.readAll();
+        return std::all_of(runs.begin(), runs.end(), [&](const auto &run) {
+            return QRegularExpression(QStringLiteral("-> FLOCK .* %1 ").arg(run->processId()))
+                .match(QString::fromLatin1(table))
+                .hasMatch();
+        });
+    };
+    QCOMPARE(runProcess({folder()}).exitCode, 0);
+    const QByteArray older = readAll(document());
+
+    switch (hostility) {
+    case Hostility::TwoRunsAtOnce:
+    case Hostility::Signal: {
+        const int lock = ::open(QFile::encodeName(documentLockPath(document())).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX) == 0);
+        auto unlock = qScopeGuard([&] { ::close(lock); });
+        std::vector<std::unique_ptr<QProcess>> runs;
+        runs.push_back(start({QStringLiteral("--background"), QStringLiteral("1"), folder()}));
+        if (hostility == Hostility::TwoRunsAtOnce)
+            runs.push_back(start({QStringLiteral("--background"), QStringLiteral("2"), folder()}));
+        QTRY_VERIFY_WITH_TIMEOUT(waitingForLock(runs), 20000);
+        QCOMPARE(temporaries().size(), qsizetype(runs.size()));
+        QCOMPARE(readAll(document()), older);
+        if (hostility == Hostility::Signal) {
+            QCOMPARE(::kill(pid_t(runs.front()->processId()), signal), 0);
+            QVERIFY(runs.front()->waitForFinished(60000));
+            QCOMPARE(runs.front()->exitStatus(), QProcess::CrashExit);
+            QCOMPARE(temporaries(), QStringList());
+            QCOMPARE(readAll(document()), older);
+            QVERIFY(!QFileInfo::exists(dataHome));
+            return;
+        }
+        unlock.dismiss();
+        ::close(lock);
+        for (const auto &run : runs) {
+            QVERIFY(run->waitForFinished(60000));
+            QCOMPARE(run->exitCode(), 0);
+        }
+        // The last run wins; the first one's document and the original are
+        // each in the trash once.
+        const QByteArray last = readAll(document());
+        QVERIFY(last.contains("papercolor=\"01h\"") || last.contains("papercolor=\"02h\""));
+        QByteArrayList trashed;
+        const QDir files(dataHome + QStringLiteral("/Trash/files"));
+        for (const QString &name : files.entryList(QDir::Files))
+            trashed.append(readAll(files.filePath(name)));
+        QCOMPARE(trashed.size(), 2);
+        QCOMPARE(trashed.count(older), 1);
+        QCOMPARE(trashed.count(last), 0);
+        QCOMPARE(temporaries(), QStringList());
+        return;
+    }
+    case Hostility::SparsePicture: {
+        QFile sparse(m_dir->filePath(QStringLiteral("c.jpg")));
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.write("\xFF\xD8", 2) == 2);
+        QVERIFY(sparse.resize(qint64(2) << 30));
+        sparse.close();
+        const Run run = runProcess({QStringLiteral("--fit"), QStringLiteral("contain"), folder()});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("cannot read the size of: c.jpg (no size in its header)\n")),
+                 qPrintable(run.err));
+        QCOMPARE(readAll(document()), older);
+        return;
+    }
+    case Hostility::StaleTemporaries: {
+        // Ours and old; then ours but fresh, another user's, not ours.
+        const QStringList stale = {QStringLiteral(".MyEBook.dml.k3x9q"), QStringLiteral(".Other.DML.0zz")};
+        QStringList kept = {QStringLiteral(".MyEBook.dml.fresh1"), QStringLiteral(".MyEBook.dml.nobody1"),
+                            QStringLiteral(".notes.txt.abc"), QStringLiteral(".MyEBook.dml.NotBase36")};
+        for (const QString &name : stale + kept) {
+            QFile file(m_dir->filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(name.contains(u"fresh")
+                    || file.setFileTime(QDateTime::currentDateTime().addSecs(-7200), QFileDevice::FileModificationTime));
+        }
+        if (::geteuid() != 0 || ::chown(QFile::encodeName(m_dir->filePath(kept.at(1))).constData(), 65534, 65534) != 0)
+            QVERIFY(QFile::remove(m_dir->filePath(kept.takeAt(1))));
+        QCOMPARE(runProcess({folder()}).exitCode, 0);
+        QStringList left = QDir(folder()).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression(u"^\\."_s));
+        std::sort(kept.begin(), kept.end());
+        std::sort(left.begin(), left.end());
+        QCOMPARE(left, kept);
+        return;
+    }
+    }
+}
+
 void TestMake::fullStandardOutput()
 {
     QProcess process;
@@ -779,16 +911,32 @@ void TestMake::olderDocumentToTrash_data()
     QTest::addColumn<int>("exitCode");
     // The names in the trash's files/ afterwards, the new entry first.
     QTest::addColumn<QStringList>("trashed");
+    // What stands in the trash's place beforehand (a link to a folder, a
+    // file), and the path the refusal names with its reason.
+    QTest::addColumn<QString>("planted");
+    QTest::addColumn<QString>("refusal");
     const QStringList none;
     const QString data = QStringLiteral("data");
     const QString doc = QStringLiteral(u"我的 书.dml");
-    QTest::newRow("replaced") << QStringList() << data << 0 << 0 << QStringList{doc};
+    const QString trash = QStringLiteral("data/Trash");
+    QTest::newRow("replaced") << QStringList() << data << 0 << 0 << QStringList{doc} << QString() << QString();
     QTest::newRow("name taken in the trash") << QStringList() << data << 0 << 0
-                                             << QStringList{QStringLiteral(u"我的 书 (2).dml"), doc};
-    QTest::newRow("--no-trash") << QStringList{QStringLiteral("--no-trash")} << data << 0 << 0 << none;
-    QTest::newRow("write fails") << QStringList() << data << 4 << 3 << none;
-    // The data folder lies below a plain file, so no trash can be made.
-    QTest::newRow("no usable trash") << QStringList() << QStringLiteral("a.jpg/data") << 0 << 0 << none;
+                                             << QStringList{QStringLiteral(u"我的 书 (2).dml"), doc} << QString()
+                                             << QString();
+    QTest::newRow("--no-trash") << QStringList{QStringLiteral("--no-trash")} << data << 0 << 0 << none << QString()
+                                << QString();
+    QTest::newRow("write fails") << QStringList() << data << 4 << 3 << none << QString() << QString();
+    // A trash that is there but cannot take the document keeps it, and says so.
+    QTest::newRow("data folder below a file") << QStringList() << QStringLiteral("a.jpg/data") << 0 << 3 << none
+                                              << QString() << QStringLiteral("a.jpg/data: cannot be made");
+    QTest::newRow("home trash a link") << QStringList() << data << 0 << 3 << none << QStringLiteral("link:Trash")
+                                       << trash + QStringLiteral(": a symbolic link");
+    QTest::newRow("home trash a file") << QStringList() << data << 0 << 3 << none << QStringLiteral("file:Trash")
+                                       << trash + QStringLiteral(": not a folder");
+    QTest::newRow("files/ a file") << QStringList() << data << 0 << 3 << none << QStringLiteral("file:Trash/files")
+                                   << trash + QStringLiteral("/files: not a folder");
+    QTest::newRow("refused, --no-trash") << QStringList{QStringLiteral("--no-trash")} << data << 0 << 0 << none
+                                         << QStringLiteral("file:Trash") << QString();
 }
 
 // An older document goes to the trash as a file manager expects it, only
@@ -800,6 +948,8 @@ void TestMake::olderDocumentToTrash()
     QFETCH(int, fileSizeLimitKb);
     QFETCH(int, exitCode);
     QFETCH(QStringList, trashed);
+    QFETCH(QString, planted);
+    QFETCH(QString, refusal);
     const QString name = QStringLiteral(u"我的 书.dml");
     const QString path = m_dir->filePath(name);
     // Enough pages for the written document to pass a 4 KB limit.
@@ -812,6 +962,12 @@ void TestMake::olderDocumentToTrash()
     }
     QCOMPARE(runProcess({QStringLiteral("--name"), name, folder()}).exitCode, 0);
     const QByteArray older = readAll(path);
+    const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
+    if (!planted.isEmpty()) {
+        const QString at = m_dir->filePath(dataHome + u'/' + planted.section(u':', 1));
+        QVERIFY(QDir().mkpath(QFileInfo(at).path()) && QDir().mkpath(elsewhere));
+        QVERIFY(planted.startsWith(u"link") ? QFile::link(elsewhere, at) : writeFile(at, "x"));
+    }
 
     const bool hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
     const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
@@ -827,6 +983,16 @@ void TestMake::olderDocumentToTrash()
                                QByteArray(), fileSizeLimitKb);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(readAll(path) == older, exitCode != 0);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(run.err, QStringLiteral("cannot move the older document to the trash: ")
+                              + m_dir->filePath(refusal).section(u':', 0, 0) + u':' + refusal.section(u':', 1)
+                              + QStringLiteral(" (--no-trash replaces it)\n"));
+        QVERIFY(QDir(elsewhere).isEmpty());
+    }
+    // Nothing of the run is left beside the document.
+    QCOMPARE(QDir(folder()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".dml.")), QStringList());
+    if (!planted.isEmpty())
+        return;
     QCOMPARE(QDir(trash + QStringLiteral("/files")).entryList(QDir::Files), trashed);
     if (trashed.isEmpty()) {
         QVERIFY(QDir(trash + QStringLiteral("/info")).isEmpty());
@@ -876,6 +1042,70 @@ void TestMake::unreadableFolder()
     const QString err = QString::fromLocal8Bit(process.readAllStandardError());
     QVERIFY2(err.contains(qt_error_string(EACCES)), qPrintable(err));
     QVERIFY(!QFile::exists(pictures + QStringLiteral("/MyEBook.dml")));
+}
+
+void TestMake::topLevelTrash_data()
+{
+    QTest::addColumn<QString>("planted"); // in place of .Trash-UID at the top of the disk
+    QTest::addColumn<bool>("asNobody");   // run as nobody, who may not write the disk's top folder
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("made at the top") << QString() << false << QString();
+    QTest::newRow("another user's") << QStringLiteral("nobody's") << false << QStringLiteral(": another user's folder");
+    QTest::newRow("none may be made: replaced") << QString() << true << QString();
+}
+
+// A document on another disk than the home trash goes to the trash at that
+// disk's top; only a disk where the user may make none replaces it as before.
+void TestMake::topLevelTrash()
+{
+    QFETCH(QString, planted);
+    QFETCH(bool, asNobody);
+    QFETCH(QString, refusal);
+    if (::geteuid() != 0)
+        QSKIP("needs root to mount a disk and to run as another user");
+    QTemporaryDir mountPoint;
+    QVERIFY(QFile::setPermissions(mountPoint.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                         | QFile::ExeGroup | QFile::ExeOther));
+    const QByteArray target = QFile::encodeName(mountPoint.path());
+    if (::mount("tmpfs", target.constData(), "tmpfs", 0, "size=32m,mode=0755") != 0)
+        QSKIP("mounting a tmpfs is not permitted here");
+    const auto unmount = qScopeGuard([&] { ::umount(target.constData()); });
+    const QString pictures = mountPoint.filePath(QStringLiteral("pictures"));
+    QVERIFY(QDir().mkdir(pictures));
+    QVERIFY(writeJpeg(pictures + QStringLiteral("/a.jpg"), 16, 16));
+    const QString path = pictures + QStringLiteral("/MyEBook.dml");
+    QVERIFY(writeFile(path, "older"));
+    const QString copy = mountPoint.filePath(QStringLiteral("tarnwick-make"));
+    QVERIFY(QFile::copy(program, copy));
+    QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    const uid_t uid = asNobody ? 65534 : 0;
+    for (const QString &file : {pictures, pictures + QStringLiteral("/a.jpg"), path})
+        QCOMPARE(::chown(QFile::encodeName(file).constData(), uid, uid), 0);
+    const QString trash = mountPoint.filePath(QStringLiteral(".Trash-%1").arg(uid));
+    if (planted == u"nobody's") {
+        QVERIFY(QDir().mkdir(trash));
+        QCOMPARE(::chown(QFile::encodeName(trash).constData(), 65534, 65534), 0);
+    }
+
+    QProcess process;
+    if (asNobody) {
+        process.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(99);
+        });
+    }
+    process.start(copy, {pictures});
+    QVERIFY(process.waitForFinished(60000));
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), refusal.isEmpty() ? 0 : 3);
+    QCOMPARE(readAll(path) == "older", !refusal.isEmpty());
+    if (!refusal.isEmpty()) {
+        QCOMPARE(err, QStringLiteral("tarnwick-make: cannot move the older document to the trash: ") + trash + refusal
+                          + QStringLiteral(" (--no-trash replaces it)\n"));
+        return;
+    }
+    QCOMPARE(readAll(trash + QStringLiteral("/files/MyEBook.dml")), asNobody ? QByteArray("<unreadable>") : "older");
+    QCOMPARE(QFileInfo::exists(trash), !asNobody);
 }
 
 QTEST_GUILESS_MAIN(TestMake)

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tarnwick;
 
@@ -83,6 +84,8 @@ private Q_SLOTS:
     void standardExample();
     void cacheEntries_data();
     void cacheEntries();
+    void hostileCache_data();
+    void hostileCache();
     void tileGeometry_data();
     void tileGeometry();
     void tilePainting();
@@ -193,6 +196,80 @@ void TestThumbnails::cacheEntries()
     }
     QCOMPARE(cache.lookup(picture, lookupBucket).size(), lookupSize);
     QCOMPARE(cache.hasFailure(picture), failed && !touched);
+}
+
+// A cache another user can reach, a linked folder, a FIFO or an oversized
+// entry planted in it, and what a killed run left there.
+void TestThumbnails::hostileCache_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QSize>("planted");  // a valid entry of this size in normal/
+    QTest::addColumn<bool>("trusted");   // the planted entry is served and a new one stored
+    QTest::newRow("private cache") << "" << QSize(128, 96) << true;
+    QTest::newRow("root a link") << "root link" << QSize(128, 96) << true;
+    QTest::newRow("cache writable by others") << "root 0777" << QSize(128, 96) << false;
+    QTest::newRow("cache of another user") << "root nobody" << QSize(128, 96) << false;
+    QTest::newRow("normal/ a link") << "normal link" << QSize(128, 96) << false;
+    QTest::newRow("entry a FIFO") << "entry fifo" << QSize() << true;
+    QTest::newRow("entry claims more pixels than normal") << "" << QSize(129, 40) << true;
+}
+
+void TestThumbnails::hostileCache()
+{
+    QFETCH(QString, setup);
+    QFETCH(QSize, planted);
+    QFETCH(bool, trusted);
+    if (setup.contains(u"nobody") && ::geteuid() != 0)
+        QSKIP("needs root to give the cache to another user");
+    QTemporaryDir home;
+    const QString elsewhere = home.filePath(QStringLiteral("elsewhere"));
+    const QString root = home.filePath(QStringLiteral("thumbnails"));
+    const QString normal = (setup == u"root link" ? elsewhere : root) + QStringLiteral("/normal");
+    QVERIFY(QDir().mkpath(elsewhere + QStringLiteral("/normal")));
+    if (setup == u"root link")
+        QVERIFY(QFile::link(elsewhere, root));
+    else if (setup == u"normal link")
+        QVERIFY(QDir().mkdir(root) && QFile::link(elsewhere + QStringLiteral("/normal"), normal));
+    else
+        QVERIFY(QDir().mkpath(normal));
+    for (const QString &folder : {elsewhere, root, normal, elsewhere + QStringLiteral("/normal")})
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
+    const ThumbnailCache cache(root);
+    const QString picture = home.filePath(QStringLiteral("p.jpg"));
+    QVERIFY(writePicture(picture, QStringLiteral("jpeg"), QSize(400, 300)));
+    const QString entry = cache.entryPath(picture, 128);
+    if (planted.isValid()) {
+        QImage image(planted, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        image.setText(QStringLiteral("Thumb::URI"), QString::fromLatin1(ThumbnailCache::uriOf(picture)));
+        image.setText(QStringLiteral("Thumb::MTime"), QString::number(QFileInfo(picture).lastModified().toSecsSinceEpoch()));
+        QVERIFY(image.save(entry, "png"));
+    } else {
+        QCOMPARE(::mkfifo(QFile::encodeName(entry).constData(), 0600), 0);
+    }
+    // Left by a killed run two hours ago, and one being written now.
+    const QString stale = normal + QStringLiteral("/.tarnwick-k1ll3d.png");
+    const QString fresh = normal + QStringLiteral("/.tarnwick-n0w.png");
+    for (const QString &path : {stale, fresh}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(path == fresh || file.setFileTime(QDateTime::currentDateTime().addSecs(-7200), QFileDevice::FileModificationTime));
+    }
+    if (setup == u"root 0777")
+        QCOMPARE(::chmod(QFile::encodeName(root).constData(), 0777), 0);
+    if (setup == u"root nobody")
+        QCOMPARE(::chown(QFile::encodeName(root).constData(), 65534, 65534), 0);
+
+    QCOMPARE(!cache.lookup(picture, 128).isNull(), trusted && planted == QSize(128, 96));
+    QImage thumbnail(128, 96, QImage::Format_RGB32);
+    thumbnail.fill(Qt::green);
+    QCOMPARE(cache.store(picture, 128, thumbnail, QSize(400, 300)), trusted);
+    // What is not trusted stays as it was; what the store wrote is served.
+    QCOMPARE(QFileInfo::exists(stale), !trusted);
+    QVERIFY(QFileInfo::exists(fresh));
+    const QImage served = cache.lookup(picture, 128);
+    QCOMPARE(served.isNull(), !trusted);
+    QCOMPARE(trusted ? served.pixel(0, 0) : QImage(entry).pixel(0, 0), trusted ? qRgb(0, 255, 0) : qRgb(255, 0, 0));
 }
 
 void TestThumbnails::tileGeometry_data()

@@ -2,6 +2,9 @@
 
 #include "imaging/thumbnailmaker.h"
 
+#include "book/regularfile.h"
+#include "book/staletemporaries.h"
+
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -9,12 +12,18 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QTemporaryFile>
+#include <QMutex>
+#include <QRandomGenerator>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <utility>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnwick {
 
@@ -23,9 +32,10 @@ namespace {
 constexpr std::array<int, 4> kBuckets{128, 256, 512, 1024};
 
 constexpr QFile::Permissions kPrivateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-constexpr QFile::Permissions kPrivateFile = QFile::ReadOwner | QFile::WriteOwner;
 // Qt maps a PNG quality of 0 to 100 onto zlib levels 9 to 0.
 constexpr int kEntryQuality = 67;
+
+constexpr char kTemporaryPrefix[] = ".tarnwick-";
 
 const QString kUriKey = QStringLiteral("Thumb::URI");
 const QString kMTimeKey = QStringLiteral("Thumb::MTime");
@@ -63,21 +73,38 @@ QString entryName(const QByteArray &uri)
         + QStringLiteral(".png");
 }
 
-// Reads an entry and checks it against the picture. The text has to come
-// from the read image: QImageReader::text garbles these keys.
-QImage readValidEntry(const QString &file, const Stamp &stamp)
+// A descriptor closed when it goes out of scope.
+class Descriptor
 {
-    QImageReader reader(file, "png");
-    QImage entry;
-    if (!reader.read(&entry))
-        return {};
-    if (entry.text(kUriKey) != QString::fromLatin1(stamp.uri))
-        return {};
-    bool isNumber = false;
-    const qint64 mtime = entry.text(kMTimeKey).toLongLong(&isNumber);
-    if (!isNumber || mtime != stamp.mtime)
-        return {};
-    return entry;
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor() { reset(); }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+    bool isOpen() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+// A cache folder another user could plant entries, links or FIFOs in is no
+// cache of ours: it must be the user's own and writable by nobody else.
+bool trustedFolder(int fd)
+{
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid()
+        && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 // Makes every missing folder from the topmost one down, each private to the
@@ -95,11 +122,95 @@ bool makePrivatePath(const QString &folder)
     return QDir().mkdir(info.absoluteFilePath(), kPrivateFolder) || QFileInfo(folder).isDir();
 }
 
+// Opens relative ("normal", "fail/tarnwick-1.0") below the cache's root, made
+// 0700 where missing when create is set. The root may be a link (a cache moved
+// to another disk); the folders below it are never followed when they are
+// links. Not open when a folder is missing or not trusted.
+void openCacheFolder(Descriptor &out, const QString &root, const QString &relative, bool create)
+{
+    out.reset();
+    if (create && !makePrivatePath(root))
+        return;
+    Descriptor folder(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen() || !trustedFolder(folder.get()))
+        return;
+    for (const QString &part : relative.split(u'/')) {
+        const QByteArray name = QFile::encodeName(part);
+        if (create)
+            ::mkdirat(folder.get(), name.constData(), 0700);
+        folder.reset(::openat(folder.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder.isOpen() || !trustedFolder(folder.get()))
+            return;
+    }
+    out.reset(folder.release());
+}
+
+// Reads an entry and checks it against the picture. An entry whose header
+// claims more than largestEdge pixels a side is refused before it is decoded.
+// The text has to come from the read image: QImageReader::text garbles these
+// keys.
+QImage readValidEntry(const QString &root, const QString &relative, const QString &name, const Stamp &stamp,
+                      int largestEdge)
+{
+    Descriptor folder;
+    openCacheFolder(folder, root, relative, false);
+    QFile file;
+    if (!folder.isOpen() || openRegularFileAt(file, folder.get(), QFile::encodeName(name)))
+        return {};
+    QImageReader reader(&file, "png");
+    const QSize claimed = reader.size();
+    if (!claimed.isValid() || claimed.width() > largestEdge || claimed.height() > largestEdge)
+        return {};
+    QImage entry;
+    if (!reader.read(&entry))
+        return {};
+    if (entry.text(kUriKey) != QString::fromLatin1(stamp.uri))
+        return {};
+    bool isNumber = false;
+    const qint64 mtime = entry.text(kMTimeKey).toLongLong(&isNumber);
+    if (!isNumber || mtime != stamp.mtime)
+        return {};
+    return entry;
+}
+
+bool isOurTemporary(QByteArrayView name)
+{
+    return name.startsWith(kTemporaryPrefix) && name.endsWith(".png");
+}
+
+// Once per folder and process, the temporary entries a killed run left.
+void removeStaleEntriesOnce(int folder, const QString &path)
+{
+    static QMutex mutex;
+    static QSet<QString> cleaned;
+    {
+        const QMutexLocker locker(&mutex);
+        if (cleaned.contains(path))
+            return;
+        cleaned.insert(path);
+    }
+    removeStaleTemporaries(folder, isOurTemporary);
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
 // Written to a temporary file beside the entry (private from the start) and
 // renamed over it, so a reader never sees half an entry. No QSaveFile: its
 // sync to disk costs tens of milliseconds per entry, and a cache entry lost
 // in a crash is only made again.
-bool writeEntry(const QString &file, const QImage &image)
+bool writeEntry(const QString &root, const QString &relative, const QString &name, const QImage &image)
 {
     QByteArray png;
     QBuffer buffer(&png);
@@ -110,16 +221,21 @@ bool writeEntry(const QString &file, const QImage &image)
     writer.setQuality(kEntryQuality);
     if (!writer.write(image))
         return false;
-    const QString folder = QFileInfo(file).absolutePath();
-    if (!makePrivatePath(folder))
+    Descriptor folder;
+    openCacheFolder(folder, root, relative, true);
+    if (!folder.isOpen())
         return false;
-    QTemporaryFile out(folder + QStringLiteral("/.tarnwick-XXXXXX.png"));
-    if (!out.open() || !out.setPermissions(kPrivateFile) || out.write(png) != png.size() || !out.flush())
+    removeStaleEntriesOnce(folder.get(), root + u'/' + relative);
+    const QByteArray temporary = kTemporaryPrefix
+        + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".png";
+    const int fd = ::openat(folder.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            0600);
+    if (fd < 0)
         return false;
-    const QByteArray from = QFile::encodeName(out.fileName());
-    out.close();
-    if (std::rename(from.constData(), QFile::encodeName(file).constData()) != 0) {
-        out.remove();
+    const bool written = writeAll(fd, png);
+    if (::close(fd) != 0 || !written
+        || ::renameat(folder.get(), temporary.constData(), folder.get(), QFile::encodeName(name).constData()) != 0) {
+        ::unlinkat(folder.get(), temporary.constData(), 0);
         return false;
     }
     return true;
@@ -195,7 +311,7 @@ QImage ThumbnailCache::lookup(const QString &path, int bucket) const
     for (int size : kBuckets) {
         if (size < bucket)
             continue;
-        QImage entry = readValidEntry(m_root + u'/' + folderName(size) + u'/' + name, stamp);
+        QImage entry = readValidEntry(m_root, folderName(size), name, stamp, size);
         if (entry.isNull())
             continue;
         if (entry.width() > bucket || entry.height() > bucket)
@@ -208,7 +324,8 @@ QImage ThumbnailCache::lookup(const QString &path, int bucket) const
 bool ThumbnailCache::hasFailure(const QString &path) const
 {
     const Stamp stamp = stampOf(path);
-    return stamp.exists && !readValidEntry(failurePath(path), stamp).isNull();
+    return stamp.exists
+        && !readValidEntry(m_root, failureFolderName(), entryName(stamp.uri), stamp, kBuckets.front()).isNull();
 }
 
 bool ThumbnailCache::store(const QString &path, int bucket, const QImage &thumbnail, QSize pictureSize) const
@@ -222,7 +339,7 @@ bool ThumbnailCache::store(const QString &path, int bucket, const QImage &thumbn
     entry.setText(QStringLiteral("Thumb::Image::Width"), QString::number(pictureSize.width()));
     entry.setText(QStringLiteral("Thumb::Image::Height"), QString::number(pictureSize.height()));
     entry.setText(QStringLiteral("Software"), QStringLiteral("Tarnwick " TARNWICK_VERSION));
-    return writeEntry(entryPath(path, bucket), entry);
+    return writeEntry(m_root, folderName(bucket), entryName(stamp.uri), entry);
 }
 
 bool ThumbnailCache::storeFailure(const QString &path) const
@@ -233,7 +350,7 @@ bool ThumbnailCache::storeFailure(const QString &path) const
     QImage entry(1, 1, QImage::Format_ARGB32);
     entry.fill(Qt::transparent);
     setStampText(entry, stamp);
-    return writeEntry(failurePath(path), entry);
+    return writeEntry(m_root, failureFolderName(), entryName(stamp.uri), entry);
 }
 
 ThumbnailCache::Result ThumbnailCache::obtain(const QString &path, int bucket) const

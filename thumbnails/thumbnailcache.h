@@ -13,7 +13,11 @@ namespace tarnwick {
 // picture's file:// URI and valid only while its Thumb::URI and Thumb::MTime
 // match the picture. Tarnwick's own failures go under fail/tarnwick-VERSION.
 // Thumbnails that other programs wrote are read as they are and never
-// replaced while they are valid. Every method may run on any thread.
+// replaced while they are valid. The cache is used only where its folders are
+// the user's own and writable by nobody else; folders below the root are never
+// followed when they are links, an entry is read only when it is a plain file
+// whose PNG header claims no more pixels than its size allows. Every method
+// may run on any thread.
 class ThumbnailCache
 {
 public:
@@ -45,7 +49,8 @@ public:
     bool hasFailure(const QString &path) const;
 
     // Write an entry through a temporary file in the same folder and a
-    // rename; folders that have to be made get mode 0700, the entry 0600.
+    // rename; folders that have to be made get mode 0700, the entry 0600. The
+    // first write into a folder removes the temporary files a killed run left.
     // pictureSize is the picture's own size. False when nothing was written.
     bool store(const QString &path, int bucket, const QImage &thumbnail, QSize pictureSize) const;
     bool storeFailure(const QString &path) const;
