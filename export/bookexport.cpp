@@ -248,8 +248,8 @@ std::optional<ExportFailure> BookExport::finish()
         book.pictures.append(names.at(source));
         sizes.push_back(m_written[size_t(source)].size);
     }
-    if (const std::optional<QString> failure = writeDocumentFile(book, sizes, OlderDocument::Replace))
-        return ExportFailure{m_inputs.documentName, *failure, false};
+    if (const std::optional<DocumentFailure> failure = writeDocumentFile(book, sizes, OlderDocument::Replace))
+        return ExportFailure{m_inputs.documentName, failure->reason, false};
     // An empty target folder is replaced whole by the rename.
     const QByteArray from = QFile::encodeName(m_work);
     const QByteArray to = QFile::encodeName(m_target);

@@ -1,5 +1,7 @@
 #include "export/picturefile.h"
 
+#include "book/regularfile.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -56,33 +58,12 @@ std::optional<QString> closeNew(int fd, const QString &target, std::optional<QSt
 
 } // namespace
 
-PictureFile::~PictureFile()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
 std::optional<QString> PictureFile::open(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    int fd;
-    do {
-        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return systemReason(errno);
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return systemReason(error);
-    }
-    if (!S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return QStringLiteral("not an ordinary file");
-    }
-    m_fd = fd;
-    m_size = status.st_size;
+    if (const std::optional<QString> failure = openRegularFile(m_file, path))
+        return failure;
+    m_fd = m_file.handle();
+    m_size = m_file.size();
     return std::nullopt;
 }
 

@@ -1,24 +1,23 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <optional>
 
 namespace tarnwick {
 
-// An open picture file, read only: opened without blocking (a FIFO put in a
-// picture's place cannot hang the worker) and refused unless it is an
-// ordinary file. Closed with the object.
+// An open picture file, read only, opened with openRegularFile (a FIFO put in
+// a picture's place cannot hang the worker). Closed with the object.
 class PictureFile
 {
 public:
     PictureFile() = default;
-    ~PictureFile();
     PictureFile(const PictureFile &) = delete;
     PictureFile &operator=(const PictureFile &) = delete;
 
-    // Opens path; on failure the system's reason, or "not an ordinary file".
+    // Opens path; on failure the reason.
     std::optional<QString> open(const QString &path);
 
     int descriptor() const { return m_fd; }
@@ -32,6 +31,7 @@ public:
     std::optional<QString> copyTo(const QString &target);
 
 private:
+    QFile m_file;
     int m_fd = -1;
     qint64 m_size = 0;
 };
