@@ -21,9 +21,10 @@ const Module &module()
     static const Module loaded = [] {
         Module result;
         QStringList places;
-        if (QCoreApplication::instance())
-            places.append(QCoreApplication::applicationDirPath());
-        places.append(QStringLiteral(TARNWICK_MODULE_DIR));
+        if (QCoreApplication::instance()) {
+            const QString programs = QCoreApplication::applicationDirPath();
+            places = QStringList{programs, programs + QStringLiteral("/" TARNWICK_MODULE_DIR)};
+        }
         for (const QString &place : std::as_const(places)) {
             // Stays loaded for the rest of the process: QLibrary unloads only when told to.
             QLibrary library(place + QStringLiteral("/tarnwick_conversion"));
@@ -34,7 +35,8 @@ const Module &module()
             }
             result.reason = library.errorString();
         }
-        result.reason = QStringLiteral("cannot load the picture converter: ") + result.reason;
+        result.reason = QStringLiteral("cannot load the picture converter: ")
+            + (places.isEmpty() ? QStringLiteral("no application object") : result.reason);
         return result;
     }();
     return loaded;

@@ -11,7 +11,8 @@ namespace tarnwick {
 // Decodes a picture and writes it again as a baseline RGB JPEG (see
 // convertToJpeg in imaging/), through the conversion module, which is loaded
 // at the first call: Qt Gui comes into the process only when a picture is
-// written again. Looked for beside the program, then where it is installed.
+// written again. Looked for beside the program (a build), then where an
+// install puts it relative to the program.
 // On failure the decoder's or encoder's reason, or why the module could not
 // be loaded. Thread-safe.
 std::optional<QString> convertPicture(const QByteArray &picture, int orientation, QSize fitInto, int quality,
