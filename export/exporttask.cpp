@@ -6,7 +6,27 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <malloc.h>
+
 namespace tarnwick {
+
+namespace {
+
+// Each turn allocates tens of megabytes of coefficients and frees them
+// again; returned to the system every time, they are faulted in anew for the
+// next picture, which costs as much as the turn itself. During an export the
+// freed memory stays with the process, and goes back when it ends.
+void keepFreedMemory(bool keep)
+{
+    constexpr int kDefaultThreshold = 128 * 1024;
+    constexpr int kKept = 512 * 1024 * 1024;
+    ::mallopt(M_MMAP_THRESHOLD, keep ? kKept : kDefaultThreshold);
+    ::mallopt(M_TRIM_THRESHOLD, keep ? kKept : kDefaultThreshold);
+    if (!keep)
+        ::malloc_trim(0);
+}
+
+} // namespace
 
 // Shared with the jobs, so that a task destroyed mid-way leaves them valid;
 // the last one to let go removes what the export made.
@@ -52,6 +72,7 @@ void ExportTask::start()
         return;
     }
     m_state->total = m_state->run->pictureCount();
+    keepFreedMemory(true);
     if (m_state->total == 0) {
         conclude();
         return;
@@ -99,6 +120,7 @@ void ExportTask::conclude()
             outcome = state->run->finish();
         if (outcome)
             state->run->abandon();
+        keepFreedMemory(false);
         return [this, outcome] {
             m_failure = outcome;
             m_finished = true;

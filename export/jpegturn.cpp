@@ -4,6 +4,7 @@
 
 #include <turbojpeg.h>
 
+#include <climits>
 #include <memory>
 
 namespace tarnwick {
@@ -30,6 +31,15 @@ int transformFor(int orientation)
     default: return TJXOP_NONE;
     }
 }
+
+// One output buffer per worker, kept between pictures: TurboJPEG would
+// otherwise allocate and fault in a new one of the worst-case size each time.
+struct OutputBuffer
+{
+    ~OutputBuffer() { tjFree(data); }
+    unsigned char *data = nullptr;
+    unsigned long capacity = 0;
+};
 
 QString reasonOf(void *handle)
 {
@@ -64,17 +74,42 @@ std::optional<QString> turnJpegUpright(const QByteArray &jpeg, int orientation, 
     // Trimming touches only the edges a turn would have to move; where the
     // sides are whole blocks nothing is trimmed and the turn is perfect.
     transform.options = TJXOPT_TRIM;
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    if (tjTransform(handle.get(), reinterpret_cast<const unsigned char *>(jpeg.constData()),
-                    static_cast<unsigned long>(jpeg.size()), 1, &buffer, &size, &transform, 0)
-        != 0) {
-        const QString reason = reasonOf(handle.get());
-        tjFree(buffer);
-        return reason;
+    int width = 0;
+    int height = 0;
+    int subsampling = 0;
+    int colourspace = 0;
+    const auto *source = reinterpret_cast<const unsigned char *>(jpeg.constData());
+    const auto sourceSize = static_cast<unsigned long>(jpeg.size());
+    if (tjDecompressHeader3(handle.get(), source, sourceSize, &width, &height, &subsampling, &colourspace) != 0)
+        return reasonOf(handle.get());
+    thread_local OutputBuffer buffer;
+    // The largest a JPEG of these sides can be; the file's own blocks come on top.
+    const unsigned long largest = tjBufSize(width, height, TJSAMP_444);
+    const unsigned long needed = largest + sourceSize;
+    if (largest == static_cast<unsigned long>(-1) || needed > static_cast<unsigned long>(INT_MAX)) {
+        // Too large to keep: TurboJPEG allocates this one itself.
+        unsigned char *own = nullptr;
+        unsigned long ownSize = 0;
+        if (tjTransform(handle.get(), source, sourceSize, 1, &own, &ownSize, &transform, 0) != 0) {
+            const QString reason = reasonOf(handle.get());
+            tjFree(own);
+            return reason;
+        }
+        out = QByteArray(reinterpret_cast<const char *>(own), qsizetype(ownSize));
+        tjFree(own);
+    } else {
+        if (buffer.capacity < needed) {
+            tjFree(buffer.data);
+            buffer.data = tjAlloc(int(needed));
+            buffer.capacity = buffer.data ? needed : 0;
+            if (!buffer.data)
+                return QStringLiteral("out of memory");
+        }
+        unsigned long size = buffer.capacity;
+        if (tjTransform(handle.get(), source, sourceSize, 1, &buffer.data, &size, &transform, TJFLAG_NOREALLOC) != 0)
+            return reasonOf(handle.get());
+        out = QByteArray(reinterpret_cast<const char *>(buffer.data), qsizetype(size));
     }
-    out = QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    tjFree(buffer);
     if (orientation != 1)
         makeExifUpright(out);
     return std::nullopt;
