@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "imaging/previewdecode.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QLibraryInfo>
@@ -19,6 +21,8 @@ QFont layoutFont(QFont font)
 void setUpApplication(QApplication &app)
 {
     QCoreApplication::setApplicationName(QStringLiteral("tarnwick"));
+    // Once, before any worker decodes.
+    setDecodingLimit();
     QCoreApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
     // The Wayland app id and the X11 startup notification name the installed
     // desktop entry, so the window gets its icon and taskbar grouping.

@@ -309,8 +309,11 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
                                       [&](const auto &entry) { return parser.value(fit) == entry.first; });
     if (fitName == std::end(fitNames))
         return usageError(QStringLiteral("--fit: not stretch, contain or shrink: ") + parser.value(fit));
+    // The first picture's size is read only for a size the options leave out.
+    const bool presetNeeded = !parser.isSet(like) && (!parser.isSet(bookWidth) || !parser.isSet(bookHeight));
     const BookSession::Opened listed = session.openFolder(
-        folderInfo.absoluteFilePath(), orderName == u"natural" ? NameOrder::Numeric : NameOrder::Name, false);
+        folderInfo.absoluteFilePath(), orderName == u"natural" ? NameOrder::Numeric : NameOrder::Name, false,
+        presetNeeded ? BookSession::FirstPicture::Read : BookSession::FirstPicture::Skip);
     if (!listed.readable)
         return usageError(QStringLiteral("cannot read %1: %2").arg(printableName(positional.constFirst()), listed.reason));
     settings.pictureFolder = session.folderText();

@@ -62,11 +62,9 @@ QImage decodePreviewPicture(const QString &path)
     QFile file;
     if (openRegularFile(file, path))
         return {};
-    // The limit is process-wide in Qt; raise it only for this read so that the
-    // rest of the program keeps Qt's default.
-    const int previousLimit = QImageReader::allocationLimit();
-    QImageReader::setAllocationLimit(kPreviewAllocationLimitMb);
     QImageReader reader(&file);
+    if (!decodesWithin(reader, kPreviewAllocationLimitMb * kMegabyte))
+        return {};
     QImage picture;
     // Qt's JPEG reader fills a picture of the right size and format in place,
     // every line of it, so a big one can be given a faster buffer. Not GIFs:
@@ -75,8 +73,21 @@ QImage decodePreviewPicture(const QString &path)
         picture = largePictureBuffer(reader.size(), reader.imageFormat());
     if (!reader.read(&picture))
         picture = QImage();
-    QImageReader::setAllocationLimit(previousLimit);
     return picture;
+}
+
+void setDecodingLimit()
+{
+    QImageReader::setAllocationLimit(kPreviewAllocationLimitMb);
+}
+
+bool decodesWithin(QImageReader &reader, qint64 bytes)
+{
+    const QSize scaled = reader.scaledSize();
+    const QSize size = scaled.isValid() ? scaled : reader.size();
+    if (!size.isValid())
+        return true;
+    return qint64(size.width()) * size.height() * 4 <= bytes;
 }
 
 QString unreadablePictureText()

@@ -35,6 +35,12 @@ QImage oriented(const QImage &image, QImageIOHandler::Transformations orientatio
 
 } // namespace
 
+namespace {
+// What one thumbnail may decode: a 8192 x 8192 GIF or PNG, any JPEG up to
+// the process-wide limit (it is decoded at an eighth of its size or less).
+constexpr qint64 kThumbnailDecodeLimitBytes = qint64(256) * 1024 * 1024;
+} // namespace
+
 MadeThumbnail makeThumbnail(const QString &path, int bucket)
 {
     QFile file;
@@ -46,6 +52,11 @@ MadeThumbnail makeThumbnail(const QString &path, int bucket)
     const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
     if (stored.isValid())
         reader.setScaledSize(fitted(stored, bucket));
+    // Several workers decode at once. libjpeg decodes at the scaled size; Qt's
+    // other readers decode the whole picture and scale it afterwards.
+    const QSize decoded = reader.format() == "jpeg" ? reader.scaledSize() : stored;
+    if (decoded.isValid() && qint64(decoded.width()) * decoded.height() * 4 > kThumbnailDecodeLimitBytes)
+        return {};
     QImage image;
     if (!reader.read(&image) || image.isNull())
         return {};

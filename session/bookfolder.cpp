@@ -23,7 +23,6 @@ FolderListing listFolder(const QString &folder, NameOrder order)
         arrangeList(ListOrder::Numeric, *listing.names, unselected);
     }
     listing.firstPicture = folder + listing.names->constFirst();
-    listing.firstPictureSize = readPictureSize(listing.firstPicture);
     return listing;
 }
 

@@ -20,11 +20,9 @@ struct FolderListing
     std::optional<QStringList> names; // nothing when the folder cannot be read
     QString reason;                   // why it cannot be read
     QString firstPicture;             // the first listed picture's path, "" when none
-    std::optional<QSize> firstPictureSize; // nothing when none or its header is unreadable
 };
 
-// Lists folder (a folder text ending in "/") in the given order and reads the
-// first picture's size, the book's preset.
+// Lists folder (a folder text ending in "/") in the given order.
 FolderListing listFolder(const QString &folder, NameOrder order = NameOrder::Name);
 
 // What reopening a book did to a listed folder.

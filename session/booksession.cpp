@@ -2,9 +2,11 @@
 
 #include "book/boxnumber.h"
 #include "book/dmlreader.h"
+#include "facts/pictureheader.h"
 #include "session/bookfolder.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QSet>
 
 namespace tarnwick {
@@ -72,7 +74,7 @@ BookSettings BookSession::book() const
     return book;
 }
 
-BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder order, bool capped)
+BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder order, bool capped, FirstPicture first)
 {
     const QString folder = tarnwick::folderText(chosen);
     setFolderText(folder);
@@ -81,7 +83,8 @@ BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder ord
     opened.readable = listed.names.has_value();
     opened.reason = listed.reason;
     opened.firstPicture = listed.firstPicture;
-    opened.firstPictureSize = listed.firstPictureSize;
+    if (first == FirstPicture::Read && !listed.firstPicture.isEmpty())
+        opened.firstPictureSize = readSizeByQueue(listed.firstPicture);
     // A longer book could not be read back.
     if (capped && listed.names && listed.names->size() > kMostPages) {
         opened.capped = true;
@@ -91,6 +94,26 @@ BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder ord
     m_list.setListing(listed.names ? folder : QString(), listed.names.value_or(QStringList()));
     readSizesForMode();
     return opened;
+}
+
+std::optional<QSize> BookSession::readSizeByQueue(const QString &path)
+{
+    std::optional<QSize> size;
+    bool delivered = false;
+    QEventLoop loop;
+    const WorkQueue::JobId job = m_queue.post(this, [&, path](const std::atomic_bool &) -> WorkQueue::Delivery {
+        return [&, read = PictureHeader::readFile(path).size()] {
+            size = read;
+            delivered = true;
+            loop.quit();
+        };
+    });
+    // A click meanwhile would act on a list that is being replaced.
+    if (!delivered)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Ended early (the program quitting): the result must not arrive later.
+    m_queue.cancel(job);
+    return size;
 }
 
 void BookSession::setPages(const QStringList &pages)

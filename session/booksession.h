@@ -88,11 +88,15 @@ public:
         QString firstPicture;      // the first listed picture's path, "" when none
         std::optional<QSize> firstPictureSize;
     };
+    // Whether the first picture's size, the book's preset, is read.
+    enum class FirstPicture { Read, Skip };
     // Makes chosen the folder: the folder text, a new list of its GIF and
     // JPEG pictures in order (nothing listed when it cannot be read; at most
-    // kMostPages when capped) and, where the way of placing needs them, their
-    // sizes read in the background.
-    Opened openFolder(const QString &chosen, NameOrder order = NameOrder::Name, bool capped = true);
+    // kMostPages when capped), the first picture's size read by a job of the
+    // queue while events go on (user input aside), and, where the way of
+    // placing needs them, all the sizes read in the background.
+    Opened openFolder(const QString &chosen, NameOrder order = NameOrder::Name, bool capped = true,
+                      FirstPicture first = FirstPicture::Read);
     // The listed folder with exactly these pages.
     void setPages(const QStringList &pages);
 
@@ -128,6 +132,10 @@ private:
     std::unique_ptr<ListHistory> m_history;
     PictureList m_list;
     PictureSizeReader m_sizes;
+    // Reads one picture's header by a job of the queue and waits for it, the
+    // event loop running; nothing when it has no size or the wait ended early.
+    std::optional<QSize> readSizeByQueue(const QString &path);
+
     QString m_folderText;
     BookSettings m_inputs;
 };

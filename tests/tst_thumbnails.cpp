@@ -1,4 +1,6 @@
 #include "imaging/camerathumbnail.h"
+#include "imaging/previewdecode.h"
+#include "imaging/thumbnailmaker.h"
 #include "board/pagetile.h"
 #include "thumbnails/thumbnailcache.h"
 #include "thumbnails/thumbnailloader.h"
@@ -97,6 +99,8 @@ private Q_SLOTS:
     void cameraThumbnail_data();
     void cameraThumbnail();
     void cameraThumbnailFirstThenOwn();
+    void tooBigForAThumbnail_data();
+    void tooBigForAThumbnail();
 };
 
 void TestThumbnails::standardExample()
@@ -531,6 +535,39 @@ void TestThumbnails::cameraThumbnailFirstThenOwn()
     again.request(picture, 256, 0);
     QTRY_COMPARE(ready.size(), 1);
     QVERIFY(!again.isRough(picture, 256));
+}
+
+// A thumbnail refuses from the picture's header what would take more than
+// 256 MB to decode, whatever the process-wide limit lets through; a JPEG is
+// decoded at an eighth of its size.
+void TestThumbnails::tooBigForAThumbnail_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<int>("side");
+    QTest::addColumn<bool>("made");
+    QTest::newRow("PNG within") << QByteArray("png") << 8000 << true;
+    QTest::newRow("PNG beyond") << QByteArray("png") << 8200 << false;
+    QTest::newRow("JPEG beyond, decoded smaller") << QByteArray("jpeg") << 8200 << true;
+}
+
+void TestThumbnails::tooBigForAThumbnail()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(int, side);
+    QFETCH(bool, made);
+    setDecodingLimit();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.") + QString::fromLatin1(format));
+    {
+        // One bit a pixel in memory; a few kilobytes on disk.
+        QImage picture(side, side, QImage::Format_Mono);
+        picture.fill(1);
+        QVERIFY(picture.save(path, format.constData()));
+    }
+    const MadeThumbnail thumbnail = makeThumbnail(path, 128);
+    QCOMPARE(!thumbnail.image.isNull(), made);
+    if (made)
+        QCOMPARE(thumbnail.image.size(), QSize(128, 128));
 }
 
 QTEST_MAIN(TestThumbnails)

@@ -502,4 +502,22 @@ step "the arrangement and the inputs came back from the document: ${pages[*]}"
 xdotool key --clearmodifiers alt+q
 wait_gone "$app" || fail "Alt+Q did not end the program"
 
+# --- 5. A FIFO swapped in for a listed picture -----------------------------------
+step "fifth start: a listed picture replaced by a FIFO"
+fifos=$work/fifos
+mkdir -p "$fifos"
+convert -size 400x300 xc:'#ff0000' "$fifos/a.jpg"
+convert -size 400x300 xc:'#0000ff' "$fifos/b.jpg"
+start_program "$fifos"
+rm "$fifos/b.jpg"
+mkfifo "$fifos/b.jpg"
+# The page board asks for both thumbnails: opening the FIFO must not block a worker.
+xdotool key --clearmodifiers F4
+wait_until '[ -n "$(xdotool search --all --onlyvisible --pid "$app" --name "页面总览" 2>/dev/null)" ]' ||
+    fail "the page board did not open"
+activate "$main"
+xdotool key --clearmodifiers alt+F4
+wait_gone "$app" || fail "with a FIFO among the pictures, closing the window did not end the program"
+step "with a FIFO among the pictures the program ended when its window closed"
+
 echo "e2e: PASS"
