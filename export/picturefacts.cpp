@@ -12,9 +12,11 @@ ExportFacts readExportFacts(const QByteArray &head)
     buffer.setData(head);
     buffer.open(QIODevice::ReadOnly);
     const PictureHeader header = PictureHeader::read(buffer);
-    ExportFacts facts;
+    // PictureHeader does not read the orientation or the coding yet: until it
+    // does, every picture counts as upright and CMYK/YCCK is found by the
+    // export's own TurboJPEG header read. Wire its accessors in here.
     Q_UNUSED(header);
-    return facts;
+    return ExportFacts{};
 }
 
 } // namespace tarnwick
