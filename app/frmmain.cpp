@@ -1,6 +1,9 @@
 #include "app/frmmain.h"
 
 #include "app/colourswatch.h"
+#include "app/exportdialog.h"
+#include "export/exporttask.h"
+#include "export/picturefacts.h"
 #include "board/frmpageboard.h"
 #include "app/icons.h"
 #include "app/startup.h"
@@ -81,6 +84,11 @@ const QString cannotOpen = QStringLiteral(u"无法打开：");
 const QString placementMismatched = QStringLiteral(u"dml文件中各页图片位置不一，已按第一页设置。");
 const QString readingSizes = QStringLiteral(u"正在读取图片尺寸：已读%1个，共%2个");
 const QString cancelReading = QStringLiteral(u"取消");
+const QString exportCommand = QStringLiteral(u"导出电子书文件夹…");
+const QString exportTitle = QStringLiteral(u"请选择电子书文件夹：");
+const QString exporting = QStringLiteral(u"正在导出图片：已导出%1个，共%2个");
+const QString exportFailed = QStringLiteral(u"无法导出电子书文件夹：");
+const QString exportedQuestion = QStringLiteral(u"电子书文件夹已导出到：%1，是否打开该文件夹？");
 
 // The ways of placing in the order Combo1 lists them.
 const std::pair<FitMode, QString> fitModeEntries[] = {{FitMode::Stretch, QStringLiteral(u"拉伸")},
@@ -294,7 +302,10 @@ void frmMain::createControls()
     connect(m_arrangeByDocument, &QAction::triggered, this, &frmMain::arrangeByDocument);
     m_openPageBoard = new QAction(QStringLiteral(u"页面总览(&P)"), this);
     connect(m_openPageBoard, &QAction::triggered, this, &frmMain::togglePageBoard);
-    m_pictureList->addMenuSection({m_arrangeByDocument, m_openPageBoard});
+    m_exportBook = new QAction(exportCommand, this);
+    m_exportBook->setObjectName(QStringLiteral("exportBook"));
+    connect(m_exportBook, &QAction::triggered, this, &frmMain::exportBookFolder);
+    m_pictureList->addMenuSection({m_arrangeByDocument, m_openPageBoard, m_exportBook});
     connect(m_pictureList->contextMenu(), &QMenu::aboutToShow, this, &frmMain::enableArrangeByDocument);
     auto *pageBoardKey = new QShortcut(QKeySequence(Qt::Key_F4), this);
     pageBoardKey->setContext(Qt::WindowShortcut);
@@ -751,6 +762,60 @@ void frmMain::chooseColour(ColourSwatch *swatch)
 void frmMain::enableArrangeByDocument()
 {
     m_arrangeByDocument->setEnabled(!m_pictures->folder().isEmpty() && !pictureEntries().isEmpty());
+    m_exportBook->setEnabled(!m_export && !pictureEntries().isEmpty());
+}
+
+void frmMain::exportBookFolder()
+{
+    if (m_export)
+        return;
+    const BookSettings book = readBookSettings();
+    if (const std::optional<CheckFailure> failure = checkBook(book)) {
+        m_platform.showWarning(this, failure->message);
+        control(failure->field)->setFocus();
+        return;
+    }
+    const QString target = m_platform.chooseFolder(this, exportTitle, QFileInfo(book.pictureFolder).absolutePath());
+    if (target.isEmpty())
+        return;
+    ExportDialog options(this);
+    if (options.exec() != QDialog::Accepted)
+        return;
+
+    m_export = new ExportTask(std::make_unique<BookExport>(book, target, options.maxScale(), readExportFacts),
+                              m_session->queue(), this);
+    m_exportBook->setEnabled(false);
+    auto *progress = new QProgressDialog(exporting.arg(0).arg(book.pictures.size()), cancelReading, 0,
+                                         int(book.pictures.size()), this);
+    progress->setObjectName(QStringLiteral("exportProgress"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setMinimumDuration(sizeDialogDelayMs);
+    connect(progress, &QProgressDialog::canceled, m_export, &ExportTask::cancel);
+    connect(m_export, &ExportTask::progressed, progress, [progress](qsizetype done, qsizetype total) {
+        progress->setMaximum(int(total));
+        progress->setValue(int(done));
+        progress->setLabelText(exporting.arg(done).arg(total));
+    });
+    connect(m_export, &ExportTask::finished, this, [this, progress] {
+        progress->deleteLater();
+        progress->hide();
+        const std::optional<ExportFailure> failure = m_export->failure();
+        const QString path = m_export->target();
+        m_export->deleteLater();
+        m_export = nullptr;
+        m_exportBook->setEnabled(true);
+        if (failure) {
+            if (!failure->cancelled)
+                m_platform.showWarning(this, exportFailed + (failure->picture.isEmpty() ? path : failure->picture)
+                                                 + u'\n' + failure->reason);
+            return;
+        }
+        if (m_platform.askYesNo(this, exportedQuestion.arg(QDir::toNativeSeparators(path))))
+            m_platform.openFolder(path);
+    });
+    m_export->start();
 }
 
 void frmMain::togglePageBoard()
@@ -762,7 +827,8 @@ void frmMain::togglePageBoard()
     if (!m_pageBoard) {
         m_pageBoard = new frmPageBoard(*m_pictures, m_session->queue(), pageBoardSettingsPath(), ThumbnailCache::defaultRoot(), this);
         // The board's menu is List1's, with the same last section.
-        m_pageBoard->controller()->addMenuSection({m_arrangeByDocument, m_openPageBoard});
+        m_pageBoard->controller()->addMenuSection({m_arrangeByDocument, m_openPageBoard, m_exportBook});
+        connect(m_pageBoard, &frmPageBoard::exportRequested, m_exportBook, &QAction::trigger);
         connect(m_pageBoard->controller()->contextMenu(), &QMenu::aboutToShow, this,
                 &frmMain::enableArrangeByDocument);
         connect(this, &frmMain::inputsChanged, m_pageBoard, [this] { m_pageBoard->setBookSettings(readBookSettings()); });

@@ -22,6 +22,7 @@ class QPushButton;
 namespace tarnwick {
 
 class PreviewCoordinator;
+class ExportTask;
 
 class ColourSwatch;
 class frmPageBoard;
@@ -124,6 +125,9 @@ private:
     void enableArrangeByDocument();
     // Opens the page board, creating it the first time; closes an open one.
     void togglePageBoard();
+    // 导出电子书文件夹…: asks for the folder and the options, then exports on
+    // the session's queue with a progress dialog, the window answering.
+    void exportBookFolder();
     // Where the page board keeps its size: tarnwick/board.ini beside the settings file.
     QString pageBoardSettingsPath() const;
 
@@ -158,6 +162,8 @@ private:
     PreviewCoordinator *m_preview = nullptr;
     QAction *m_arrangeByDocument = nullptr;
     QAction *m_openPageBoard = nullptr;
+    QAction *m_exportBook = nullptr;
+    ExportTask *m_export = nullptr; // the export under way
     frmPageBoard *m_pageBoard = nullptr;
     LinkLabel *Label11 = nullptr;
     LinkLabel *Label12 = nullptr;

@@ -31,6 +31,8 @@ public:
     virtual bool askYesNo(QWidget *parent, const QString &text) = 0;
     // Hands a document to the desktop's associated application.
     virtual void openDocument(const QString &path) = 0;
+    // Shows a folder in the desktop's file manager.
+    virtual void openFolder(const QString &path) = 0;
 };
 
 } // namespace tarnwick

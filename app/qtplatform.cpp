@@ -58,4 +58,9 @@ void QtPlatform::openDocument(const QString &path)
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+void QtPlatform::openFolder(const QString &path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 } // namespace tarnwick

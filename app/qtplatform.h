@@ -14,6 +14,7 @@ public:
     void showInformation(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text) override;
     void openDocument(const QString &path) override;
+    void openFolder(const QString &path) override;
 };
 
 } // namespace tarnwick

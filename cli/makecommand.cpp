@@ -1,5 +1,7 @@
 #include "cli/makecommand.h"
 
+#include "cli/exportcommand.h"
+
 #include "book/bookmessages.h"
 #include "book/boxnumber.h"
 #include "book/bookcheck.h"
@@ -241,11 +243,20 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
                                      QStringLiteral("Do not read the pictures' headers to warn of pages the book will "
                                                     "not show as they are (turned by the camera, CMYK, an unusual "
                                                     "JPEG coding, unreadable)."));
+    const QCommandLineOption exportTo(QStringLiteral("export"),
+                                      QStringLiteral("Instead of writing the document into FOLDER, write a book folder "
+                                                     "to DIR (new or empty): the pages' pictures as the book shows "
+                                                     "them (turned upright, CMYK made RGB) and the document."),
+                                      QStringLiteral("DIR"));
+    const QCommandLineOption maxScale(QStringLiteral("max-scale"),
+                                      QStringLiteral("With --export: scale down pictures more than K times their size "
+                                                     "on the page to K times it, K from 1 to 8 (off)."),
+                                      QStringLiteral("K"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({name, bookWidth, bookHeight, pictureWidth, pictureHeight, left, top, background, border,
-                       pages, order, like, fit, noTrash, noCheck, help, version});
+                       pages, order, like, fit, noTrash, noCheck, exportTo, maxScale, help, version});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
 
     if (!parser.parse(arguments)) {
@@ -268,9 +279,17 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     if (parser.isSet(version))
         return {MakeWritten, QStringLiteral("tarnwick-make " TARNWICK_VERSION "\n" TARNWICK_LICENCE_NOTICE), QString()};
     for (const QCommandLineOption *single : {&name, &bookWidth, &bookHeight, &pictureWidth, &pictureHeight, &left,
-                                             &top, &background, &border, &pages, &order, &like}) {
+                                             &top, &background, &border, &pages, &order, &like, &exportTo,
+                                             &maxScale}) {
         if (parser.values(*single).size() > 1)
             return usageError(QStringLiteral("--%1 given twice").arg(single->names().constFirst()));
+    }
+    std::optional<int> scale;
+    if (parser.isSet(maxScale)) {
+        if (!parser.isSet(exportTo))
+            return usageError(QStringLiteral("--max-scale needs --export"));
+        if (!(scale = parseMaxScale(parser.value(maxScale))))
+            return usageError(QStringLiteral("--max-scale: not a whole number from 1 to 8: ") + parser.value(maxScale));
     }
     if (parser.isSet(like) && parser.isSet(pages))
         return usageError(QStringLiteral("--like and --pages cannot be used together"));
@@ -404,6 +423,8 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
 
     session.setInputs(settings);
     session.setPages(settings.pictures);
+    if (parser.isSet(exportTo))
+        return runExportCommand(session, session.book(), parser.value(exportTo), scale.value_or(0), skipped);
     // A count on standard error while the sizes are read, when that is a terminal.
     if (::isatty(STDERR_FILENO)) {
         QObject::connect(&session.sizes(), &PictureSizeReader::progressed, &session, [](qsizetype done, qsizetype total) {

@@ -31,6 +31,7 @@ public:
     QStringList informations;
     QStringList questions;
     QStringList openedDocuments;
+    QStringList openedFolders;
     QList<QWidget *> parents;
     // The object name of the focused widget when each warning was shown.
     QStringList focusAtWarning;
@@ -77,12 +78,14 @@ public:
     }
 
     void openDocument(const QString &path) override { openedDocuments.append(path); }
+    void openFolder(const QString &path) override { openedFolders.append(path); }
 
     // Nothing at all was asked of the platform.
     bool untouched() const
     {
         return folderTitles.isEmpty() && colourCalls == 0 && warnings.isEmpty()
-            && informations.isEmpty() && questions.isEmpty() && openedDocuments.isEmpty();
+            && informations.isEmpty() && questions.isEmpty() && openedDocuments.isEmpty()
+            && openedFolders.isEmpty();
     }
 
 private:

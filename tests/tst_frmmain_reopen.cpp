@@ -49,9 +49,9 @@ private:
 
     QAction *menuEntry() const
     {
-        // The last section: this entry, then the page board's.
+        // The last section: this entry, the page board's, then the export's.
         const QList<QAction *> actions = list()->findChild<QMenu *>()->actions();
-        return actions.size() < 2 ? nullptr : actions.at(actions.size() - 2);
+        return actions.size() < 3 ? nullptr : actions.at(actions.size() - 3);
     }
 
     QStringList selectedEntries() const
@@ -102,7 +102,7 @@ private Q_SLOTS:
         QAction *entry = menuEntry();
         QCOMPARE(entry->text(), QStringLiteral(u"按dml文件排列(&L)"));
         const QList<QAction *> actions = list()->findChild<QMenu *>()->actions();
-        QVERIFY(actions.at(actions.size() - 3)->isSeparator());
+        QVERIFY(actions.at(actions.size() - 4)->isSeparator());
         entry->trigger();
         expectBookShown();
         // One step: undo gives the name order and the preset inputs back,

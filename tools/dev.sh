@@ -23,7 +23,7 @@ packages=(
     # building
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libbenchmark-dev libjpeg62-turbo-dev
+    libbenchmark-dev libjpeg62-turbo-dev libturbojpeg0-dev
     # fuzzing: clang with its sanitizer and libFuzzer runtimes
     clang libclang-rt-14-dev
     # end-to-end test under a real X server, screenshots
