@@ -21,6 +21,7 @@
 #include <cstdlib>
 
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -158,7 +159,8 @@ std::optional<ExportFailure> BookExport::exportPicture(qsizetype index, const st
             return failed(*failure);
     } else {
         bytes.resize(kFactsHeadBytes);
-        const ssize_t got = ::pread(file.descriptor(), bytes.data(), size_t(kFactsHeadBytes), 0);
+        iovec part{bytes.data(), size_t(kFactsHeadBytes)};
+        const ssize_t got = ::preadv(file.descriptor(), &part, 1, 0);
         if (got < 0)
             return failed(qt_error_string(errno));
         bytes.truncate(got);
