@@ -205,7 +205,12 @@ frmMain::frmMain(Platform &platform, const QString &settingsPath, QWidget *paren
     Form_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The board shows the session's list: it goes first, before the children
+    // are deleted in the order they were made (the session among the first).
+    delete m_pageBoard;
+}
 
 void frmMain::createControls()
 {
