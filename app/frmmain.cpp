@@ -199,10 +199,6 @@ frmMain::frmMain(Platform &platform, const QString &settingsPath, QWidget *paren
     // application font would otherwise clip the fixed layout's captions.
     setFont(layoutFont(font()));
     setFixedSize(px(8100), px(4980));
-    createControls();
-    setUpTabOrder();
-    setUpAccessibleNames();
-    Form_Load();
 }
 
 frmMain::~frmMain()
@@ -478,6 +474,29 @@ void frmMain::untickPreview()
     Check2->setCheckState(Qt::Unchecked);
 }
 
+void frmMain::setVisible(bool visible)
+{
+    QWidget::setVisible(visible);
+    // The controls are made once the window is mapped, before its first
+    // paint: the first of them to measure text loads the fonts, the longest
+    // step of the start, and the window is on screen meanwhile.
+    if (visible && !m_session) {
+        load();
+        for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!child->isWindow() && !child->testAttribute(Qt::WA_WState_ExplicitShowHide))
+                child->show();
+        }
+    }
+}
+
+void frmMain::load()
+{
+    createControls();
+    setUpTabOrder();
+    setUpAccessibleNames();
+    Form_Load();
+}
+
 void frmMain::showEvent(QShowEvent *event)
 {
     if (!m_placed) {
@@ -614,6 +633,8 @@ void frmMain::selectEntries(const QStringList &names)
 
 void frmMain::openPath(const QString &path)
 {
+    if (!m_session)
+        load();
     const QFileInfo info(path);
     if (info.isDir()) {
         scanFolder(info.absoluteFilePath());

@@ -68,6 +68,9 @@ public:
     QWindow *hostWindow() const override;
     void untickPreview() override;
 
+    // The first showing makes the controls and loads the stored inputs.
+    void setVisible(bool visible) override;
+
 Q_SIGNALS:
     // The quit command: the program is to end at once, without the unload
     // handling of a closed window.
@@ -83,6 +86,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void load();
     void createControls();
     void setUpTabOrder();
     void setUpAccessibleNames();

@@ -1,5 +1,6 @@
 #include "app/icons.h"
 
+#include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
 
@@ -34,11 +35,15 @@ QIcon openFolderIcon()
 QIcon builtInApplicationIcon()
 {
     // The same pictures the package installs into the hicolor theme. Read
-    // as PNG by name: QIcon::addFile asks every image format plug-in whether
-    // it knows the file, loading all nine of them (TIFF, WebP, MNG...) at start.
+    // by Qt's own PNG reader with no guessing: a reader that may guess asks
+    // every image format plug-in whether it knows the file first, even with
+    // the format named, and loads all of them (TIFF, WebP, MNG...) at start.
     QIcon installed;
-    for (const int size : {16, 32, 48})
-        installed.addPixmap(QPixmap(QStringLiteral(":/icons/tarnwick-%1.png").arg(size), "PNG"));
+    for (const int size : {16, 32, 48}) {
+        QImageReader reader(QStringLiteral(":/icons/tarnwick-%1.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        installed.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return installed;
 }
 
