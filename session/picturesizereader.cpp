@@ -3,9 +3,12 @@
 #include "list/picturelist.h"
 #include "queue/workqueue.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnwick {
 
@@ -19,7 +22,7 @@ constexpr size_t kBatch = 32;
 } // namespace
 
 PictureSizeReader::PictureSizeReader(PictureList &list, WorkQueue &queue, QObject *parent)
-    : PictureSizeReader(list, queue, [](const QString &path) { return PictureHeader::readFile(path); }, parent)
+    : PictureSizeReader(list, queue, HeaderReader(), parent)
 {
 }
 
@@ -86,23 +89,41 @@ std::vector<PictureSizeReader::Result> PictureSizeReader::readBatch(const QStrin
                                                                      const std::vector<Job> &batch,
                                                                      const HeaderReader &readHeader)
 {
+    // Names are opened relative to the folder, looked up once a batch.
+    const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::vector<Result> results;
     results.reserve(batch.size());
     for (const Job &job : batch) {
         Result result;
         result.name = job.name;
-        const QString path = folder + job.name;
-        const QFileInfo info(path);
-        if (info.exists()) {
-            result.byteSize = info.size();
-            result.modified = info.lastModified();
+        const QByteArray name = QFile::encodeName(folderFd >= 0 ? job.name : folder + job.name);
+        const int base = folderFd >= 0 ? folderFd : AT_FDCWD;
+        std::optional<PictureHeader::Stamp> stamp;
+        // A known picture is only looked at; a new one is opened once for
+        // its stamp and its header together.
+        if (job.sizeKnown || readHeader) {
+            struct stat info {};
+            if (::fstatat(base, name.constData(), &info, 0) == 0) {
+                const qint64 ms = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+                stamp = PictureHeader::Stamp{qint64(info.st_size), QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)};
+            }
+            result.unchanged = job.sizeKnown && stamp && stamp->byteSize == job.byteSize
+                && stamp->modified == job.modified;
         }
-        result.unchanged = job.sizeKnown && result.byteSize && result.byteSize == job.byteSize
-            && result.modified == job.modified;
-        if (!result.unchanged)
-            result.header = readHeader(path);
+        if (!result.unchanged) {
+            if (readHeader)
+                result.header = readHeader(folder + job.name);
+            else
+                result.header = PictureHeader::readFileAt(base, name, PictureHeader::Reading::PageFacts, &stamp);
+        }
+        if (stamp) {
+            result.byteSize = stamp->byteSize;
+            result.modified = stamp->modified;
+        }
         results.push_back(std::move(result));
     }
+    if (folderFd >= 0)
+        ::close(folderFd);
     return results;
 }
 

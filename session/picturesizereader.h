@@ -27,7 +27,8 @@ class PictureSizeReader : public QObject
     Q_OBJECT
 
 public:
-    // What reads one picture's header; the tests hand in a slower one.
+    // What reads one picture's header, for the tests, which hand in a slower
+    // one; without one each picture is opened once, relative to its folder.
     using HeaderReader = std::function<PictureHeader(const QString &path)>;
 
     PictureSizeReader(PictureList &list, WorkQueue &queue, QObject *parent = nullptr);
