@@ -3,6 +3,7 @@
 #include "queue/workqueue.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 namespace tarnwick {
 
@@ -29,10 +30,7 @@ void ConversionTask::start()
         // Always after start() returns, as for any other outcome.
         QMetaObject::invokeMethod(
             this,
-            [this] {
-                m_finished = true;
-                Q_EMIT finished();
-            },
+            [this] { finish(); },
             Qt::QueuedConnection);
         return;
     }
@@ -50,7 +48,20 @@ void ConversionTask::start()
 
 void ConversionTask::cancel()
 {
+    if (*m_stop || m_finished)
+        return;
     *m_stop = true;
+    // Queued jobs report at once; one stuck in a decoder would never.
+    QTimer::singleShot(kCancelWait, this, [this] {
+        if (!m_finished)
+            finish();
+    });
+}
+
+void ConversionTask::finish()
+{
+    m_finished = true;
+    Q_EMIT finished();
 }
 
 QStringList ConversionTask::written() const
@@ -65,14 +76,15 @@ QStringList ConversionTask::written() const
 
 void ConversionTask::delivered(size_t index, ConversionResult result)
 {
+    // A job back after a cancel gave up waiting put nothing in place.
+    if (m_finished)
+        return;
     m_results[index] = std::move(result);
     ++m_done;
     Q_EMIT pictureDone(index);
     Q_EMIT progressed(m_done, qsizetype(m_items.size()));
-    if (m_done == qsizetype(m_items.size())) {
-        m_finished = true;
-        Q_EMIT finished();
-    }
+    if (m_done == qsizetype(m_items.size()))
+        finish();
 }
 
 std::vector<ConversionResult> ConversionTask::runAndWait(const QString &folder,

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -15,7 +16,8 @@ class WorkQueue;
 // Makes the JPEG copies of a folder's pictures on the session's queue, one
 // job a picture; the owner's thread only counts results, so a window stays
 // responsive. A cancel stops the pictures not yet put in place and keeps
-// those that are.
+// those that are; a decoder that does not come back from a hostile file
+// within kCancelWait of a cancel is left behind, its picture cancelled.
 class ConversionTask : public QObject
 {
     Q_OBJECT
@@ -25,6 +27,8 @@ public:
     ConversionTask(const QString &folder, std::vector<ConversionItem> items, quint32 background, WorkQueue &queue,
                    QObject *parent = nullptr);
     ~ConversionTask() override;
+
+    static constexpr std::chrono::milliseconds kCancelWait{2000};
 
     // Queues the jobs; finished() follows, also for no pictures at all.
     void start();
@@ -51,6 +55,7 @@ Q_SIGNALS:
 
 private:
     void delivered(size_t index, ConversionResult result);
+    void finish();
 
     QString m_folder;
     std::vector<ConversionItem> m_items;
