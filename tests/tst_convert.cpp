@@ -106,6 +106,21 @@ QByteArray heicPicture(QString &missing)
     return bytes;
 }
 
+// A BMP header of 40000 x 40000 pixels of 24 bits with no pixels after it:
+// 4.8 GB once decoded, more than any reader of Tarnwick's allows.
+QByteArray hugeBmpHeader()
+{
+    // Each field as value and width in bytes, little-endian.
+    constexpr std::pair<quint32, int> fields[] = {{54, 4},    {0, 4},    {54, 4}, {40, 4}, {40000, 4},
+                                                  {40000, 4}, {1, 2},    {24, 2}, {0, 4},  {0, 4},
+                                                  {2835, 4},  {2835, 4}, {0, 4},  {0, 4}};
+    QByteArray header("BM");
+    for (const auto &[value, bytes] : fields)
+        for (int i = 0; i < bytes; ++i)
+            header.append(char(value >> (8 * i) & 0xFF));
+    return header;
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -206,6 +221,8 @@ private Q_SLOTS:
                                     << int(Kind::Skipped) << QSize() << QColor() << 0 << QString();
         QTest::newRow("damaged PNG") << QStringLiteral("k.png") << encoded(blue, "PNG").left(60) << QByteArray()
                                      << int(Kind::Failed) << QSize() << QColor() << 0 << QString();
+        QTest::newRow("BMP whose header asks for 40000 x 40000")
+            << QStringLiteral("m.bmp") << hugeBmpHeader() << QByteArray() << int(Kind::Failed) << QSize() << QColor() << 0 << QString();
         QTest::newRow("text named .png") << QStringLiteral("l.png") << QByteArrayLiteral("not a picture") << QByteArray()
                                          << int(Kind::Failed) << QSize() << QColor() << 0 << QString();
     }
