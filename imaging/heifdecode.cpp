@@ -8,11 +8,18 @@ namespace tarnwick {
 
 namespace {
 
-using Context = std::unique_ptr<heif_context, decltype([](heif_context *c) { heif_context_free(c); })>;
-using Handle = std::unique_ptr<heif_image_handle, decltype([](heif_image_handle *h) { heif_image_handle_release(h); })>;
-using Image = std::unique_ptr<heif_image, decltype([](heif_image *i) { heif_image_release(i); })>;
-using Options = std::unique_ptr<heif_decoding_options,
-                                decltype([](heif_decoding_options *o) { heif_decoding_options_free(o); })>;
+// libheif's objects, each released by its own function.
+struct Release
+{
+    void operator()(heif_context *context) const { heif_context_free(context); }
+    void operator()(heif_image_handle *handle) const { heif_image_handle_release(handle); }
+    void operator()(heif_image *image) const { heif_image_release(image); }
+    void operator()(heif_decoding_options *options) const { heif_decoding_options_free(options); }
+};
+using Context = std::unique_ptr<heif_context, Release>;
+using Handle = std::unique_ptr<heif_image_handle, Release>;
+using Image = std::unique_ptr<heif_image, Release>;
+using Options = std::unique_ptr<heif_decoding_options, Release>;
 
 QString reasonOf(const heif_error &error)
 {
