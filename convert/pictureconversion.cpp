@@ -62,6 +62,18 @@ ConversionResult failed(const QString &reason)
 
 } // namespace
 
+bool PlacementGate::halt()
+{
+    int open = kOpen;
+    return m_state.compare_exchange_strong(open, kHalted) || open == kHalted;
+}
+
+bool PlacementGate::claim()
+{
+    int open = kOpen;
+    return m_state.compare_exchange_strong(open, kClaimed);
+}
+
 std::vector<ConversionItem> planConversion(const QStringList &pictures)
 {
     std::vector<ConversionItem> items;
@@ -77,9 +89,9 @@ std::vector<ConversionItem> planConversion(const QStringList &pictures)
 }
 
 ConversionResult convertOnePicture(const QString &folder, const ConversionItem &item, quint32 background,
-                                   const std::atomic_bool &stop)
+                                   PlacementGate &gate)
 {
-    if (stop)
+    if (gate.halted())
         return {};
     const QString target = folder + item.target;
     // Nothing is read for a copy that could not be put in place.
@@ -106,7 +118,7 @@ ConversionResult convertOnePicture(const QString &folder, const ConversionItem &
         if (const std::optional<QString> failure = writeNewFile(part, jpeg))
             return failed(*failure);
     }
-    if (stop) {
+    if (!gate.claim()) {
         QFile::remove(part);
         return {};
     }

@@ -33,6 +33,23 @@ struct ConversionResult
     QString reason;
 };
 
+// Whether one picture's copy may still be put in place: either a cancel or
+// a time limit halts it first, or its job claims it just before the rename,
+// never both. Thread-safe.
+class PlacementGate
+{
+public:
+    // Stops the copy from being put in place; false when the job claimed it first.
+    bool halt();
+    // Claims the rename for the job; false when halted first.
+    bool claim();
+    bool halted() const { return m_state == kHalted; }
+
+private:
+    static constexpr int kOpen = 0, kHalted = 1, kClaimed = 2;
+    std::atomic<int> m_state = kOpen;
+};
+
 // The conversion of pictures (bare names in the folder, in name order): each
 // one's JPEG name, a name that two pictures would take going to the first.
 std::vector<ConversionItem> planConversion(const QStringList &pictures);
@@ -42,9 +59,10 @@ std::vector<ConversionItem> planConversion(const QStringList &pictures);
 // again (see convertPicture) with what is transparent laid onto background.
 // The copy is written under a hidden temporary name and renamed to its
 // target only if that name is still free; the picture itself is only read.
-// Thread-safe; stop is looked at before the work and before the rename.
+// Thread-safe; a halted gate stops it before the work, and the rename goes
+// only through the gate.
 ConversionResult convertOnePicture(const QString &folder, const ConversionItem &item, quint32 background,
-                                   const std::atomic_bool &stop);
+                                   PlacementGate &gate);
 
 // Removes from folder the temporaries of conversions that were killed.
 void removeStaleConversionTemporaries(const QString &folder);

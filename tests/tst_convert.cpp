@@ -298,6 +298,28 @@ private Q_SLOTS:
         QVERIFY(near(QImage(folder + QStringLiteral("p.jpg")).pixelColor(4, 4), Qt::red, 8));
     }
 
+    // A picture whose decoder runs past its time fails alone, and its copy,
+    // once made, is not put in place.
+    void slowDecoderFailsItsPictureOnly()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + u'/';
+        QVERIFY(writeFile(folder + QStringLiteral("big.png"), encoded(filled(3000, 3000, Qt::red), "PNG")));
+        QVERIFY(writeFile(folder + QStringLiteral("small.jpeg"), encoded(filled(8, 8, Qt::red), "JPEG")));
+        WorkQueue queue(2);
+        ConversionTask task(folder, planConversion(L({"big.png", "small.jpeg"})), kBackground, queue, nullptr,
+                            std::chrono::milliseconds(5));
+        QSignalSpy finished(&task, &ConversionTask::finished);
+        task.start();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(int(task.results()[0].kind), int(Kind::Failed));
+        QVERIFY(task.results()[0].reason.contains(QStringLiteral("not decoded within")));
+        queue.waitForIdle();
+        QStringList expected = L({"big.png", "small.jpeg"}) + task.written();
+        expected.sort();
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    }
+
     void insertsAtNamePlaces_data()
     {
         QTest::addColumn<QStringList>("listed");
