@@ -3,6 +3,7 @@
 #include "app/colourswatch.h"
 #include "app/exportdialog.h"
 #include "export/exporttask.h"
+#include "convert/conversiontask.h"
 #include "export/picturefacts.h"
 #include "board/frmpageboard.h"
 #include "app/icons.h"
@@ -54,6 +55,7 @@
 #include <QShortcut>
 
 #include <limits>
+#include <utility>
 
 namespace tarnwick {
 
@@ -89,6 +91,10 @@ const QString exportTitle = QStringLiteral(u"请选择电子书文件夹：");
 const QString exporting = QStringLiteral(u"正在导出图片：已导出%1个，共%2个");
 const QString exportFailed = QStringLiteral(u"无法导出电子书文件夹：");
 const QString exportedQuestion = QStringLiteral(u"电子书文件夹已导出到：%1，是否打开该文件夹？");
+const QString convertCommand = QStringLiteral(u"转换为JPEG…");
+const QString convertStep = QStringLiteral(u"转换为JPEG");
+const QString convertQuestion = QStringLiteral(u"是否将以下%1张图片转换为JPEG文件？原图片不会改变。");
+const QString converting = QStringLiteral(u"正在转换图片：已转换%1个，共%2个");
 
 // The ways of placing in the order Combo1 lists them.
 const std::pair<FitMode, QString> fitModeEntries[] = {{FitMode::Stretch, QStringLiteral(u"拉伸")},
@@ -306,6 +312,11 @@ void frmMain::createControls()
     m_exportBook = new QAction(exportCommand, this);
     m_exportBook->setObjectName(QStringLiteral("exportBook"));
     connect(m_exportBook, &QAction::triggered, this, &frmMain::exportBookFolder);
+    m_convertPictures = new QAction(convertCommand, this);
+    m_convertPictures->setObjectName(QStringLiteral("convertPictures"));
+    connect(m_convertPictures, &QAction::triggered, this, &frmMain::convertPictures);
+    // A section of its own before the last one, which stays the book's.
+    m_pictureList->addMenuSection({m_convertPictures});
     m_pictureList->addMenuSection({m_arrangeByDocument, m_openPageBoard, m_exportBook});
     connect(m_pictureList->contextMenu(), &QMenu::aboutToShow, this, &frmMain::enableArrangeByDocument);
     auto *pageBoardKey = new QShortcut(QKeySequence(Qt::Key_F4), this);
@@ -789,6 +800,7 @@ void frmMain::enableArrangeByDocument()
 {
     m_arrangeByDocument->setEnabled(!m_pictures->folder().isEmpty() && !pictureEntries().isEmpty());
     m_exportBook->setEnabled(!m_export && !pictureEntries().isEmpty());
+    m_convertPictures->setEnabled(!m_conversion && !m_session->unconvertedPictures().isEmpty());
 }
 
 void frmMain::exportBookFolder()
@@ -844,6 +856,51 @@ void frmMain::exportBookFolder()
     m_export->start();
 }
 
+void frmMain::convertPictures()
+{
+    const QStringList pictures = m_session->unconvertedPictures();
+    if (m_conversion || pictures.isEmpty())
+        return;
+    if (!m_platform.askYesNo(this, messages::nameList(convertQuestion.arg(pictures.size()), pictures)))
+        return;
+    const QString folder = m_session->folder();
+    m_conversion = new ConversionTask(folder, planConversion(pictures), m_session->inputs().backgroundColour,
+                                      m_session->queue(), this);
+    auto *progress = new QProgressDialog(converting.arg(0).arg(pictures.size()), cancelReading, 0,
+                                         int(pictures.size()), this);
+    progress->setObjectName(QStringLiteral("convertProgress"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setMinimumDuration(sizeDialogDelayMs);
+    connect(progress, &QProgressDialog::canceled, m_conversion, &ConversionTask::cancel);
+    connect(m_conversion, &ConversionTask::progressed, progress, [progress](qsizetype done, qsizetype total) {
+        progress->setValue(int(done));
+        progress->setLabelText(converting.arg(done).arg(total));
+    });
+    connect(m_conversion, &ConversionTask::finished, this, [this, progress, folder] {
+        progress->deleteLater();
+        progress->hide();
+        ConversionTask *task = std::exchange(m_conversion, nullptr);
+        task->deleteLater();
+        QStringList done;
+        for (size_t i = 0; i < task->items().size(); ++i) {
+            if (task->results()[i].kind == ConversionResult::Kind::Written
+                || task->results()[i].kind == ConversionResult::Kind::Skipped)
+                done.append(task->items()[i].source);
+        }
+        if (m_session->folder() == folder) {
+            m_session->noteConverted(done);
+            const QStringList written = task->written();
+            m_pictures->change(convertStep, [&written](QStringList &names, std::vector<bool> &selected) {
+                return insertAtNamePlaces(names, selected, written);
+            });
+        }
+        m_platform.showInformation(this, conversionReport(task->items(), task->results()));
+    });
+    m_conversion->start();
+}
+
 void frmMain::togglePageBoard()
 {
     if (m_pageBoard && m_pageBoard->isVisible()) {
@@ -853,8 +910,16 @@ void frmMain::togglePageBoard()
     if (!m_pageBoard) {
         m_pageBoard = new frmPageBoard(*m_pictures, m_session->queue(), pageBoardSettingsPath(), ThumbnailCache::defaultRoot(), this);
         // The board's menu is List1's, with the same last section.
+        m_pageBoard->controller()->addMenuSection({m_convertPictures});
         m_pageBoard->controller()->addMenuSection({m_arrangeByDocument, m_openPageBoard, m_exportBook});
         connect(m_pageBoard, &frmPageBoard::exportRequested, m_exportBook, &QAction::trigger);
+        // Not through the action, which the menu may have left disabled.
+        connect(m_pageBoard, &frmPageBoard::convertRequested, this, &frmMain::convertPictures);
+        const auto countUnlisted = [this] {
+            m_pageBoard->setUnlistedPictureCount(m_session->unconvertedPictures().size());
+        };
+        connect(m_session, &BookSession::unconvertedPicturesChanged, m_pageBoard, countUnlisted);
+        countUnlisted();
         connect(m_pageBoard->controller()->contextMenu(), &QMenu::aboutToShow, this,
                 &frmMain::enableArrangeByDocument);
         connect(this, &frmMain::inputsChanged, m_pageBoard, [this] { m_pageBoard->setBookSettings(readBookSettings()); });

@@ -23,6 +23,7 @@ namespace tarnwick {
 
 class PreviewCoordinator;
 class ExportTask;
+class ConversionTask;
 
 class ColourSwatch;
 class frmPageBoard;
@@ -132,6 +133,8 @@ private:
     // 导出电子书文件夹…: asks for the folder and the options, then exports on
     // the session's queue with a progress dialog, the window answering.
     void exportBookFolder();
+    // "转换为JPEG…": JPEG copies of the folder's pictures the listing leaves out.
+    void convertPictures();
     // Where the page board keeps its size: tarnwick/board.ini beside the settings file.
     QString pageBoardSettingsPath() const;
 
@@ -168,6 +171,8 @@ private:
     QAction *m_openPageBoard = nullptr;
     QAction *m_exportBook = nullptr;
     ExportTask *m_export = nullptr; // the export under way
+    QAction *m_convertPictures = nullptr;
+    ConversionTask *m_conversion = nullptr; // the conversion under way
     frmPageBoard *m_pageBoard = nullptr;
     LinkLabel *Label11 = nullptr;
     LinkLabel *Label12 = nullptr;

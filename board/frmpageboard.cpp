@@ -43,10 +43,14 @@ frmPageBoard::frmPageBoard(PictureList &list, WorkQueue &queue, const QString &s
     m_problemNotice = new BoardNotice(QStringLiteral(u"导出电子书文件夹…"), this);
     m_problemNotice->setObjectName(QStringLiteral("problemNotice"));
     connect(m_problemNotice, &BoardNotice::buttonClicked, this, &frmPageBoard::exportRequested);
+    m_convertNotice = new BoardNotice(QStringLiteral(u"转换为JPEG…"), this);
+    m_convertNotice->setObjectName(QStringLiteral("convertNotice"));
+    connect(m_convertNotice, &BoardNotice::buttonClicked, this, &frmPageBoard::convertRequested);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_problemNotice);
+    layout->addWidget(m_convertNotice);
     layout->addWidget(m_view);
     connect(&m_list, &PictureList::factsChanged, this, &frmPageBoard::noteFacts);
     connect(m_list.model(), &QAbstractItemModel::modelReset, this, &frmPageBoard::recountProblems);
@@ -135,6 +139,11 @@ void frmPageBoard::showProblemCount()
     m_problemNotice->setText(m_problems.isEmpty()
                                  ? QString()
                                  : QStringLiteral(u"有%1页在电子书中无法正常显示").arg(m_problems.size()));
+}
+
+void frmPageBoard::setUnlistedPictureCount(qsizetype count)
+{
+    m_convertNotice->setText(count > 0 ? QStringLiteral(u"目录中还有%1张其他格式的图片未列出").arg(count) : QString());
 }
 
 void frmPageBoard::closeEvent(QCloseEvent *event)

@@ -36,6 +36,10 @@ public:
     PictureListController *controller() const { return m_controller; }
     // The line over the tiles that counts the pages the book will not show as they are.
     BoardNotice *problemNotice() const { return m_problemNotice; }
+    // The line that counts the folder's pictures in other formats not listed.
+    BoardNotice *convertNotice() const { return m_convertNotice; }
+    // Shows that count; 0 hides the line.
+    void setUnlistedPictureCount(qsizetype count);
 
     // "页面总览 - " and the listed folder.
     static QString titleFor(const QString &folder);
@@ -53,6 +57,8 @@ Q_SIGNALS:
     void pageActivated();
     // "导出电子书文件夹…" of the problem line was clicked.
     void exportRequested();
+    // "转换为JPEG…" of the unlisted pictures' line was clicked.
+    void convertRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -70,6 +76,7 @@ private:
     PageBoardView *m_view = nullptr;
     PictureListController *m_controller = nullptr;
     BoardNotice *m_problemNotice = nullptr;
+    BoardNotice *m_convertNotice = nullptr;
     // The listed pictures the book will not show as they are.
     QSet<QString> m_problems;
 };

@@ -1,5 +1,6 @@
 #include "cli/exportcommand.h"
 
+#include "cli/errorprefixer.h"
 #include "book/bookcheck.h"
 #include "export/bookexport.h"
 #include "export/exporttask.h"
@@ -30,7 +31,7 @@ MakeResult runExportCommand(BookSession &session, const BookSettings &settings, 
     const QString path = run->target();
     // A count on standard error while the pictures are written, when that is a terminal.
     std::function<void(qsizetype, qsizetype)> progress;
-    if (::isatty(STDERR_FILENO)) {
+    if (standardErrorIsTerminal()) {
         progress = [](qsizetype done, qsizetype total) {
             std::fprintf(stderr, "\rtarnwick-make: exporting pictures: %lld of %lld", static_cast<long long>(done),
                          static_cast<long long>(total));

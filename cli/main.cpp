@@ -1,3 +1,4 @@
+#include "cli/errorprefixer.h"
 #include "cli/makecommand.h"
 
 #include <QCoreApplication>
@@ -8,6 +9,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Every line on standard error names the program, the picture libraries' own included.
+    const tarnwick::ErrorPrefixer prefixer("tarnwick-make: ");
     QCoreApplication app(argc, argv);
     QFile in;
     if (!in.open(stdin, QIODevice::ReadOnly))

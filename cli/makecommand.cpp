@@ -1,5 +1,7 @@
 #include "cli/makecommand.h"
 
+#include "cli/errorprefixer.h"
+#include "cli/convertcommand.h"
 #include "cli/exportcommand.h"
 
 #include "book/bookmessages.h"
@@ -33,38 +35,6 @@
 namespace tarnwick {
 
 namespace {
-
-// A name or path as part of one line of standard error, escaped as `ls -b`
-// shows it: a control character could end the line early or drive the
-// terminal. The backslash is escaped too, so the text stays unambiguous.
-QString printableName(const QString &name)
-{
-    const auto special = [](QChar c) {
-        return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) || c == u'\\';
-    };
-    if (std::none_of(name.cbegin(), name.cend(), special))
-        return name;
-    QString text;
-    text.reserve(name.size() + 8);
-    for (const QChar c : name) {
-        if (!special(c)) {
-            text += c;
-            continue;
-        }
-        static constexpr char16_t named[][2] = {{u'\a', u'a'}, {u'\b', u'b'}, {u'\t', u't'}, {u'\n', u'n'},
-                                                {u'\v', u'v'}, {u'\f', u'f'}, {u'\r', u'r'}, {u'\\', u'\\'}};
-        const auto *letter = std::find_if(std::begin(named), std::end(named),
-                                          [c](const char16_t (&pair)[2]) { return pair[0] == c.unicode(); });
-        if (letter != std::end(named)) {
-            text += u'\\';
-            text += QChar((*letter)[1]);
-            continue;
-        }
-        for (const char byte : QString(c).toUtf8())
-            text += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
-    }
-    return text;
-}
 
 MakeResult usageError(const QString &text)
 {
@@ -151,6 +121,37 @@ const std::pair<QStringView, FitMode> fitNames[] = {
 
 } // namespace
 
+// A control character in a name could end a line early or drive the
+// terminal. The backslash is escaped too, so the text stays unambiguous.
+QString printableName(const QString &name)
+{
+    const auto special = [](QChar c) {
+        return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) || c == u'\\';
+    };
+    if (std::none_of(name.cbegin(), name.cend(), special))
+        return name;
+    QString text;
+    text.reserve(name.size() + 8);
+    for (const QChar c : name) {
+        if (!special(c)) {
+            text += c;
+            continue;
+        }
+        static constexpr char16_t named[][2] = {{u'\a', u'a'}, {u'\b', u'b'}, {u'\t', u't'}, {u'\n', u'n'},
+                                                {u'\v', u'v'}, {u'\f', u'f'}, {u'\r', u'r'}, {u'\\', u'\\'}};
+        const auto *letter = std::find_if(std::begin(named), std::end(named),
+                                          [c](const char16_t (&pair)[2]) { return pair[0] == c.unicode(); });
+        if (letter != std::end(named)) {
+            text += u'\\';
+            text += QChar((*letter)[1]);
+            continue;
+        }
+        for (const char byte : QString(c).toUtf8())
+            text += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
+    }
+    return text;
+}
+
 namespace {
 
 MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput);
@@ -189,7 +190,9 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Writes the .dml picture book of FOLDER's GIF and JPEG files into FOLDER.\n"
-        "Exit status: 0 written (the path is printed), 1 a check failed, 2 usage error,\n"
+        "With --convert: writes JPEG copies of its pictures in other formats instead.\n"
+        "Exit status: 0 written (the path is printed), 1 a check failed (with --convert:\n"
+        "a picture could not be converted), 2 usage error,\n"
         "3 the document could not be written (also when the trash cannot take the older one),\n"
         "4 written but its path could not be printed."));
     const BookSettings defaults;
@@ -252,11 +255,17 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
                                       QStringLiteral("With --export: scale down pictures more than K times their size "
                                                      "on the page to K times it, K from 1 to 8 (off)."),
                                       QStringLiteral("K"));
+    const QCommandLineOption convert(QStringLiteral("convert"),
+                                     QStringLiteral("Instead of writing a document, write a JPEG copy beside each of "
+                                                    "FOLDER's pictures in other formats (.jpeg, .jpe, PNG, WebP, BMP, "
+                                                    "TIFF, HEIC, HEIF), never over an existing file; transparent parts "
+                                                    "take the --background colour. Prints one line per copy; exit "
+                                                    "status 1 when a picture could not be converted."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({name, bookWidth, bookHeight, pictureWidth, pictureHeight, left, top, background, border,
-                       pages, order, like, fit, noTrash, noCheck, exportTo, maxScale, help, version});
+                       pages, order, like, fit, noTrash, noCheck, exportTo, maxScale, convert, help, version});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The picture folder."));
 
     if (!parser.parse(arguments)) {
@@ -307,6 +316,27 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     }
 
     BookSession session;
+    if (parser.isSet(convert)) {
+        for (const QCommandLineOption *other : {&exportTo, &like, &pages, &maxScale}) {
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--convert and --%1 cannot be used together").arg(other->names().constFirst()));
+        }
+        ColourValue colour = BookSettings().backgroundColour;
+        if (parser.isSet(background)) {
+            const std::optional<ColourValue> given = parseColourArgument(parser.value(background));
+            if (!given)
+                return usageError(QStringLiteral("not a colour: ") + parser.value(background));
+            colour = *given;
+        }
+        // No book is made: no header is read.
+        session.setPageCheck(false);
+        const BookSession::Opened listed =
+            session.openFolder(folderInfo.absoluteFilePath(), NameOrder::Name, false, BookSession::FirstPicture::Skip);
+        if (!listed.readable)
+            return usageError(
+                QStringLiteral("cannot read %1: %2").arg(printableName(positional.constFirst()), listed.reason));
+        return runConvertCommand(session, colour);
+    }
     // Without the check a stretch run reads no picture beyond the first.
     session.setPageCheck(!parser.isSet(noCheck));
     BookSettings settings;
@@ -426,7 +456,7 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     if (parser.isSet(exportTo))
         return runExportCommand(session, session.book(), parser.value(exportTo), scale.value_or(0), skipped);
     // A count on standard error while the sizes are read, when that is a terminal.
-    if (::isatty(STDERR_FILENO)) {
+    if (standardErrorIsTerminal()) {
         QObject::connect(&session.sizes(), &PictureSizeReader::progressed, &session, [](qsizetype done, qsizetype total) {
             std::fprintf(stderr, "\rtarnwick-make: reading picture sizes: %lld of %lld", static_cast<long long>(done),
                          static_cast<long long>(total));

@@ -212,7 +212,7 @@ std::optional<ExportFailure> BookExport::exportPicture(qsizetype index, const st
     QSize size = upright;
     if (convert) {
         const int quality = fitInto.isValid() ? kScaledQuality : kConvertedQuality;
-        if (const auto failure = convertPicture(bytes, orientation, fitInto, quality, out, size))
+        if (const auto failure = convertPicture(bytes, orientation, fitInto, quality, m_inputs.backgroundColour, out, size))
             return failed(*failure);
     } else {
         if (const auto failure = turnJpegUpright(bytes, orientation, out))

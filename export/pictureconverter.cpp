@@ -8,7 +8,7 @@ namespace tarnwick {
 
 namespace {
 
-using ConvertFunction = bool (*)(const QByteArray &, int, QSize, int, QByteArray &, QSize &, QString &);
+using ConvertFunction = bool (*)(const QByteArray &, int, QSize, int, quint32, QByteArray &, QSize &, QString &);
 
 struct Module
 {
@@ -45,13 +45,13 @@ const Module &module()
 } // namespace
 
 std::optional<QString> convertPicture(const QByteArray &picture, int orientation, QSize fitInto, int quality,
-                                      QByteArray &out, QSize &writtenSize)
+                                      quint32 background, QByteArray &out, QSize &writtenSize)
 {
     const Module &converter = module();
     if (!converter.convert)
         return converter.reason;
     QString reason;
-    if (!converter.convert(picture, orientation, fitInto, quality, out, writtenSize, reason))
+    if (!converter.convert(picture, orientation, fitInto, quality, background, out, writtenSize, reason))
         return reason;
     return std::nullopt;
 }

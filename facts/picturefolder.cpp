@@ -30,14 +30,28 @@ bool hasPictureSuffix(const char *name, size_t length)
     return strcasecmp(suffix, ".gif") == 0 || strcasecmp(suffix, ".jpg") == 0;
 }
 
+// The suffixes of the pictures a conversion turns into JPEG copies.
+constexpr const char *kConvertibleSuffixes[] = {".jpeg", ".jpe", ".png", ".webp", ".bmp",
+                                                ".tif",  ".tiff", ".heic", ".heif"};
+
+bool hasConvertibleSuffix(const char *name, size_t length)
+{
+    return std::any_of(std::begin(kConvertibleSuffixes), std::end(kConvertibleSuffixes), [&](const char *suffix) {
+        const size_t size = std::strlen(suffix);
+        // Something before the dot: ".png" alone is a dot file.
+        return length > size && strcasecmp(name + length - size, suffix) == 0;
+    });
+}
+
 // Code-point order; UTF-16 order differs from it only for surrogates.
 bool codePointLess(const QString &a, const QString &b)
 {
     return a.toUcs4() < b.toUcs4();
 }
 
-// The picture names of a folder in the order the folder gives them.
-std::optional<QStringList> readPictureNames(const QString &folder, QString *reason)
+// The picture names of a folder in the order the folder gives them; others,
+// when given, the names of pictures in formats a conversion takes.
+std::optional<QStringList> readPictureNames(const QString &folder, QString *reason, QStringList *others = nullptr)
 {
     QStringList names;
     if (folder.isEmpty())
@@ -68,7 +82,9 @@ std::optional<QStringList> readPictureNames(const QString &folder, QString *reas
         const char *name = entry->d_name;
         if (name[0] == '.')
             continue;
-        if (!hasPictureSuffix(name, std::strlen(name)))
+        const size_t length = std::strlen(name);
+        const bool listed = hasPictureSuffix(name, length);
+        if (!listed && !(others && hasConvertibleSuffix(name, length)))
             continue;
         if (entry->d_type != DT_REG) {
             if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
@@ -77,7 +93,7 @@ std::optional<QStringList> readPictureNames(const QString &folder, QString *reas
             if (fstatat(dirFd, name, &info, 0) != 0 || !S_ISREG(info.st_mode))
                 continue;
         }
-        names.append(QFile::decodeName(name));
+        (listed ? names : *others).append(QFile::decodeName(name));
     }
     closedir(dir);
     return names;
@@ -85,12 +101,30 @@ std::optional<QStringList> readPictureNames(const QString &folder, QString *reas
 
 } // namespace
 
-std::optional<QStringList> listPictures(const QString &folder, QString *reason)
+std::optional<QStringList> listPictures(const QString &folder, QString *reason, QStringList *others)
 {
-    std::optional<QStringList> names = readPictureNames(folder, reason);
+    if (others)
+        others->clear();
+    std::optional<QStringList> names = readPictureNames(folder, reason, others);
     if (names)
         sortPictureNames(*names);
+    if (others)
+        sortPictureNames(*others);
     return names;
+}
+
+bool isConvertibleName(QStringView name)
+{
+    return std::any_of(std::begin(kConvertibleSuffixes), std::end(kConvertibleSuffixes), [&](const char *suffix) {
+        const auto size = qsizetype(std::strlen(suffix));
+        return name.size() > size && name.endsWith(QLatin1StringView(suffix), Qt::CaseInsensitive);
+    });
+}
+
+QString convertedName(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return (dot > 0 ? name.left(dot) : name) + QStringLiteral(".jpg");
 }
 
 QStringList vanishedPictures(const QString &folder, const QStringList &names)

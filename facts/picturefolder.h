@@ -14,8 +14,19 @@ namespace tarnwick {
 // files (or links to them) whose names end in .gif or .jpg in any case, no
 // folders, no dot files. Nothing when the folder cannot be read (missing, no
 // permission, an I/O error); reason, when given, then receives the system's
-// reason. An empty folder text lists nothing.
-std::optional<QStringList> listPictures(const QString &folder, QString *reason = nullptr);
+// reason. An empty folder text lists nothing. others, when given, receives
+// from the same listing the pictures in other formats that Tarnwick can turn
+// into JPEG copies (isConvertibleName), in name order.
+std::optional<QStringList> listPictures(const QString &folder, QString *reason = nullptr,
+                                        QStringList *others = nullptr);
+
+// Whether name ends, in any case, in .jpeg, .jpe, .png, .webp, .bmp, .tif,
+// .tiff, .heic or .heif: a picture the listing leaves out that can be turned
+// into a JPEG the listing takes.
+bool isConvertibleName(QStringView name);
+// The name of the JPEG copy of such a picture: its name with ".jpg" for the
+// suffix (IMG_2.jpeg gives IMG_2.jpg).
+QString convertedName(const QString &name);
 
 // The names that are no longer ordinary files (or links to them) in the
 // folder, found by listing it again (a stat for a name the listing lacks)

@@ -5,10 +5,10 @@
 extern "C" {
 
 Q_DECL_EXPORT bool tarnwick_convert_to_jpeg(const QByteArray &picture, int orientation, QSize fitInto, int quality,
-                                            QByteArray &out, QSize &writtenSize, QString &reason)
+                                            quint32 background, QByteArray &out, QSize &writtenSize, QString &reason)
 {
     if (const std::optional<QString> failure =
-            tarnwick::convertToJpeg(picture, orientation, fitInto, quality, out, writtenSize)) {
+            tarnwick::convertToJpeg(picture, orientation, fitInto, quality, background, out, writtenSize)) {
         reason = *failure;
         return false;
     }

@@ -15,7 +15,7 @@ namespace tarnwick {
 FolderListing listFolder(const QString &folder, NameOrder order)
 {
     FolderListing listing;
-    listing.names = listPictures(folder, &listing.reason);
+    listing.names = listPictures(folder, &listing.reason, &listing.others);
     if (!listing.names || listing.names->isEmpty())
         return listing;
     if (order == NameOrder::Numeric) {

@@ -20,6 +20,7 @@ struct FolderListing
     std::optional<QStringList> names; // nothing when the folder cannot be read
     QString reason;                   // why it cannot be read
     QString firstPicture;             // the first listed picture's path, "" when none
+    QStringList others;               // pictures in formats a conversion takes, in name order
 };
 
 // Lists folder (a folder text ending in "/") in the given order.

@@ -90,9 +90,20 @@ BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder ord
         opened.capped = true;
         listed.names->resize(kMostPages);
     }
+    // A picture whose JPEG name is taken is either converted already or
+    // cannot be: only the others are counted as left to convert.
+    m_otherPictures = listed.others;
+    m_unconverted.clear();
+    const QSet<QString> jpegs(listed.names ? QSet<QString>(listed.names->cbegin(), listed.names->cend())
+                                           : QSet<QString>());
+    for (const QString &other : std::as_const(m_otherPictures)) {
+        if (!jpegs.contains(convertedName(other)))
+            m_unconverted.append(other);
+    }
     // An unreadable folder lists nothing, and no document can be found there.
     m_list.setListing(listed.names ? folder : QString(), listed.names.value_or(QStringList()));
     readSizesForMode();
+    Q_EMIT unconvertedPicturesChanged();
     return opened;
 }
 
@@ -120,6 +131,14 @@ void BookSession::setPages(const QStringList &pages)
 {
     m_list.setListing(m_list.folder(), pages);
     readSizesForMode();
+}
+
+void BookSession::noteConverted(const QStringList &pictures)
+{
+    const QSet<QString> done(pictures.cbegin(), pictures.cend());
+    const qsizetype removed = m_unconverted.removeIf([&](const QString &name) { return done.contains(name); });
+    if (removed > 0)
+        Q_EMIT unconvertedPicturesChanged();
 }
 
 void BookSession::readSizesForMode()

@@ -100,6 +100,16 @@ public:
     // The listed folder with exactly these pages.
     void setPages(const QStringList &pages);
 
+    // The pictures of the listed folder in other formats that a conversion
+    // turns into JPEG copies, in name order, found by the same listing.
+    const QStringList &otherPictures() const { return m_otherPictures; }
+    // Those of them whose JPEG name the folder did not hold when listed, and
+    // that no conversion has written or skipped since.
+    const QStringList &unconvertedPictures() const { return m_unconverted; }
+    // A conversion is done with these pictures (their copies were written,
+    // or their names were taken).
+    void noteConverted(const QStringList &pictures);
+
     // Reads the listed pictures' sizes in the background when the way of
     // placing needs them or the pages are checked against what the book can
     // show, and stops reading when neither is wanted.
@@ -128,6 +138,8 @@ public:
 Q_SIGNALS:
     void folderTextChanged(const QString &text);
     void inputsChanged();
+    // unconvertedPictures() changed.
+    void unconvertedPicturesChanged();
 
 private:
     // Children of the session, so that they are found as its children; each
@@ -144,6 +156,8 @@ private:
 
     QString m_folderText;
     BookSettings m_inputs;
+    QStringList m_otherPictures;
+    QStringList m_unconverted;
 };
 
 // Blocks until the sizes are read, delivering the queue's results meanwhile.
