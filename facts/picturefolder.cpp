@@ -36,16 +36,18 @@ bool codePointLess(const QString &a, const QString &b)
     return a.toUcs4() < b.toUcs4();
 }
 
-// The picture names of a folder in the order the folder gives them.
-std::optional<QStringList> readPictureNames(const QString &folder, QString *reason)
+// Calls found(name, info) for each picture of a folder in the order the
+// folder gives them; info is the file's stat, read for every picture when
+// stamped, else only where the entry type does not tell an ordinary file.
+template <typename Found>
+bool forEachPicture(const QString &folder, QString *reason, bool stamped, Found found)
 {
-    QStringList names;
     if (folder.isEmpty())
-        return names;
-    const auto failed = [reason](int error) -> std::optional<QStringList> {
+        return true;
+    const auto failed = [reason](int error) {
         if (reason)
             *reason = qt_error_string(error);
-        return std::nullopt;
+        return false;
     };
     DIR *dir = opendir(QFile::encodeName(folder).constData());
     if (!dir)
@@ -70,16 +72,27 @@ std::optional<QStringList> readPictureNames(const QString &folder, QString *reas
             continue;
         if (!hasPictureSuffix(name, std::strlen(name)))
             continue;
-        if (entry->d_type != DT_REG) {
-            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
-                continue;
-            struct stat info;
+        struct stat info;
+        const bool typeKnown = entry->d_type == DT_REG;
+        if (!typeKnown && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+            continue;
+        if (!typeKnown || stamped) {
             if (fstatat(dirFd, name, &info, 0) != 0 || !S_ISREG(info.st_mode))
                 continue;
         }
-        names.append(QFile::decodeName(name));
+        found(name, !typeKnown || stamped ? &info : nullptr);
     }
     closedir(dir);
+    return true;
+}
+
+// The picture names of a folder in the order the folder gives them.
+std::optional<QStringList> readPictureNames(const QString &folder, QString *reason)
+{
+    QStringList names;
+    if (!forEachPicture(folder, reason, false,
+                        [&](const char *name, const struct stat *) { names.append(QFile::decodeName(name)); }))
+        return std::nullopt;
     return names;
 }
 
@@ -114,6 +127,16 @@ QStringList vanishedPictures(const QString &folder, const QStringList &names)
     }
     ::close(dirFd);
     return vanished;
+}
+
+std::optional<PictureStamps> stampPictures(const QString &folder, QString *reason)
+{
+    PictureStamps stamps;
+    const bool read = forEachPicture(folder, reason, true, [&](const char *name, const struct stat *info) {
+        const qint64 modified = qint64(info->st_mtim.tv_sec) * 1000000000 + info->st_mtim.tv_nsec;
+        stamps.insert(QFile::decodeName(name), PictureStamp{qint64(info->st_size), modified, quint64(info->st_ino)});
+    });
+    return read ? std::optional<PictureStamps>(std::move(stamps)) : std::nullopt;
 }
 
 std::vector<qsizetype> pictureNameOrder(const QStringList &names, NameOrder kind, const QLocale &locale)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QLocale>
 #include <QSize>
 #include <QString>
@@ -21,6 +22,23 @@ std::optional<QStringList> listPictures(const QString &folder, QString *reason =
 // folder, found by listing it again (a stat for a name the listing lacks)
 // and nothing read; all of them when the folder is gone.
 QStringList vanishedPictures(const QString &folder, const QStringList &names);
+
+// What tells a picture file's content changed without reading it: its byte
+// size, modification time (nanoseconds since the epoch) and file number (a
+// file saved by rename is a new one).
+struct PictureStamp
+{
+    qint64 size = -1;
+    qint64 modifiedNs = -1;
+    quint64 inode = 0;
+
+    friend bool operator==(const PictureStamp &, const PictureStamp &) = default;
+};
+using PictureStamps = QHash<QString, PictureStamp>;
+
+// The pictures listPictures() lists, unsorted, each with its stamp (a stat
+// per picture); nothing when the folder cannot be read.
+std::optional<PictureStamps> stampPictures(const QString &folder, QString *reason = nullptr);
 
 // How names are ordered: as a scan lists them, or with each run of digits
 // compared as the number it spells (page2 before page10).
