@@ -43,9 +43,20 @@ frmPageBoard::frmPageBoard(PictureList &list, WorkQueue &queue, const QString &s
     m_problemNotice = new BoardNotice(QStringLiteral(u"导出电子书文件夹…"), this);
     m_problemNotice->setObjectName(QStringLiteral("problemNotice"));
     connect(m_problemNotice, &BoardNotice::buttonClicked, this, &frmPageBoard::exportRequested);
+    m_joinedNotice = new BoardNotice(QString(), this);
+    m_joinedNotice->setObjectName(QStringLiteral("joinedNotice"));
+    // Any later step (an undo of the addition too) makes the count old.
+    connect(&m_list, &PictureList::stepApplied, m_joinedNotice, [this] { m_joinedNotice->setText(QString()); });
+    // A written picture's thumbnail is made again.
+    connect(&m_list, &PictureList::filesChanged, this, [this](const QStringList &names) {
+        for (const QString &name : names)
+            m_loader->forget(m_list.folder() + name);
+        m_view->viewport()->update();
+    });
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(m_joinedNotice);
     layout->addWidget(m_problemNotice);
     layout->addWidget(m_view);
     connect(&m_list, &PictureList::factsChanged, this, &frmPageBoard::noteFacts);
@@ -135,6 +146,11 @@ void frmPageBoard::showProblemCount()
     m_problemNotice->setText(m_problems.isEmpty()
                                  ? QString()
                                  : QStringLiteral(u"有%1页在电子书中无法正常显示").arg(m_problems.size()));
+}
+
+void frmPageBoard::showJoined(int count)
+{
+    m_joinedNotice->setText(QStringLiteral(u"新增%1张图片").arg(count));
 }
 
 void frmPageBoard::closeEvent(QCloseEvent *event)

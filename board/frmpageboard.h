@@ -36,6 +36,10 @@ public:
     PictureListController *controller() const { return m_controller; }
     // The line over the tiles that counts the pages the book will not show as they are.
     BoardNotice *problemNotice() const { return m_problemNotice; }
+    // The line that tells of pictures the folder's watch added.
+    BoardNotice *joinedNotice() const { return m_joinedNotice; }
+    // Says how many pictures joined the list, until the list next changes.
+    void showJoined(int count);
 
     // "页面总览 - " and the listed folder.
     static QString titleFor(const QString &folder);
@@ -70,6 +74,7 @@ private:
     PageBoardView *m_view = nullptr;
     PictureListController *m_controller = nullptr;
     BoardNotice *m_problemNotice = nullptr;
+    BoardNotice *m_joinedNotice = nullptr;
     // The listed pictures the book will not show as they are.
     QSet<QString> m_problems;
 };

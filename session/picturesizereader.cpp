@@ -120,7 +120,9 @@ void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::v
             facts.modified = result.modified;
             facts.pixelSize = result.header.size();
             facts.sizeReason = result.header.reason();
-            facts.problem = pageProblem(result.header);
+            // A listed picture gone from the folder is not an unreadable one.
+            facts.problem = result.byteSize ? pageProblem(result.header)
+                                            : std::optional(PageProblem{PageProblem::Kind::NotFound, 1});
             batch.emplace_back(result.name, std::move(facts));
         }
         m_list.setFacts(batch);

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "facts/picturefolder.h"
+
+#include <QElapsedTimer>
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+namespace tarnwick {
+
+class WorkQueue;
+
+// What a reading of a watched folder found since the one before.
+struct FolderChange
+{
+    QStringList added;   // pictures new to the folder and not listed, in name order
+    QStringList changed; // listed pictures whose file is another or was written
+    QStringList missing; // listed pictures the folder no longer holds
+    QStringList present; // listed pictures it holds again (they were missing)
+};
+
+// Watches the folder of a list for pictures added, removed and written. The
+// system's change events are gathered for a second after the last one (three
+// at most after the first), then the folder is read by a job of the queue,
+// with a stat per picture, and compared with the reading before; the window's
+// thread only receives the differences. A file written less than two seconds
+// before a reading may still be being written without further events: the
+// folder is read once more a second later.
+class FolderWatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kGatherMs = 1000;
+    static constexpr int kMostGatherMs = 3000;
+
+    explicit FolderWatch(WorkQueue &queue, QObject *parent = nullptr);
+    ~FolderWatch() override;
+
+    // Watches folder (ending in "/"). With known, the pictures listed from
+    // it a moment ago: the first reading finds those not among them as new.
+    // Without, the first reading only learns what the folder holds.
+    void watch(const QString &folder, const std::optional<QStringList> &known);
+    void stop();
+    QString folder() const { return m_folder; }
+    // Whether the system reports changes of the folder; a folder it does not
+    // (a network share, too many watches) is only read when asked.
+    bool hasEvents() const;
+
+    // Reads the folder now, as when the window is activated.
+    void readNow();
+    // The listed pictures, to tell what is listed from what is only in the folder.
+    using Listed = std::function<QStringList()>;
+    void setListed(Listed listed) { m_listed = std::move(listed); }
+
+Q_SIGNALS:
+    void changed(const FolderChange &change);
+    // A reading was compared, whether or not it found a change.
+    void read();
+
+private:
+    void gather();
+    void startReading();
+
+    WorkQueue &m_queue;
+    QFileSystemWatcher m_watcher;
+    QTimer m_gather;
+    QElapsedTimer m_firstEvent;
+    QString m_folder;
+    // The last reading; stamps of -1 size not read yet.
+    PictureStamps m_stamps;
+    bool m_haveStamps = false;
+    // The names that the folder lacked at the last reading and that are listed.
+    QSet<QString> m_missing;
+    Listed m_listed;
+    quint64 m_generation = 0;
+    bool m_reading = false;
+    bool m_readAgain = false;
+};
+
+} // namespace tarnwick
