@@ -36,11 +36,11 @@ bool codePointLess(const QString &a, const QString &b)
     return a.toUcs4() < b.toUcs4();
 }
 
-// Calls found(name, info) for each picture of a folder in the order the
-// folder gives them; info is the file's stat, read for every picture when
-// stamped, else only where the entry type does not tell an ordinary file.
+// Calls found(name, inode, dirFd, regular) for each picture of a folder in
+// the order the folder gives them. regular is false where the entry type does
+// not tell an ordinary file (a link, an unknown type): found must stat it.
 template <typename Found>
-bool forEachPicture(const QString &folder, QString *reason, bool stamped, Found found)
+bool forEachPicture(const QString &folder, QString *reason, Found found)
 {
     if (folder.isEmpty())
         return true;
@@ -53,8 +53,6 @@ bool forEachPicture(const QString &folder, QString *reason, bool stamped, Found 
     if (!dir)
         return failed(errno);
     const int dirFd = dirfd(dir);
-    // The entry type saves a stat per file; only links and unknown types are
-    // looked at, and a link counts as the ordinary file it leads to.
     for (;;) {
         // readdir tells the end of the folder from a read error only by errno.
         errno = 0;
@@ -72,28 +70,32 @@ bool forEachPicture(const QString &folder, QString *reason, bool stamped, Found 
             continue;
         if (!hasPictureSuffix(name, std::strlen(name)))
             continue;
-        struct stat info;
-        const bool typeKnown = entry->d_type == DT_REG;
-        if (!typeKnown && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
             continue;
-        if (!typeKnown || stamped) {
-            if (fstatat(dirFd, name, &info, 0) != 0 || !S_ISREG(info.st_mode))
-                continue;
-        }
-        found(name, !typeKnown || stamped ? &info : nullptr);
+        found(name, quint64(entry->d_ino), dirFd, entry->d_type == DT_REG);
     }
     closedir(dir);
     return true;
 }
 
-// The picture names of a folder in the order the folder gives them.
+// A stat of name in the folder, following a link; false unless it is an ordinary file.
+bool statFile(int dirFd, const char *name, struct stat &info)
+{
+    return fstatat(dirFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
+// The picture names of a folder in the order the folder gives them. The
+// entry type saves a stat per file; only links and unknown types are looked
+// at, and a link counts as the ordinary file it leads to.
 std::optional<QStringList> readPictureNames(const QString &folder, QString *reason)
 {
     QStringList names;
-    if (!forEachPicture(folder, reason, false,
-                        [&](const char *name, const struct stat *) { names.append(QFile::decodeName(name)); }))
-        return std::nullopt;
-    return names;
+    const bool read = forEachPicture(folder, reason, [&](const char *name, quint64, int dirFd, bool regular) {
+        struct stat info;
+        if (regular || statFile(dirFd, name, info))
+            names.append(QFile::decodeName(name));
+    });
+    return read ? std::optional<QStringList>(std::move(names)) : std::nullopt;
 }
 
 } // namespace
@@ -129,12 +131,29 @@ QStringList vanishedPictures(const QString &folder, const QStringList &names)
     return vanished;
 }
 
-std::optional<PictureStamps> stampPictures(const QString &folder, QString *reason)
+std::optional<PictureStamps> stampPictures(const QString &folder, QString *reason, const PictureStamps *earlier,
+                                           qint64 statFromNs)
 {
     PictureStamps stamps;
-    const bool read = forEachPicture(folder, reason, true, [&](const char *name, const struct stat *info) {
-        const qint64 modified = qint64(info->st_mtim.tv_sec) * 1000000000 + info->st_mtim.tv_nsec;
-        stamps.insert(QFile::decodeName(name), PictureStamp{qint64(info->st_size), modified, quint64(info->st_ino)});
+    if (earlier)
+        stamps.reserve(earlier->size());
+    const bool read = forEachPicture(folder, reason, [&](const char *name, quint64 inode, int dirFd, bool regular) {
+        const QString decoded = QFile::decodeName(name);
+        if (earlier) {
+            const auto was = earlier->constFind(decoded);
+            // The same file, not written lately: as it was.
+            if (was != earlier->cend() && was->inode == inode && was->size >= 0 && was->modifiedNs < statFromNs) {
+                struct stat info;
+                if (regular || statFile(dirFd, name, info))
+                    stamps.insert(decoded, *was);
+                return;
+            }
+        }
+        struct stat info;
+        if (!statFile(dirFd, name, info))
+            return;
+        const qint64 modified = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        stamps.insert(decoded, PictureStamp{qint64(info.st_size), modified, inode});
     });
     return read ? std::optional<PictureStamps>(std::move(stamps)) : std::nullopt;
 }

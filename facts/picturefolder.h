@@ -24,8 +24,8 @@ std::optional<QStringList> listPictures(const QString &folder, QString *reason =
 QStringList vanishedPictures(const QString &folder, const QStringList &names);
 
 // What tells a picture file's content changed without reading it: its byte
-// size, modification time (nanoseconds since the epoch) and file number (a
-// file saved by rename is a new one).
+// size, modification time (nanoseconds since the epoch) and the folder
+// entry's file number (a file saved by rename is a new one).
 struct PictureStamp
 {
     qint64 size = -1;
@@ -36,9 +36,14 @@ struct PictureStamp
 };
 using PictureStamps = QHash<QString, PictureStamp>;
 
-// The pictures listPictures() lists, unsorted, each with its stamp (a stat
-// per picture); nothing when the folder cannot be read.
-std::optional<PictureStamps> stampPictures(const QString &folder, QString *reason = nullptr);
+// The pictures listPictures() lists, unsorted, each with its stamp: a stat
+// per picture. Given the stamps of an earlier reading, only the pictures new
+// since, replaced (another file number) or written from statFromNs on (which
+// may still have been written to) are looked at; the others keep their
+// earlier stamps, so a picture rewritten in place is found only by a reading
+// without. Nothing when the folder cannot be read.
+std::optional<PictureStamps> stampPictures(const QString &folder, QString *reason = nullptr,
+                                           const PictureStamps *earlier = nullptr, qint64 statFromNs = 0);
 
 // How names are ordered: as a scan lists them, or with each run of digits
 // compared as the number it spells (page2 before page10).

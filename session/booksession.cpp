@@ -216,7 +216,10 @@ void BookSession::applyFolderChange(const FolderChange &change)
                           return edit;
                       });
     }
-    readSizesForMode();
+    // Only what changed is read: a run over the whole list would cost the
+    // window's thread a pass over every entry.
+    if ((m_pageCheck || m_inputs.fitMode != FitMode::Stretch) && !m_list.folder().isEmpty())
+        m_sizes.readNames(change.changed + change.present + change.missing + added);
     if (!added.isEmpty())
         Q_EMIT picturesJoined(added);
 }

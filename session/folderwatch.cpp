@@ -13,6 +13,10 @@ namespace tarnwick {
 
 namespace {
 
+// The reading goes before the thumbnails and sizes queued meanwhile: what it
+// finds is shown at once, and it is one job.
+constexpr int kReadingPriority = 1 << 28;
+
 // A file written this recently may still be being written.
 constexpr qint64 kFreshNs = 2'000'000'000;
 
@@ -34,11 +38,14 @@ struct Reading
     bool fresh = false;
 };
 
-Reading readFolder(const QString &folder, const PictureStamps &before, bool compare, const QStringList &listed,
-                   const QSet<QString> &wasMissing)
+// full: a stat per picture; else only the pictures new, replaced or written lately.
+Reading readFolder(const QString &folder, const PictureStamps &before, bool compare, bool full,
+                   const QStringList &listed, const QSet<QString> &wasMissing)
 {
     Reading reading;
-    std::optional<PictureStamps> now = stampPictures(folder);
+    const qint64 freshFrom = QDateTime::currentMSecsSinceEpoch() * 1'000'000 - kFreshNs;
+    std::optional<PictureStamps> now =
+        stampPictures(folder, nullptr, full || !compare ? nullptr : &before, freshFrom);
     const QSet<QString> listedSet(listed.cbegin(), listed.cend());
     reading.readable = now.has_value();
     if (!now) {
@@ -48,7 +55,6 @@ Reading readFolder(const QString &folder, const PictureStamps &before, bool comp
         reading.missing = listedSet;
     } else {
         reading.stamps = std::move(*now);
-        const qint64 freshFrom = QDateTime::currentMSecsSinceEpoch() * 1'000'000 - kFreshNs;
         for (auto it = reading.stamps.cbegin(); it != reading.stamps.cend(); ++it) {
             reading.fresh = reading.fresh || it->modifiedNs >= freshFrom;
             if (!compare)
@@ -85,7 +91,7 @@ FolderWatch::FolderWatch(WorkQueue &queue, QObject *parent)
     , m_queue(queue)
 {
     m_gather.setSingleShot(true);
-    connect(&m_gather, &QTimer::timeout, this, &FolderWatch::startReading);
+    connect(&m_gather, &QTimer::timeout, this, [this] { startReading(false); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FolderWatch::gather);
 }
 
@@ -109,7 +115,7 @@ void FolderWatch::watch(const QString &folder, const std::optional<QStringList> 
             m_stamps.insert(name, PictureStamp{});
     }
     m_haveStamps = known.has_value();
-    startReading();
+    startReading(true);
 }
 
 void FolderWatch::stop()
@@ -118,6 +124,7 @@ void FolderWatch::stop()
     ++m_generation;
     m_reading = false;
     m_readAgain = false;
+    m_fullAgain = false;
     m_gather.stop();
     if (const QStringList watched = m_watcher.directories(); !watched.isEmpty())
         m_watcher.removePaths(watched);
@@ -135,7 +142,7 @@ bool FolderWatch::hasEvents() const
 void FolderWatch::readNow()
 {
     m_gather.stop();
-    startReading();
+    startReading(true);
 }
 
 void FolderWatch::gather()
@@ -149,12 +156,13 @@ void FolderWatch::gather()
         m_gather.start(int(std::min<qint64>(kGatherMs, left)));
 }
 
-void FolderWatch::startReading()
+void FolderWatch::startReading(bool full)
 {
     if (m_folder.isEmpty())
         return;
     if (m_reading) {
         m_readAgain = true;
+        m_fullAgain = m_fullAgain || full;
         return;
     }
     m_reading = true;
@@ -163,11 +171,11 @@ void FolderWatch::startReading()
         m_watcher.addPath(m_folder.size() > 1 ? m_folder.chopped(1) : m_folder);
     const QStringList listed = m_listed ? m_listed() : QStringList();
     m_queue.post(this, [this, generation = m_generation, folder = m_folder, before = m_stamps,
-                        compare = m_haveStamps, listed, missing = m_missing](
+                        compare = m_haveStamps, full, listed, missing = m_missing](
                            const std::atomic_bool &cancelled) -> WorkQueue::Delivery {
         if (cancelled)
             return {};
-        return [this, generation, reading = readFolder(folder, before, compare, listed, missing)]() mutable {
+        return [this, generation, reading = readFolder(folder, before, compare, full, listed, missing)]() mutable {
             if (generation != m_generation)
                 return;
             m_reading = false;
@@ -180,11 +188,11 @@ void FolderWatch::startReading()
                 Q_EMIT changed(change);
             Q_EMIT read();
             if (std::exchange(m_readAgain, false))
-                startReading();
+                startReading(std::exchange(m_fullAgain, false));
             else if (reading.fresh && !m_gather.isActive())
                 gather();
         };
-    });
+    }, kReadingPriority);
 }
 
 } // namespace tarnwick

@@ -29,10 +29,13 @@ struct FolderChange
 // Watches the folder of a list for pictures added, removed and written. The
 // system's change events are gathered for a second after the last one (three
 // at most after the first), then the folder is read by a job of the queue,
-// with a stat per picture, and compared with the reading before; the window's
-// thread only receives the differences. A file written less than two seconds
-// before a reading may still be being written without further events: the
-// folder is read once more a second later.
+// and compared with the reading before; the window's thread only receives the
+// differences. The system reports files added, removed and renamed, not
+// files written in place: a reading after its events looks only at the
+// pictures new, replaced or written lately (a file written less than two
+// seconds before may still be being written without further events: the
+// folder is read once more a second later), while the first reading and one
+// asked for (the window activated) stat every picture.
 class FolderWatch : public QObject
 {
     Q_OBJECT
@@ -67,7 +70,9 @@ Q_SIGNALS:
 
 private:
     void gather();
-    void startReading();
+    // full: a stat per picture, which finds pictures rewritten in place;
+    // else only the new, replaced and lately written pictures are looked at.
+    void startReading(bool full);
 
     WorkQueue &m_queue;
     QFileSystemWatcher m_watcher;
@@ -83,6 +88,7 @@ private:
     quint64 m_generation = 0;
     bool m_reading = false;
     bool m_readAgain = false;
+    bool m_fullAgain = false;
 };
 
 } // namespace tarnwick

@@ -41,10 +41,31 @@ void PictureSizeReader::readAll()
     m_queue.cancelContext(this);
     ++m_run;
     const QStringList &names = m_list.names();
-    const QString folder = m_list.folder();
     m_total = names.size();
     m_done = 0;
     m_reading = !names.isEmpty();
+    post(names);
+    if (!m_reading)
+        Q_EMIT finished();
+}
+
+void PictureSizeReader::readNames(const QStringList &names)
+{
+    if (names.isEmpty())
+        return;
+    if (!m_reading) {
+        ++m_run;
+        m_total = 0;
+        m_done = 0;
+        m_reading = true;
+    }
+    m_total += names.size();
+    post(names);
+}
+
+void PictureSizeReader::post(const QStringList &names)
+{
+    const QString folder = m_list.folder();
     std::vector<Job> batch;
     const auto post = [&] {
         m_queue.post(this, [this, run = m_run, folder, batch = std::move(batch), read = m_readHeader](
@@ -68,8 +89,6 @@ void PictureSizeReader::readAll()
     }
     if (!batch.empty())
         post();
-    if (!m_reading)
-        Q_EMIT finished();
 }
 
 void PictureSizeReader::stop()

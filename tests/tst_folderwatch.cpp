@@ -3,6 +3,7 @@
 #include "widgets/undostackhistory.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QHash>
 #include <QFile>
@@ -117,8 +118,13 @@ void tst_FolderWatch::watch()
     QFETCH(QStringList, missing);
 
     QTemporaryDir dir;
-    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
-        QVERIFY(writeJpeg(dir.filePath(QLatin1String(name)), QSize(40, 30)));
+    // Written an hour ago: nothing is still being written when the test begins.
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"}) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        QVERIFY(writeJpeg(file.fileName(), QSize(40, 30)));
+        QVERIFY(file.open(QIODevice::ReadWrite)
+                && file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
     BookSession session(std::make_unique<UndoStackHistory>());
     session.setWatching(true);
     PictureList &list = session.pictures();
