@@ -196,6 +196,9 @@ void BookSession::applyFolderChange(const FolderChange &change)
     m_list.setFacts(gone);
     m_list.forgetFacts(change.changed + change.present);
 
+    // A claimed picture its command placed before the watch saw it is done with.
+    for (const QString &name : change.changed)
+        m_claimed.remove(name);
     QStringList added;
     for (const QString &name : change.added) {
         if (!m_claimed.remove(name))
