@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSet>
-#include <QStorageInfo>
 
 #include <algorithm>
 
@@ -19,15 +18,6 @@ constexpr int kReadingPriority = 1 << 28;
 
 // A file written this recently may still be being written.
 constexpr qint64 kFreshNs = 2'000'000'000;
-
-// The file systems that report no changes made by other machines.
-bool isNetworkFileSystem(const QString &folder)
-{
-    const QByteArray type = QStorageInfo(folder).fileSystemType();
-    static const QByteArray remote[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "9p", "ceph", "afs", "fuse.sshfs",
-                                        "fuse.rclone", "fuse.gvfsd-fuse", "davfs"};
-    return std::find(std::begin(remote), std::end(remote), type) != std::end(remote);
-}
 
 struct Reading
 {
@@ -132,11 +122,6 @@ void FolderWatch::stop()
     m_stamps.clear();
     m_haveStamps = false;
     m_missing.clear();
-}
-
-bool FolderWatch::hasEvents() const
-{
-    return !m_watcher.directories().isEmpty() && !isNetworkFileSystem(m_folder);
 }
 
 void FolderWatch::readNow()

@@ -53,11 +53,10 @@ public:
     void watch(const QString &folder, const std::optional<QStringList> &known);
     void stop();
     QString folder() const { return m_folder; }
-    // Whether the system reports changes of the folder; a folder it does not
-    // (a network share, too many watches) is only read when asked.
-    bool hasEvents() const;
 
-    // Reads the folder now, as when the window is activated.
+    // Reads the folder now with a stat per picture, as when the window is
+    // activated: a network share reports no changes (nor does a watch the
+    // system refused), and no system reports a picture rewritten in place.
     void readNow();
     // The listed pictures, to tell what is listed from what is only in the folder.
     using Listed = std::function<QStringList()>;
