@@ -29,6 +29,7 @@
 #include "session/booksession.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEventLoop>
@@ -75,6 +76,8 @@ QRect twips(int left, int top, int width, int height)
 constexpr int numberBoxTypingLimit = 4;
 
 const QString browseTitle = QStringLiteral(u"请选择图片所在目录：");
+// The undo step of a new listing.
+const QString browseStep = QStringLiteral(u"选择图片所在目录");
 const QString generatedQuestion = QStringLiteral(u"dml文件生成完毕！现在需要用DeskTop Author将它打开吗？");
 const QString settingsNotSaved = QStringLiteral(u"dml文件已生成，但无法保存设置：");
 const QString pictureNotReadable = QStringLiteral(u"无法读取图片的尺寸：");
@@ -325,6 +328,18 @@ void frmMain::createControls()
     // Text1 shows the session's folder; the other controls show its inputs
     // and hand every change back to it.
     connect(m_session, &BookSession::folderTextChanged, Text1, &QLineEdit::setText);
+    // The caption counts the last listing, also one brought back by undo.
+    connect(m_session, &BookSession::listingChanged, this, [this] {
+        const int count = m_session->listedCount();
+        Frame1->setTitle(count < 0 ? QStringLiteral(u"图片列表") : QStringLiteral(u"图片列表(%1个)").arg(count));
+    });
+    // The listed folder is watched; coming back to the program reads it again,
+    // for the changes no file system reports.
+    m_session->setWatching(true);
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, m_session, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            m_session->recheckFolder();
+    });
     connect(m_session, &BookSession::inputsChanged, this, [this] {
         showControls();
         Q_EMIT inputsChanged();
@@ -571,11 +586,18 @@ void frmMain::Command1_Click()
 bool frmMain::scanFolder(const QString &chosen)
 {
     m_lastChosenFolder = chosen;
+    // The new list and the sizes preset from it are one undo step.
+    std::optional<BookSession::StepGroup> step(std::in_place, *m_session, browseStep);
     // A longer book could not be read back: the first pictures in name order
     // are listed, and the user is told once.
     const BookSession::Opened opened = m_session->openFolder(chosen);
     const QStringList names = pictureEntries();
-    Frame1->setTitle(QStringLiteral(u"图片列表(%1个)").arg(names.size()));
+    if (opened.readable && !names.isEmpty() && opened.firstPictureSize) {
+        BookSettings inputs = m_session->inputs();
+        inputs.presetFromFirstPicture(*opened.firstPictureSize);
+        m_session->changeInputs(browseStep, inputs);
+    }
+    step.reset();
     if (!opened.readable) {
         // An unreadable folder is not an empty one: say so.
         m_platform.showWarning(this, folderNotReadable + m_session->folderText() + u'\n' + opened.reason);
@@ -585,13 +607,8 @@ bool frmMain::scanFolder(const QString &chosen)
         m_platform.showWarning(this, messages::tooManyPictures());
     if (names.isEmpty())
         return true;
-    if (!opened.firstPictureSize) {
+    if (!opened.firstPictureSize)
         m_platform.showWarning(this, pictureNotReadable + opened.firstPicture);
-        return true;
-    }
-    BookSettings inputs = m_session->inputs();
-    inputs.presetFromFirstPicture(*opened.firstPictureSize);
-    showInputs(inputs);
     return true;
 }
 
@@ -650,9 +667,13 @@ void frmMain::openPath(const QString &path)
     if (info.isDir()) {
         scanFolder(info.absoluteFilePath());
     } else if (info.isFile() && info.suffix().compare(u"dml", Qt::CaseInsensitive) == 0) {
+        // Listing, document name and arrangement are one undo step.
+        const BookSession::StepGroup step(*m_session, browseStep);
         if (!scanFolder(info.absolutePath()))
             return;
-        Text2->setText(info.fileName());
+        BookSettings named = m_session->inputs();
+        named.documentName = info.fileName();
+        m_session->changeInputs(browseStep, named);
         arrangeByDocument();
     } else {
         m_platform.showWarning(this, cannotOpen + path);
@@ -864,7 +885,13 @@ void frmMain::convertPictures()
     if (!m_platform.askYesNo(this, messages::nameList(convertQuestion.arg(pictures.size()), pictures)))
         return;
     const QString folder = m_session->folder();
-    m_conversion = new ConversionTask(folder, planConversion(pictures), m_session->inputs().backgroundColour,
+    std::vector<ConversionItem> plan = planConversion(pictures);
+    // The copies are placed by this command's own step, not by the folder's watch.
+    QStringList targets;
+    for (const ConversionItem &item : plan)
+        targets.append(item.target);
+    m_session->claimPictures(targets);
+    m_conversion = new ConversionTask(folder, std::move(plan), m_session->inputs().backgroundColour,
                                       m_session->queue(), this);
     auto *progress = new QProgressDialog(converting.arg(0).arg(pictures.size()), cancelReading, 0,
                                          int(pictures.size()), this);
@@ -920,6 +947,8 @@ void frmMain::togglePageBoard()
         };
         connect(m_session, &BookSession::unconvertedPicturesChanged, m_pageBoard, countUnlisted);
         countUnlisted();
+        connect(m_session, &BookSession::picturesJoined, m_pageBoard,
+                [this](const QStringList &names) { m_pageBoard->showJoined(int(names.size())); });
         connect(m_pageBoard->controller()->contextMenu(), &QMenu::aboutToShow, this,
                 &frmMain::enableArrangeByDocument);
         connect(this, &frmMain::inputsChanged, m_pageBoard, [this] { m_pageBoard->setBookSettings(readBookSettings()); });

@@ -24,6 +24,7 @@ BoardNotice::BoardNotice(const QString &buttonText, QWidget *parent)
     layout->addWidget(m_label, 1);
     layout->addWidget(m_button);
     connect(m_button, &QPushButton::clicked, this, &BoardNotice::buttonClicked);
+    m_button->setVisible(!buttonText.isEmpty());
     hide();
 }
 

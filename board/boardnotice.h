@@ -8,7 +8,7 @@ class QPushButton;
 namespace tarnwick {
 
 // One line across the top of a window: a message and one button that acts
-// on it. Hidden until there is something to say.
+// on it (none for an empty button text). Hidden until there is something to say.
 class BoardNotice : public QFrame
 {
     Q_OBJECT

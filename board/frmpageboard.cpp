@@ -46,9 +46,20 @@ frmPageBoard::frmPageBoard(PictureList &list, WorkQueue &queue, const QString &s
     m_convertNotice = new BoardNotice(QStringLiteral(u"转换为JPEG…"), this);
     m_convertNotice->setObjectName(QStringLiteral("convertNotice"));
     connect(m_convertNotice, &BoardNotice::buttonClicked, this, &frmPageBoard::convertRequested);
+    m_joinedNotice = new BoardNotice(QString(), this);
+    m_joinedNotice->setObjectName(QStringLiteral("joinedNotice"));
+    // Any later step (an undo of the addition too) makes the count old.
+    connect(&m_list, &PictureList::stepApplied, m_joinedNotice, [this] { m_joinedNotice->setText(QString()); });
+    // A written picture's thumbnail is made again.
+    connect(&m_list, &PictureList::filesChanged, this, [this](const QStringList &names) {
+        for (const QString &name : names)
+            m_loader->forget(m_list.folder() + name);
+        m_view->viewport()->update();
+    });
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(m_joinedNotice);
     layout->addWidget(m_problemNotice);
     layout->addWidget(m_convertNotice);
     layout->addWidget(m_view);
@@ -144,6 +155,11 @@ void frmPageBoard::showProblemCount()
 void frmPageBoard::setUnlistedPictureCount(qsizetype count)
 {
     m_convertNotice->setText(count > 0 ? QStringLiteral(u"目录中还有%1张其他格式的图片未列出").arg(count) : QString());
+}
+
+void frmPageBoard::showJoined(int count)
+{
+    m_joinedNotice->setText(QStringLiteral(u"新增%1张图片").arg(count));
 }
 
 void frmPageBoard::closeEvent(QCloseEvent *event)

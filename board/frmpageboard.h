@@ -40,6 +40,10 @@ public:
     BoardNotice *convertNotice() const { return m_convertNotice; }
     // Shows that count; 0 hides the line.
     void setUnlistedPictureCount(qsizetype count);
+    // The line that tells of pictures the folder's watch added.
+    BoardNotice *joinedNotice() const { return m_joinedNotice; }
+    // Says how many pictures joined the list, until the list next changes.
+    void showJoined(int count);
 
     // "页面总览 - " and the listed folder.
     static QString titleFor(const QString &folder);
@@ -77,6 +81,7 @@ private:
     PictureListController *m_controller = nullptr;
     BoardNotice *m_problemNotice = nullptr;
     BoardNotice *m_convertNotice = nullptr;
+    BoardNotice *m_joinedNotice = nullptr;
     // The listed pictures the book will not show as they are.
     QSet<QString> m_problems;
 };

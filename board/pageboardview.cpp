@@ -88,8 +88,8 @@ public:
         look.borderColour = toQColor(inputs.borderColour);
         look.outline = option.palette.color(QPalette::Mid);
         paintTilePage(*painter, geometry, look, kind, thumbnail);
-        if (m_view.problemOf(name))
-            paintProblemBadge(*painter, tile);
+        if (const std::optional<PageProblem> problem = m_view.problemOf(name))
+            paintProblemBadge(*painter, tile, problem->kind);
         painter->resetTransform();
 
         const int line = option.fontMetrics.lineSpacing();

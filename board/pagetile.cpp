@@ -101,18 +101,42 @@ QString pageProblemText(const PageProblem &problem)
         return QStringLiteral(u"CMYK图片，电子书中无法显示");
     case PageProblem::Kind::UnshownCoding:
         return QStringLiteral(u"电子书无法显示此编码方式的JPEG");
+    case PageProblem::Kind::NotFound:
+        return QStringLiteral(u"图片已不在目录中，找不到");
     case PageProblem::Kind::Unreadable:
         break;
     }
     return QStringLiteral(u"无法读取图片");
 }
 
-void paintProblemBadge(QPainter &painter, int tileSize)
+QString notFoundBadgeText()
+{
+    return QStringLiteral(u"找不到");
+}
+
+void paintProblemBadge(QPainter &painter, int tileSize, PageProblem::Kind kind)
 {
     // Large enough to see on the smallest tile, small enough to hide little of the page.
     const int side = std::max(14, tileSize / 8);
     const QRectF badge(tileSize - side - 2, 2, side, side);
     painter.save();
+    if (kind == PageProblem::Kind::NotFound) {
+        // A word, not a sign: the page is still listed, its file is gone.
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(std::max(10, side * 2 / 3));
+        painter.setFont(font);
+        const QString text = notFoundBadgeText();
+        const qreal width = painter.fontMetrics().horizontalAdvance(text) + side / 2.0;
+        const QRectF pill(tileSize - width - 2, 2, width, side);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::white, 1.5));
+        painter.setBrush(QColor(0xC0, 0x20, 0x20));
+        painter.drawRoundedRect(pill, side / 2.0, side / 2.0);
+        painter.drawText(pill, Qt::AlignCenter, text);
+        painter.restore();
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::white, 1.5));
     painter.setBrush(QColor(0xE0, 0x60, 0x10));

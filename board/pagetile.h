@@ -55,7 +55,10 @@ void paintTilePage(QPainter &painter, const TileGeometry &geometry, const TileLo
 // Why the book will not show a page as it is, in the board's words.
 QString pageProblemText(const PageProblem &problem);
 
-// Draws the small mark of such a page in the top right corner of the tile.
-void paintProblemBadge(QPainter &painter, int tileSize);
+// Draws the small mark of such a page in the top right corner of the tile;
+// a picture no longer in its folder is marked "找不到" there.
+void paintProblemBadge(QPainter &painter, int tileSize, PageProblem::Kind kind = PageProblem::Kind::Unreadable);
+// The text of a not-found picture's mark.
+QString notFoundBadgeText();
 
 } // namespace tarnwick

@@ -35,6 +35,8 @@ QString reasonText(const PageWarning &warning)
     case PageProblem::Kind::UnshownCoding:
         return QStringLiteral("a lossless, arithmetic, hierarchical or 12-bit JPEG, which the book cannot show; "
                               "--export writes it as an RGB JPEG");
+    case PageProblem::Kind::NotFound:
+        return QStringLiteral("no longer in the folder");
     case PageProblem::Kind::Unreadable:
         break;
     }

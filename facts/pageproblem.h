@@ -9,10 +9,11 @@ namespace tarnwick {
 // Why the book's reader will not show a picture as the user sees it in a
 // viewer: its engine ignores the EXIF orientation, cannot draw CMYK or YCCK
 // JPEGs nor the less common JPEG codings, and a file without a readable size
-// is no picture to it at all.
+// is no picture to it at all; nor is a listed picture that is no longer in
+// its folder.
 struct PageProblem
 {
-    enum class Kind { Turned, Cmyk, UnshownCoding, Unreadable };
+    enum class Kind { Turned, Cmyk, UnshownCoding, Unreadable, NotFound };
     Kind kind = Kind::Unreadable;
     // The EXIF orientation, 2 to 8, for Turned.
     int orientation = 1;

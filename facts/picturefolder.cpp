@@ -49,24 +49,25 @@ bool codePointLess(const QString &a, const QString &b)
     return a.toUcs4() < b.toUcs4();
 }
 
-// The picture names of a folder in the order the folder gives them; others,
-// when given, the names of pictures in formats a conversion takes.
-std::optional<QStringList> readPictureNames(const QString &folder, QString *reason, QStringList *others = nullptr)
+// Calls found(name, inode, dirFd, regular, listed) for each picture of a
+// folder in the order the folder gives them; listed is false for a picture
+// in a format a conversion takes, reported only when others is true. regular
+// is false where the entry type does not tell an ordinary file (a link, an
+// unknown type): found must stat it.
+template <typename Found>
+bool forEachPicture(const QString &folder, QString *reason, bool others, Found found)
 {
-    QStringList names;
     if (folder.isEmpty())
-        return names;
-    const auto failed = [reason](int error) -> std::optional<QStringList> {
+        return true;
+    const auto failed = [reason](int error) {
         if (reason)
             *reason = qt_error_string(error);
-        return std::nullopt;
+        return false;
     };
     DIR *dir = opendir(QFile::encodeName(folder).constData());
     if (!dir)
         return failed(errno);
     const int dirFd = dirfd(dir);
-    // The entry type saves a stat per file; only links and unknown types are
-    // looked at, and a link counts as the ordinary file it leads to.
     for (;;) {
         // readdir tells the end of the folder from a read error only by errno.
         errno = 0;
@@ -86,17 +87,34 @@ std::optional<QStringList> readPictureNames(const QString &folder, QString *reas
         const bool listed = hasPictureSuffix(name, length);
         if (!listed && !(others && hasConvertibleSuffix(name, length)))
             continue;
-        if (entry->d_type != DT_REG) {
-            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
-                continue;
-            struct stat info;
-            if (fstatat(dirFd, name, &info, 0) != 0 || !S_ISREG(info.st_mode))
-                continue;
-        }
-        (listed ? names : *others).append(QFile::decodeName(name));
+        if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+            continue;
+        found(name, quint64(entry->d_ino), dirFd, entry->d_type == DT_REG, listed);
     }
     closedir(dir);
-    return names;
+    return true;
+}
+
+// A stat of name in the folder, following a link; false unless it is an ordinary file.
+bool statFile(int dirFd, const char *name, struct stat &info)
+{
+    return fstatat(dirFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
+// The picture names of a folder in the order the folder gives them; others,
+// when given, the names of pictures in formats a conversion takes. The entry
+// type saves a stat per file; only links and unknown types are looked at,
+// and a link counts as the ordinary file it leads to.
+std::optional<QStringList> readPictureNames(const QString &folder, QString *reason, QStringList *others = nullptr)
+{
+    QStringList names;
+    const bool read = forEachPicture(folder, reason, others != nullptr,
+                                     [&](const char *name, quint64, int dirFd, bool regular, bool listed) {
+        struct stat info;
+        if (regular || statFile(dirFd, name, info))
+            (listed ? names : *others).append(QFile::decodeName(name));
+    });
+    return read ? std::optional<QStringList>(std::move(names)) : std::nullopt;
 }
 
 } // namespace
@@ -148,6 +166,34 @@ QStringList vanishedPictures(const QString &folder, const QStringList &names)
     }
     ::close(dirFd);
     return vanished;
+}
+
+std::optional<PictureStamps> stampPictures(const QString &folder, QString *reason, const PictureStamps *earlier,
+                                           qint64 statFromNs)
+{
+    PictureStamps stamps;
+    if (earlier)
+        stamps.reserve(earlier->size());
+    const bool read = forEachPicture(folder, reason, false,
+                                     [&](const char *name, quint64 inode, int dirFd, bool regular, bool) {
+        const QString decoded = QFile::decodeName(name);
+        if (earlier) {
+            const auto was = earlier->constFind(decoded);
+            // The same file, not written lately: as it was.
+            if (was != earlier->cend() && was->inode == inode && was->size >= 0 && was->modifiedNs < statFromNs) {
+                struct stat info;
+                if (regular || statFile(dirFd, name, info))
+                    stamps.insert(decoded, *was);
+                return;
+            }
+        }
+        struct stat info;
+        if (!statFile(dirFd, name, info))
+            return;
+        const qint64 modified = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        stamps.insert(decoded, PictureStamp{qint64(info.st_size), modified, inode});
+    });
+    return read ? std::optional<PictureStamps>(std::move(stamps)) : std::nullopt;
 }
 
 std::vector<qsizetype> pictureNameOrder(const QStringList &names, NameOrder kind, const QLocale &locale)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QLocale>
 #include <QSize>
 #include <QString>
@@ -32,6 +33,28 @@ QString convertedName(const QString &name);
 // folder, found by listing it again (a stat for a name the listing lacks)
 // and nothing read; all of them when the folder is gone.
 QStringList vanishedPictures(const QString &folder, const QStringList &names);
+
+// What tells a picture file's content changed without reading it: its byte
+// size, modification time (nanoseconds since the epoch) and the folder
+// entry's file number (a file saved by rename is a new one).
+struct PictureStamp
+{
+    qint64 size = -1;
+    qint64 modifiedNs = -1;
+    quint64 inode = 0;
+
+    friend bool operator==(const PictureStamp &, const PictureStamp &) = default;
+};
+using PictureStamps = QHash<QString, PictureStamp>;
+
+// The pictures listPictures() lists, unsorted, each with its stamp: a stat
+// per picture. Given the stamps of an earlier reading, only the pictures new
+// since, replaced (another file number) or written from statFromNs on (which
+// may still have been written to) are looked at; the others keep their
+// earlier stamps, so a picture rewritten in place is found only by a reading
+// without. Nothing when the folder cannot be read.
+std::optional<PictureStamps> stampPictures(const QString &folder, QString *reason = nullptr,
+                                           const PictureStamps *earlier = nullptr, qint64 statFromNs = 0);
 
 // How names are ordered: as a scan lists them, or with each run of digits
 // compared as the number it spells (page2 before page10).

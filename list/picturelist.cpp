@@ -28,6 +28,8 @@ public:
         , m_beforeSelected(encodeFlags(before.selected))
         , m_beforeCurrent(before.current)
         , m_afterCurrent(after.current)
+        , m_beforeFolder(before.folder)
+        , m_afterFolder(after.folder)
         , m_companion(std::move(companion))
     {
         std::vector<bool> taken(size_t(m_beforeCount), false);
@@ -75,6 +77,7 @@ public:
         if (!m_afterSelected.isEmpty())
             after.selected = decodeFlags(m_afterSelected, m_afterCount);
         after.current = m_afterCurrent;
+        after.folder = m_afterFolder;
         m_list.apply(after, origin);
         if (m_companion.redo)
             m_companion.redo();
@@ -103,6 +106,7 @@ public:
         }
         before.selected = decodeFlags(m_beforeSelected, m_beforeCount);
         before.current = m_beforeCurrent;
+        before.folder = m_beforeFolder;
         m_list.apply(before, back);
         if (m_companion.undo)
             m_companion.undo();
@@ -128,6 +132,8 @@ private:
     QByteArray m_afterSelected;  // empty: each entry's flag went with it
     int m_beforeCurrent;
     int m_afterCurrent;
+    QString m_beforeFolder;
+    QString m_afterFolder;
     StepCompanion m_companion;
 };
 
@@ -160,6 +166,23 @@ void PictureList::setListing(const QString &folder, const QStringList &names)
     m_model.setNames(names);
 }
 
+void PictureList::replaceListing(const QString &folder, const QStringList &names, const QString &text,
+                                 StepCompanion companion)
+{
+    const State before = state();
+    State after;
+    after.names = names;
+    after.selected.assign(size_t(names.size()), false);
+    after.folder = folder;
+    // Every entry is new: the step keeps both lists, as it must.
+    const std::vector<int> origin(size_t(names.size()), -1);
+    auto step = std::make_unique<PictureListStep>(*this, before, after, origin, std::move(companion));
+    if (m_history)
+        m_history->push(text, std::move(step));
+    else
+        step->redo();
+}
+
 std::vector<bool> PictureList::selectedFlags() const
 {
     // selection() as ranges: selectedRows() is quadratic in the number of separate rows.
@@ -187,7 +210,7 @@ QString PictureList::currentEntry() const
 
 PictureList::State PictureList::state() const
 {
-    return {names(), selectedFlags(), currentRow()};
+    return {names(), selectedFlags(), currentRow(), m_folder};
 }
 
 void PictureList::apply(const State &state, const std::vector<int> &origin)
@@ -197,7 +220,18 @@ void PictureList::apply(const State &state, const std::vector<int> &origin)
     // range through every removal or layout change.
     Q_EMIT stepAboutToApply();
     m_selection.clearSelection();
-    m_model.changeNames(state.names, origin);
+    const bool allNew = std::all_of(origin.cbegin(), origin.cend(), [](int from) { return from < 0; });
+    if (state.folder != m_folder || (allNew && !state.names.isEmpty())) {
+        // A list made anew, another folder's with its own facts: one reset
+        // for the views.
+        if (state.folder != m_folder)
+            m_facts.clear();
+        m_folder = state.folder;
+        m_selection.clear();
+        m_model.setNames(state.names);
+    } else {
+        m_model.changeNames(state.names, origin);
+    }
 
     select(state.selected, state.current);
     Q_EMIT stepApplied();
@@ -358,6 +392,16 @@ void PictureList::setFacts(const std::vector<std::pair<QString, PictureFacts>> &
         m_facts.insert(name, facts);
         names.append(name);
     }
+    Q_EMIT factsChanged(names);
+}
+
+void PictureList::forgetFacts(const QStringList &names)
+{
+    if (names.isEmpty())
+        return;
+    for (const QString &name : names)
+        m_facts.remove(name);
+    Q_EMIT filesChanged(names);
     Q_EMIT factsChanged(names);
 }
 

@@ -65,6 +65,12 @@ public:
     // A new list (a scan): nothing selected, no current entry, nothing to
     // undo, nothing known of the pictures.
     void setListing(const QString &folder, const QStringList &names);
+    // A new list as one step, of this folder or another: nothing selected, no
+    // current entry, what was known of the pictures forgotten when the folder
+    // changes. Undo brings back the folder and the list with its selection
+    // and current entry; the companion goes with it.
+    void replaceListing(const QString &folder, const QStringList &names, const QString &text,
+                        StepCompanion companion = {});
     const QStringList &names() const { return m_model.names(); }
 
     ListEditOutcome run(ListCommand command);
@@ -85,12 +91,14 @@ public:
     QString currentEntry() const; // "" when there is no current entry
     std::vector<bool> selectedFlags() const;
 
-    // The list as a step leaves it: its names, selected flags and current row.
+    // The list as a step leaves it: its names, selected flags and current
+    // row, and the folder it was made from.
     struct State
     {
         QStringList names;
         std::vector<bool> selected;
         int current = -1;
+        QString folder;
     };
     State state() const;
 
@@ -109,10 +117,16 @@ public:
     void setFacts(const QString &name, const PictureFacts &facts);
     // Records what was found out about a batch of pictures, with one signal.
     void setFacts(const std::vector<std::pair<QString, PictureFacts>> &batch);
+    // The files by these names changed: what was known of them is forgotten,
+    // to be read again.
+    void forgetFacts(const QStringList &names);
 
 Q_SIGNALS:
     // What is known of the pictures by these names changed.
     void factsChanged(const QStringList &names);
+    // The listed files by these names changed on disk; their facts are
+    // forgotten and a view's picture of them is old.
+    void filesChanged(const QStringList &names);
     // A step is about to put its list in place, and has done so. A view
     // repaints once afterwards instead of the region of every selection
     // range the step takes away and gives back.

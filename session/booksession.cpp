@@ -9,6 +9,10 @@
 #include <QEventLoop>
 #include <QSet>
 
+#include <algorithm>
+#include <memory>
+#include <numeric>
+
 namespace tarnwick {
 
 namespace {
@@ -29,8 +33,11 @@ BookSession::BookSession(std::unique_ptr<ListHistory> history, QObject *parent)
     , m_history(std::move(history))
     , m_list(this)
     , m_sizes(m_list, m_queue, this)
+    , m_watch(m_queue, this)
 {
     m_list.setHistory(m_history.get());
+    m_watch.setListed([this] { return m_list.names(); });
+    connect(&m_watch, &FolderWatch::changed, this, &BookSession::applyFolderChange);
 }
 
 BookSession::~BookSession() = default;
@@ -76,6 +83,10 @@ BookSettings BookSession::book() const
 
 BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder order, bool capped, FirstPicture first)
 {
+    const QString textBefore = m_folderText;
+    // The folder listed before is not watched while the new one is read.
+    m_watch.stop();
+    m_deferred.clear();
     const QString folder = tarnwick::folderText(chosen);
     setFolderText(folder);
     FolderListing listed = listFolder(folder, order);
@@ -85,6 +96,8 @@ BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder ord
     opened.firstPicture = listed.firstPicture;
     if (first == FirstPicture::Read && !listed.firstPicture.isEmpty())
         opened.firstPictureSize = readSizeByQueue(listed.firstPicture);
+    // The watch knows every picture of the folder, also those left out.
+    const std::optional<QStringList> known = listed.names;
     // A longer book could not be read back.
     if (capped && listed.names && listed.names->size() > kMostPages) {
         opened.capped = true;
@@ -101,10 +114,128 @@ BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder ord
             m_unconverted.append(other);
     }
     // An unreadable folder lists nothing, and no document can be found there.
-    m_list.setListing(listed.names ? folder : QString(), listed.names.value_or(QStringList()));
-    readSizesForMode();
     Q_EMIT unconvertedPicturesChanged();
+    const QString listedFrom = listed.names ? folder : QString();
+    const QStringList names = listed.names.value_or(QStringList());
+    const int count = int(names.size());
+    if (!m_history) {
+        m_list.setListing(listedFrom, names);
+        listingInPlace(folder, count, known);
+        return opened;
+    }
+    // The first time the step is made the watch learns the pictures just
+    // listed; after an undo or redo it takes the folder as it then is.
+    auto firstTime = std::make_shared<bool>(true);
+    StepCompanion companion{[this, folder, count, known, firstTime] {
+                                listingInPlace(folder, count,
+                                               std::exchange(*firstTime, false) ? known : std::nullopt);
+                            },
+                            [this, textBefore, countBefore = m_listedCount] {
+                                listingInPlace(textBefore, countBefore, std::nullopt);
+                            }};
+    m_list.replaceListing(listedFrom, names, QStringLiteral(u"选择图片所在目录"), std::move(companion));
     return opened;
+}
+
+BookSession::StepGroup::StepGroup(BookSession &session, const QString &text)
+    : m_session(session)
+{
+    m_group.emplace(session.m_history.get(), text);
+    ++m_session.m_groupDepth;
+}
+
+BookSession::StepGroup::~StepGroup()
+{
+    m_group.reset();
+    if (--m_session.m_groupDepth > 0)
+        return;
+    // What waited goes in as steps of its own, after the group's.
+    for (const FolderChange &change : std::exchange(m_session.m_deferred, {}))
+        m_session.applyFolderChange(change);
+}
+
+void BookSession::listingInPlace(const QString &folderText, int count, const std::optional<QStringList> &known)
+{
+    // What was found in the folder listed before is nothing to this list.
+    m_deferred.clear();
+    setFolderText(folderText);
+    m_listedCount = count;
+    if (m_watching)
+        m_watch.watch(m_list.folder(), known);
+    readSizesForMode();
+    Q_EMIT listingChanged();
+}
+
+void BookSession::setWatching(bool on)
+{
+    if (on == m_watching)
+        return;
+    m_watching = on;
+    if (on)
+        m_watch.watch(m_list.folder(), std::nullopt);
+    else
+        m_watch.stop();
+}
+
+void BookSession::claimPictures(const QStringList &names)
+{
+    for (const QString &name : names)
+        m_claimed.insert(name);
+}
+
+void BookSession::recheckFolder()
+{
+    if (m_watching)
+        m_watch.readNow();
+}
+
+void BookSession::applyFolderChange(const FolderChange &change)
+{
+    if (m_groupDepth > 0) {
+        m_deferred.push_back(change);
+        return;
+    }
+    std::vector<std::pair<QString, PictureFacts>> gone;
+    gone.reserve(size_t(change.missing.size()));
+    for (const QString &name : change.missing) {
+        PictureFacts facts = m_list.knownFacts(name).value_or(PictureFacts());
+        facts.byteSize.reset();
+        facts.modified = {};
+        facts.problem = PageProblem{PageProblem::Kind::NotFound, 1};
+        gone.emplace_back(name, std::move(facts));
+    }
+    m_list.setFacts(gone);
+    m_list.forgetFacts(change.changed + change.present);
+
+    // A claimed picture its command placed before the watch saw it is done with.
+    for (const QString &name : change.changed)
+        m_claimed.remove(name);
+    QStringList added;
+    for (const QString &name : change.added) {
+        if (!m_claimed.remove(name))
+            added.append(name);
+    }
+    // The list holds no more than a book can.
+    added.resize(std::clamp<qsizetype>(kMostPages - m_list.names().size(), 0, added.size()));
+    if (!added.isEmpty()) {
+        m_list.change(QStringLiteral(u"新增%1张图片").arg(added.size()),
+                      [&added](QStringList &names, std::vector<bool> &selected) {
+                          ListEdit edit{ListEditOutcome::Moved, std::vector<int>(size_t(names.size()))};
+                          std::iota(edit.origin.begin(), edit.origin.end(), 0);
+                          // Only the new pictures are selected, at the end, in name order.
+                          selected.assign(size_t(names.size()), false);
+                          names.append(added);
+                          selected.resize(size_t(names.size()), true);
+                          edit.origin.resize(size_t(names.size()), -1);
+                          return edit;
+                      });
+    }
+    // Only what changed is read: a run over the whole list would cost the
+    // window's thread a pass over every entry.
+    if ((m_pageCheck || m_inputs.fitMode != FitMode::Stretch) && !m_list.folder().isEmpty())
+        m_sizes.readNames(change.changed + change.present + change.missing + added);
+    if (!added.isEmpty())
+        Q_EMIT picturesJoined(added);
 }
 
 std::optional<QSize> BookSession::readSizeByQueue(const QString &path)

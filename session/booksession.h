@@ -4,11 +4,13 @@
 #include "book/booksettings.h"
 #include "book/dmlwriter.h"
 #include "facts/picturefolder.h"
+#include "session/folderwatch.h"
 #include "list/picturelist.h"
 #include "session/picturesizereader.h"
 #include "queue/workqueue.h"
 
 #include <QObject>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -16,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tarnwick {
 
@@ -94,11 +97,45 @@ public:
     // JPEG pictures in order (nothing listed when it cannot be read; at most
     // kMostPages when capped), the first picture's size read by a job of the
     // queue while events go on (user input aside), and, where the way of
-    // placing needs them, all the sizes read in the background.
+    // placing needs them, all the sizes read in the background. With a
+    // history the new list is one step: undo brings back the folder text, the
+    // list made from the folder before with its selection, and the count.
     Opened openFolder(const QString &chosen, NameOrder order = NameOrder::Name, bool capped = true,
                       FirstPicture first = FirstPicture::Read);
     // The listed folder with exactly these pages.
     void setPages(const QStringList &pages);
+    // How many pictures the last listing found; -1 before the first.
+    int listedCount() const { return m_listedCount; }
+
+    // While on, the listed folder is watched (the window's session; a
+    // command lists once): new pictures join the end of the list in name
+    // order, selected, as one step; a picture gone from the folder stays
+    // listed and is marked not found; a written one is read again. Off by
+    // default.
+    void setWatching(bool on);
+    FolderWatch &folderWatch() { return m_watch; }
+    // Pictures the program itself is about to write into the listed folder
+    // and places by its own command: the watch does not add them.
+    void claimPictures(const QStringList &names);
+    // Makes the changes of the list and the inputs while it lives one undo
+    // step; what the watch finds meanwhile waits until it ends.
+    class StepGroup
+    {
+    public:
+        StepGroup(BookSession &session, const QString &text);
+        ~StepGroup();
+        StepGroup(const StepGroup &) = delete;
+        StepGroup &operator=(const StepGroup &) = delete;
+
+    private:
+        BookSession &m_session;
+        std::optional<ListStepGroup> m_group;
+    };
+
+    // Reads the watched folder again now: the window was activated, and a
+    // network share reports no changes, nor does any system a picture
+    // rewritten in place.
+    void recheckFolder();
 
     // The pictures of the listed folder in other formats that a conversion
     // turns into JPEG copies, in name order, found by the same listing.
@@ -140,6 +177,10 @@ Q_SIGNALS:
     void inputsChanged();
     // unconvertedPictures() changed.
     void unconvertedPicturesChanged();
+    // A listing was made, or taken back or made again by undo and redo.
+    void listingChanged();
+    // The watch added these pictures at the end of the list.
+    void picturesJoined(const QStringList &names);
 
 private:
     // Children of the session, so that they are found as its children; each
@@ -153,6 +194,16 @@ private:
     // Reads one picture's header by a job of the queue and waits for it, the
     // event loop running; nothing when it has no size or the wait ended early.
     std::optional<QSize> readSizeByQueue(const QString &path);
+    // The listing this folder text and count describe is in place.
+    void listingInPlace(const QString &folderText, int count, const std::optional<QStringList> &known);
+    void applyFolderChange(const FolderChange &change);
+
+    FolderWatch m_watch;
+    bool m_watching = false;
+    QSet<QString> m_claimed;
+    int m_groupDepth = 0;
+    std::vector<FolderChange> m_deferred;
+    int m_listedCount = -1;
 
     QString m_folderText;
     BookSettings m_inputs;

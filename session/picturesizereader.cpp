@@ -44,10 +44,31 @@ void PictureSizeReader::readAll()
     m_queue.cancelContext(this);
     ++m_run;
     const QStringList &names = m_list.names();
-    const QString folder = m_list.folder();
     m_total = names.size();
     m_done = 0;
     m_reading = !names.isEmpty();
+    post(names);
+    if (!m_reading)
+        Q_EMIT finished();
+}
+
+void PictureSizeReader::readNames(const QStringList &names)
+{
+    if (names.isEmpty())
+        return;
+    if (!m_reading) {
+        ++m_run;
+        m_total = 0;
+        m_done = 0;
+        m_reading = true;
+    }
+    m_total += names.size();
+    post(names);
+}
+
+void PictureSizeReader::post(const QStringList &names)
+{
+    const QString folder = m_list.folder();
     std::vector<Job> batch;
     const auto post = [&] {
         m_queue.post(this, [this, run = m_run, folder, batch = std::move(batch), read = m_readHeader](
@@ -71,8 +92,6 @@ void PictureSizeReader::readAll()
     }
     if (!batch.empty())
         post();
-    if (!m_reading)
-        Q_EMIT finished();
 }
 
 void PictureSizeReader::stop()
@@ -141,7 +160,9 @@ void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::v
             facts.modified = result.modified;
             facts.pixelSize = result.header.size();
             facts.sizeReason = result.header.reason();
-            facts.problem = pageProblem(result.header);
+            // A listed picture gone from the folder is not an unreadable one.
+            facts.problem = result.byteSize ? pageProblem(result.header)
+                                            : std::optional(PageProblem{PageProblem::Kind::NotFound, 1});
             batch.emplace_back(result.name, std::move(facts));
         }
         m_list.setFacts(batch);

@@ -39,6 +39,9 @@ public:
     // gives way to the new one; what it already read is kept. With nothing
     // listed the run is finished at once.
     void readAll();
+    // Makes sure of the size of these listed pictures too: they join the run
+    // under way, or make one of their own.
+    void readNames(const QStringList &names);
     // Drops the run under way; what was read so far is kept.
     void stop();
 
@@ -76,6 +79,8 @@ private:
     static std::vector<Result> readBatch(const QString &folder, const std::vector<Job> &batch,
                                          const HeaderReader &readHeader);
     void deliver(quint64 run, const QString &folder, const std::vector<Result> &results);
+    // Posts the jobs of the run under way for these names.
+    void post(const QStringList &names);
 
     PictureList &m_list;
     WorkQueue &m_queue;

@@ -199,6 +199,86 @@ private Q_SLOTS:
         QCOMPARE(m_platform.warnings, QStringList{QStringLiteral(u"无法打开：") + odd});
     }
 
+    // A new list, whichever way it comes, is one undo step: Ctrl+Z brings
+    // back the folder, the arranged list with its selection, the typed inputs
+    // and the caption; Ctrl+Y the new list again.
+    void replacementIsOneUndoStep_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QStringList>("listed"); // the new list
+        QTest::addColumn<QString>("documentName");
+        const QStringList plain{QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("c.jpg"),
+                                QStringLiteral("d.jpg")};
+        const QStringList arranged{QStringLiteral("c.jpg"), QStringLiteral("a.jpg"), QStringLiteral("b.jpg"),
+                                   QStringLiteral("d.jpg")};
+        QTest::newRow("browse") << "browse" << plain << "MyEBook.dml";
+        QTest::newRow("dropped folder") << "drop folder" << plain << "MyEBook.dml";
+        QTest::newRow("opened document") << "open document" << arranged << "Trip.DML";
+        QTest::newRow("dropped document") << "drop document" << arranged << "Trip.DML";
+    }
+
+    void replacementIsOneUndoStep()
+    {
+        QFETCH(QString, way);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, documentName);
+        QCOMPARE(saveDocument(book(QStringLiteral("Trip.DML"))), std::nullopt);
+        const QString first = subfolder(QStringLiteral("first"));
+        for (const char *name : {"e.jpg", "f.jpg", "g.jpg"})
+            QVERIFY(writePicture(first + u'/' + QLatin1String(name), 60, 50));
+        open();
+        browse(first);
+        // Arranged and typed by hand: g to the top, e and f selected, other sizes.
+        list()->selectionModel()->select(list()->model()->index(2, 0), QItemSelectionModel::ClearAndSelect);
+        click(QStringLiteral("Label11"));
+        list()->selectionModel()->select(QItemSelection(list()->model()->index(1, 0), list()->model()->index(2, 0)),
+                                         QItemSelectionModel::ClearAndSelect);
+        control<QLineEdit>(QStringLiteral("Text3(0)"))->setText(QStringLiteral("321"));
+        control<QLineEdit>(QStringLiteral("Text3(3)"))->setText(QStringLiteral("45"));
+        const QStringList arranged{QStringLiteral("g.jpg"), QStringLiteral("e.jpg"), QStringLiteral("f.jpg")};
+        const QStringList typed{QStringLiteral("321"), QStringLiteral("50"), QStringLiteral("60"),
+                                QStringLiteral("45")};
+        QCOMPARE(entries(), arranged);
+        QCOMPARE(sizes(), typed);
+
+        const auto drop = [this](const QString &path) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(m_window.get(), &enter);
+            QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(m_window.get(), &dropped);
+        };
+        if (way == u"browse")
+            browse(m_pictures);
+        else if (way == u"drop folder")
+            drop(m_pictures);
+        else if (way == u"open document")
+            m_window->openPath(m_pictures + QStringLiteral("/Trip.DML"));
+        else
+            drop(m_pictures + QStringLiteral("/Trip.DML"));
+        QCOMPARE(entries(), listed);
+        QCOMPARE(text(QStringLiteral("Text1")), m_pictures + u'/');
+        QCOMPARE(caption(), QStringLiteral(u"图片列表(4个)"));
+        const QStringList replacedSizes = sizes();
+        QVERIFY(replacedSizes != typed);
+
+        list()->setFocus();
+        QTest::keyClick(list(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(entries(), arranged);
+        QCOMPARE(selectedEntries(), (QStringList{QStringLiteral("e.jpg"), QStringLiteral("f.jpg")}));
+        QCOMPARE(text(QStringLiteral("Text1")), first + u'/');
+        QCOMPARE(caption(), QStringLiteral(u"图片列表(3个)"));
+        QCOMPARE(sizes(), typed);
+        QCOMPARE(text(QStringLiteral("Text2")), QStringLiteral("MyEBook.dml"));
+
+        QTest::keyClick(list(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(entries(), listed);
+        QCOMPARE(text(QStringLiteral("Text1")), m_pictures + u'/');
+        QCOMPARE(sizes(), replacedSizes);
+        QCOMPARE(text(QStringLiteral("Text2")), documentName);
+    }
+
     void dropOnTheWindow()
     {
         QCOMPARE(saveDocument(book()), std::nullopt);

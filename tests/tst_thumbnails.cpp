@@ -94,6 +94,7 @@ private Q_SLOTS:
     void loaderMemoryIsBounded();
     void loaderOrderAndCancellation();
     void turnedPictureUprightInCacheAsStoredOnTiles();
+    void loaderForgetsAWrittenPicture();
     void exifThumbnailData_data();
     void exifThumbnailData();
     void cameraThumbnail_data();
@@ -410,6 +411,36 @@ void TestThumbnails::turnedPictureUprightInCacheAsStoredOnTiles()
     const QImage tile = loader.thumbnail(picture, 128);
     QCOMPARE(tile.size(), QSize(128, 64));
     QVERIFY(tile.pixelColor(10, 32).red() > 200 && tile.pixelColor(118, 32).blue() > 200);
+}
+
+// A picture written again is made again once forgotten, not served from memory.
+void TestThumbnails::loaderForgetsAWrittenPicture()
+{
+    QTemporaryDir home;
+    const QString picture = home.path() + QStringLiteral("/page.jpg");
+    const auto write = [&](QSize size, QColor colour, int secondsAgo) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        QFile file(picture);
+        return image.save(picture, "JPEG") && file.open(QIODevice::ReadWrite)
+            && file.setFileTime(QDateTime::currentDateTime().addSecs(-secondsAgo), QFileDevice::FileModificationTime);
+    };
+    QVERIFY(write(QSize(200, 100), Qt::red, 60));
+    WorkQueue loaderQueue(1);
+    ThumbnailLoader loader(ThumbnailCache(home.path() + QStringLiteral("/thumbnails")), 1 << 24, loaderQueue);
+    QSignalSpy ready(&loader, &ThumbnailLoader::thumbnailReady);
+    loader.request(picture, 128, 0);
+    QTRY_COMPARE(ready.size(), 1);
+    QVERIFY(loader.thumbnail(picture, 128).pixelColor(10, 10).red() > 200);
+
+    QVERIFY(write(QSize(100, 200), Qt::blue, 0));
+    loader.forget(picture);
+    QVERIFY(loader.thumbnail(picture, 128).isNull());
+    loader.request(picture, 128, 0);
+    QTRY_COMPARE(ready.size(), 2);
+    const QImage again = loader.thumbnail(picture, 128);
+    QCOMPARE(again.size(), QSize(64, 128));
+    QVERIFY(again.pixelColor(10, 10).blue() > 200);
 }
 
 namespace {

@@ -82,11 +82,12 @@ void ThumbnailLoader::post(const QString &key, const QString &path, int bucket, 
     const int stored = ThumbnailCache::bucketFor(bucket);
     const WorkQueue::JobId job = m_queue->post(
         this,
-        [this, cache = m_cache, key, path, stored, step](const std::atomic_bool &cancelled) -> WorkQueue::Delivery {
+        [this, cache = m_cache, key, path, stored, step,
+         sequence = ++m_sequence](const std::atomic_bool &cancelled) -> WorkQueue::Delivery {
             if (cancelled)
                 return {};
-            return [this, key, path, stored, found = runStep(cache, path, stored, step)] {
-                deliver(key, path, stored, found);
+            return [this, key, path, stored, sequence, found = runStep(cache, path, stored, step)] {
+                deliver(key, path, stored, sequence, found);
             };
         },
         queuePriority(step, priority));
@@ -149,8 +150,32 @@ int ThumbnailLoader::queuedCount() const
     return m_queue ? m_queue->queuedCount(this) : 0;
 }
 
-void ThumbnailLoader::deliver(const QString &key, const QString &path, int bucket, const Found &found)
+void ThumbnailLoader::forget(const QString &path)
 {
+    for (const int bucket : {128, 256, 512, 1024}) {
+        const QString key = keyOf(path, bucket);
+        if (const auto pending = m_pending.constFind(key); pending != m_pending.cend()) {
+            if (m_queue && m_queue->isQueued(pending->job))
+                m_queue->cancel(pending->job);
+            else
+                m_forgotten.insert(path, m_sequence); // being made of the old picture
+            m_pending.erase(pending);
+        }
+        m_memory.remove(key);
+        m_rough.remove(key);
+    }
+    if (m_failed.remove(path))
+        m_failureOrder.removeOne(path);
+}
+
+void ThumbnailLoader::deliver(const QString &key, const QString &path, int bucket, quint64 sequence,
+                              const Found &found)
+{
+    if (const auto forgotten = m_forgotten.find(path); forgotten != m_forgotten.end()) {
+        if (sequence <= *forgotten)
+            return;
+        m_forgotten.erase(forgotten);
+    }
     const int priority = m_pending.value(key).priority;
     m_pending.remove(key);
     if (found.rough) {

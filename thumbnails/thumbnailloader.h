@@ -54,6 +54,9 @@ public:
     // Drops a request that has not started; one being made still arrives.
     void cancel(const QString &path, int bucket);
     void cancelAll();
+    // The picture was written: its thumbnails in memory, its failure and the
+    // thumbnails being made of the old picture are forgotten.
+    void forget(const QString &path);
 
     qsizetype memoryUsed() const { return m_memory.totalCost(); }
     qsizetype memoryBound() const { return m_memory.maxCost(); }
@@ -85,10 +88,12 @@ private:
     };
 
     void post(const QString &key, const QString &path, int bucket, Step step, int priority);
+    // sequence: when the job was posted, to drop what it made of a picture
+    // forgotten since.
     // The queue's priority: every quick step before any making.
     static int queuePriority(Step step, int priority);
     static Found runStep(const ThumbnailCache &cache, const QString &path, int bucket, Step step);
-    void deliver(const QString &key, const QString &path, int bucket, const Found &found);
+    void deliver(const QString &key, const QString &path, int bucket, quint64 sequence, const Found &found);
     void rememberFailure(const QString &path);
 
     const ThumbnailCache m_cache;
@@ -101,6 +106,9 @@ private:
     QList<QString> m_failureOrder;
     // Requests queued or being made, by key.
     QHash<QString, Pending> m_pending;
+    quint64 m_sequence = 0;
+    // The pictures forgotten while a job for them ran, and the last job posted then.
+    QHash<QString, quint64> m_forgotten;
 };
 
 } // namespace tarnwick

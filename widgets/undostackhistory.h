@@ -17,6 +17,8 @@ public:
 
     void push(const QString &text, std::unique_ptr<ListStep> step) override;
     void clear() override { m_stack.clear(); }
+    void beginGroup(const QString &text) override { m_stack.beginMacro(text); }
+    void endGroup() override { m_stack.endMacro(); }
     void undo() override { m_stack.undo(); }
     void redo() override { m_stack.redo(); }
     bool canUndo() const override { return m_stack.canUndo(); }
