@@ -102,6 +102,16 @@ void EdgeScroller::timerEvent(QTimerEvent *event)
         QObject::timerEvent(event);
         return;
     }
+    QWidget *viewport = m_view->viewport();
+    if (m_dragging && !viewport->rect().contains(m_position)) {
+        // Past the edge no drag event tells where the pointer is: ask for it.
+        m_position = viewport->mapFromGlobal(QCursor::pos());
+        const bool beside = m_position.x() < 0 || m_position.x() >= viewport->width();
+        if (beside || viewport->rect().contains(m_position)) {
+            stop();
+            return;
+        }
+    }
     QScrollBar *bar = m_view->verticalScrollBar();
     const auto [distance, direction] = edgeDistance();
     const int step = edgeScrollStep(distance, m_zone, m_heldTicks++, bar->pageStep());

@@ -320,11 +320,12 @@ void PageBoardView::dragLeaveEvent(QDragLeaveEvent *event)
 {
     PictureListView::dragLeaveEvent(event);
     m_dropRow = -1;
-    // Left across the top or bottom edge while scrolling: scrolling goes on
-    // at full speed until the pointer comes back or the drag ends.
+    // Left across the top or bottom edge, as a quick hand does on its way to
+    // the edge: scrolling goes on at full speed while the pointer stays past
+    // that edge, until it comes back or the drag ends.
     const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
-    const bool pastEdge = at.y() < 0 || at.y() >= viewport()->height();
-    if (m_scroller->isScrolling() && pastEdge)
+    const bool pastEdge = (at.y() < 0 || at.y() >= viewport()->height()) && at.x() >= 0 && at.x() < viewport()->width();
+    if (m_scroller->dragging() && pastEdge)
         m_scroller->track(at);
     else
         m_scroller->stop();
