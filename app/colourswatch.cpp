@@ -1,5 +1,6 @@
 #include "app/colourswatch.h"
 
+#include "book/booknotation.h"
 #include "book/colourvalue.h"
 #include "widgets/qtcolour.h"
 
@@ -28,6 +29,9 @@ void ColourSwatch::setColour(ColourValue colour)
     // The border line stays black whatever the fill.
     p.setColor(QPalette::WindowText, Qt::black);
     setPalette(p);
+    // Its name is what it is for (the tooltip); the colour it holds is
+    // told as the document writes it.
+    setAccessibleDescription(QString::fromLatin1(colourNotation(colour)));
     if (changed)
         Q_EMIT colourChanged(colour);
 }

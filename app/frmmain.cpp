@@ -389,6 +389,10 @@ void frmMain::setUpAccessibleNames()
     }
     Combo1->setAccessibleName(QStringLiteral(u"缩放方式"));
     Label16->setBuddy(Combo1);
+    // The colour captions name their swatches; the browse button is not the path box.
+    Label3->setBuddy(Label5);
+    Label4->setBuddy(Label8);
+    Command1->setAccessibleName(QStringLiteral(u"浏览…"));
 }
 
 void frmMain::Form_Load()

@@ -1,6 +1,7 @@
 #include "board/frmpageboard.h"
 
 #include "board/boardnotice.h"
+#include "board/boardplacement.h"
 #include "board/pageboardview.h"
 #include "list/picturelist.h"
 #include "widgets/picturelistcontroller.h"
@@ -8,6 +9,9 @@
 #include "thumbnails/thumbnailloader.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QItemSelectionModel>
 #include <QSettings>
 #include <QShortcut>
@@ -19,7 +23,9 @@ namespace {
 
 const QString sizeKey = QStringLiteral("board/size");
 const QString tileSizeKey = QStringLiteral("board/tileSize");
+const QString placeKey = QStringLiteral("board/place");
 const QSize defaultSize(900, 640);
+const QSize smallestSize(200, 160);
 // Enough for a screen of the largest tiles, and a bound on the whole list's
 // thumbnails however far it is scrolled.
 constexpr qsizetype thumbnailMemory = 96 * 1024 * 1024;
@@ -70,7 +76,9 @@ frmPageBoard::frmPageBoard(PictureList &list, WorkQueue &queue, const QString &s
     recountProblems();
 
     const QSettings stored(m_settingsPath, QSettings::IniFormat);
-    resize(stored.value(sizeKey, defaultSize).toSize().expandedTo(QSize(200, 160)));
+    resize(stored.value(sizeKey, defaultSize).toSize().expandedTo(smallestSize));
+    if (stored.contains(placeKey))
+        m_place = stored.value(placeKey).toPoint();
     m_view->setTileSize(stored.value(tileSizeKey, kDefaultTileSize).toInt());
 
     setWindowTitle(titleFor(m_list.folder()));
@@ -162,10 +170,43 @@ void frmPageBoard::showJoined(int count)
     m_joinedNotice->setText(QStringLiteral(u"新增%1张图片").arg(count));
 }
 
+void frmPageBoard::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        placeOnScreen();
+    QWidget::showEvent(event);
+}
+
+void frmPageBoard::placeOnScreen()
+{
+    QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QRect ownerFrame = owner ? owner->frameGeometry() : QRect();
+    // Before its first showing the window's frame is not known: the owner's
+    // frame, a window of the same desktop, stands in for it.
+    QMargins frame(0, 0, 0, 0);
+    if (owner && owner->isVisible()) {
+        const QRect inner = owner->geometry();
+        frame = QMargins(inner.left() - ownerFrame.left(), inner.top() - ownerFrame.top(),
+                         ownerFrame.right() - inner.right(), ownerFrame.bottom() - inner.bottom());
+    }
+    const QSize outer = size().grownBy(frame);
+    // The screen the remembered place is on, else the owner's.
+    QScreen *screen = m_place ? QGuiApplication::screenAt(QRect(*m_place, outer).center()) : nullptr;
+    if (!screen)
+        screen = owner ? owner->screen() : this->screen();
+    if (!screen)
+        return;
+    const QRect placed = placeBoardWindow(screen->availableGeometry(), ownerFrame, outer, m_place,
+                                          smallestSize.grownBy(frame));
+    resize(placed.size().shrunkBy(frame));
+    move(placed.topLeft());
+}
+
 void frmPageBoard::closeEvent(QCloseEvent *event)
 {
     // A closed board makes no thumbnails; the open one asks again.
     m_loader->cancelAll();
+    m_place = pos();
     saveLayout();
     event->accept();
 }
@@ -174,6 +215,7 @@ void frmPageBoard::saveLayout() const
 {
     QSettings stored(m_settingsPath, QSettings::IniFormat);
     stored.setValue(sizeKey, size());
+    stored.setValue(placeKey, pos());
     stored.setValue(tileSizeKey, m_view->tileSize());
 }
 

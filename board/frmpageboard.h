@@ -2,6 +2,9 @@
 
 #include "book/booksettings.h"
 
+#include <optional>
+
+#include <QPoint>
 #include <QSet>
 #include <QString>
 #include <QWidget>
@@ -19,8 +22,9 @@ class WorkQueue;
 // shows every page of the book as a tile and arranges them with the same
 // selection, keys, menu, drag and drop and undo history as List1. It is a
 // dialog of its owner, so window managers keep it with the main window. Its
-// size and tile size are remembered in a small settings file of its own,
-// apart from the book's settings.
+// size, place and tile size are remembered in a small settings file of its
+// own, apart from the book's settings; it opens within the screen, the first
+// time beside the main window (placeBoardWindow).
 class frmPageBoard : public QWidget
 {
     Q_OBJECT
@@ -66,9 +70,12 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void saveLayout() const;
+    // Puts the window on the screen it opens on: where it was, or beside its owner.
+    void placeOnScreen();
     // Follows one picture's facts, or every listed picture's after a new list.
     void noteFacts(const QStringList &names);
     void recountProblems();
@@ -76,6 +83,8 @@ private:
 
     PictureList &m_list;
     QString m_settingsPath;
+    // Where the window's frame stood when it was last open; none before the first opening.
+    std::optional<QPoint> m_place;
     ThumbnailLoader *m_loader = nullptr;
     PageBoardView *m_view = nullptr;
     PictureListController *m_controller = nullptr;

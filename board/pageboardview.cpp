@@ -4,12 +4,16 @@
 #include "book/colourvalue.h"
 #include "widgets/qtcolour.h"
 #include "book/placement.h"
+#include "board/edgescroller.h"
 #include "board/pagetile.h"
 #include "list/picturelist.h"
 #include "thumbnails/thumbnailcache.h"
 #include "thumbnails/thumbnailloader.h"
 
+#include <QCursor>
+#include <QDragMoveEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QToolTip>
 #include <QScrollBar>
@@ -17,6 +21,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarnwick {
 
@@ -136,6 +141,17 @@ PageBoardView::PageBoardView(PictureList &list, ThumbnailLoader &loader, QWidget
     setUniformItemSizes(true);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setItemDelegate(new PageTileDelegate(*this));
+    // A press on any tile drags it; the board draws its own drop gap, which
+    // also shows past the last tile of a line.
+    setDragFromAnyEntry(true);
+    setDropIndicatorShown(false);
+    m_scroller = new EdgeScroller(this);
+    connect(m_scroller, &EdgeScroller::scrolled, this, [this] {
+        const QPoint at = m_scroller->position();
+        if (viewport()->rect().contains(at) && m_dropRow >= 0)
+            m_dropRow = dropRowAt(at);
+        viewport()->update();
+    });
     updateGrid();
 
     connect(&m_list, &PictureList::factsChanged, this, &PageBoardView::repaintEntries);
@@ -180,6 +196,12 @@ void PageBoardView::setTileSize(int pixels)
     pixels = std::clamp(pixels, kMinTileSize, kMaxTileSize);
     if (pixels == m_tileSize)
         return;
+    // The tile the eye is on: the current one while it is in view, else the
+    // first in view.
+    QPersistentModelIndex anchor = currentIndex();
+    if (!anchor.isValid() || !visualRect(anchor).intersects(viewport()->rect()))
+        anchor = indexAt(QPoint(gridSize().width() / 2, std::min(gridSize().height() / 2, viewport()->height() / 2)));
+    const int anchorTop = anchor.isValid() ? visualRect(anchor).top() : 0;
     const int bucket = thumbnailBucket();
     m_tileSize = pixels;
     if (thumbnailBucket() != bucket) {
@@ -188,6 +210,149 @@ void PageBoardView::setTileSize(int pixels)
         m_requested.clear();
     }
     updateGrid();
+    if (anchor.isValid())
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + visualRect(anchor).top() - anchorTop);
+    // A current tile grown past the view's bottom is brought back into it.
+    if (anchor.isValid() && anchor == currentIndex())
+        scrollTo(anchor);
+}
+
+int PageBoardView::columnCount() const
+{
+    const int count = model() ? model()->rowCount() : 0;
+    if (count == 0)
+        return std::max(1, viewport()->width() / std::max(1, gridSize().width()));
+    const int top = visualRect(model()->index(0, 0)).top();
+    int columns = 1;
+    while (columns < count && visualRect(model()->index(columns, 0)).top() == top)
+        ++columns;
+    return columns;
+}
+
+int PageBoardView::dropRowAt(const QPoint &position) const
+{
+    const int count = model() ? model()->rowCount() : 0;
+    if (count == 0)
+        return 0;
+    // By the grid, not by the tile under the pointer: the strip right of a
+    // line's last tile drops after that tile, below the last line at the end.
+    const QSize cell = gridSize();
+    const QRect first = visualRect(model()->index(0, 0));
+    const int columns = columnCount();
+    const int line = std::max(0, int(std::floor(double(position.y() - first.top()) / std::max(1, cell.height()))));
+    const qint64 lineStart = qint64(line) * columns;
+    if (lineStart >= count)
+        return count;
+    const int column = int(std::floor(double(position.x() - first.left()) / std::max(1, cell.width())));
+    if (column < 0)
+        return int(lineStart);
+    if (column >= columns)
+        return int(std::min<qint64>(count, lineStart + columns));
+    const int row = int(lineStart) + column;
+    if (row >= count)
+        return count;
+    return position.x() < visualRect(model()->index(row, 0)).center().x() ? row : row + 1;
+}
+
+void PageBoardView::dragOver(const QPoint &position)
+{
+    m_scroller->track(position);
+    const int row = dropRowAt(position);
+    if (row != m_dropRow) {
+        m_dropRow = row;
+        viewport()->update();
+    }
+}
+
+void PageBoardView::keyPressEvent(QKeyEvent *event)
+{
+    PictureListView::keyPressEvent(event);
+    switch (event->key()) {
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // Also when the current tile was already the first or last one.
+        if (currentIndex().isValid())
+            scrollTo(currentIndex());
+        break;
+    default:
+        break;
+    }
+}
+
+QModelIndex PageBoardView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex current = currentIndex();
+    if ((action != MovePageUp && action != MovePageDown) || !current.isValid())
+        return PictureListView::moveCursor(action, modifiers);
+    // A page is the tiles in view: whole lines, at least one.
+    const int lines = std::max(1, viewport()->height() / std::max(1, gridSize().height()));
+    const int step = lines * columnCount() * (action == MovePageDown ? 1 : -1);
+    const int row = std::clamp(current.row() + step, 0, model()->rowCount() - 1);
+    // The view turns the page with it, so the current tile keeps its place on screen.
+    QScrollBar *bar = verticalScrollBar();
+    bar->setValue(bar->value() + (action == MovePageDown ? 1 : -1) * lines * gridSize().height());
+    return model()->index(row, 0);
+}
+
+void PageBoardView::startDrag(Qt::DropActions supportedActions)
+{
+    m_scroller->beginDrag();
+    PictureListView::startDrag(supportedActions);
+    m_scroller->endDrag();
+    m_dropRow = -1;
+    viewport()->update();
+}
+
+void PageBoardView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->source() != this) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    dragOver(event->position().toPoint());
+}
+
+void PageBoardView::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    PictureListView::dragLeaveEvent(event);
+    m_dropRow = -1;
+    // Left across the top or bottom edge, as a quick hand does on its way to
+    // the edge: scrolling goes on at full speed while the pointer stays past
+    // that edge, until it comes back or the drag ends.
+    const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
+    const bool pastEdge = (at.y() < 0 || at.y() >= viewport()->height()) && at.x() >= 0 && at.x() < viewport()->width();
+    if (m_scroller->dragging() && pastEdge)
+        m_scroller->track(at);
+    else
+        m_scroller->stop();
+    viewport()->update();
+}
+
+void PageBoardView::dropEvent(QDropEvent *event)
+{
+    m_scroller->stop();
+    m_dropRow = -1;
+    PictureListView::dropEvent(event);
+}
+
+void PageBoardView::paintEvent(QPaintEvent *event)
+{
+    PictureListView::paintEvent(event);
+    const int count = model() ? model()->rowCount() : 0;
+    if (m_dropRow < 0 || count == 0)
+        return;
+    // A bar in the gap: before the tile it names, or after the last tile
+    // of the line when the gap ends a line.
+    const int columns = columnCount();
+    const bool endsLine = m_dropRow == count || (m_dropRow > 0 && m_dropRow % columns == 0);
+    const QRect tile = visualRect(model()->index(endsLine ? m_dropRow - 1 : m_dropRow, 0));
+    const int x = endsLine ? tile.right() + 1 : tile.left();
+    QPainter painter(viewport());
+    painter.fillRect(QRect(x - 2, tile.top() + 2, 4, tile.height() - 4), palette().color(QPalette::Highlight));
 }
 
 int PageBoardView::thumbnailBucket() const
@@ -218,6 +383,8 @@ void PageBoardView::updateGrid()
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     setGridSize(itemDelegate()->sizeHint(option, {}));
+    // A third of a tile, so a drag over the first or last line's middle does not scroll yet.
+    m_scroller->setZone(std::max(24, gridSize().height() / 3));
     // The uniform size is measured once; a new tile size must be measured again.
     doItemsLayout();
     viewport()->update();

@@ -278,6 +278,38 @@ ListEdit moveSelectedTo(qsizetype row, QStringList &names, std::vector<bool> &se
     return reorder(names, selected, std::move(origin));
 }
 
+int lastPageForSelection(const std::vector<bool> &selected)
+{
+    const auto count = std::count(selected.cbegin(), selected.cend(), true);
+    return int(qsizetype(selected.size()) - count + 1);
+}
+
+ListEdit moveSelectedToPage(int page, QStringList &names, std::vector<bool> &selected)
+{
+    fitFlags(names, selected);
+    if (!anySelected(selected))
+        return {};
+    const qsizetype n = names.size();
+    // The gap among the entries that stay where the selection goes in.
+    const qsizetype gap = std::clamp<qsizetype>(qsizetype(page) - 1, 0, lastPageForSelection(selected) - 1);
+    std::vector<int> origin;
+    origin.reserve(size_t(n));
+    qsizetype row = 0;
+    for (qsizetype kept = 0; row < n && kept < gap; ++row) {
+        if (!selected[size_t(row)]) {
+            origin.push_back(int(row));
+            ++kept;
+        }
+    }
+    for (qsizetype i = 0; i < n; ++i)
+        if (selected[size_t(i)])
+            origin.push_back(int(i));
+    for (; row < n; ++row)
+        if (!selected[size_t(row)])
+            origin.push_back(int(row));
+    return reorder(names, selected, std::move(origin));
+}
+
 const std::array<ListCommandEntry, 5> &listCommandTable()
 {
     static const std::array<ListCommandEntry, 5> table = {{
@@ -327,6 +359,26 @@ QString listOrderMenuText(ListOrder order)
         return QStringLiteral(u"倒序排列(&V)");
     }
     return {};
+}
+
+QString moveToPageText()
+{
+    return QStringLiteral(u"移到第…页");
+}
+
+QString moveToPageMenuText()
+{
+    return QStringLiteral(u"移到第…页(&G)");
+}
+
+QKeyCombination moveToPageKey()
+{
+    return Qt::CTRL | Qt::Key_G;
+}
+
+QString moveToPagePrompt(int lastPage)
+{
+    return QStringLiteral(u"将选择的项移到第几页（1–%1）：").arg(lastPage);
 }
 
 QString pictureListToolTip()

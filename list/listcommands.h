@@ -58,6 +58,14 @@ ListEdit arrangeByPages(const QStringList &pages, QStringList &names, std::vecto
 // selected and keep their texts.
 ListEdit moveSelectedTo(qsizetype row, QStringList &names, std::vector<bool> &selected);
 
+// Moves the selected entries, together and in their order, so that the first
+// of them stands at page (1 = the first) of the resulting list; a page past
+// the last place they fit puts them at the end, one before 1 at the start.
+// Texts stay as they are; Unchanged when they already stand there.
+ListEdit moveSelectedToPage(int page, QStringList &names, std::vector<bool> &selected);
+// The last page the selection's first entry can be moved to: count - selected + 1.
+int lastPageForSelection(const std::vector<bool> &selected);
+
 
 // One list command as the window offers it: label caption and tooltip, key
 // (while the list has the focus), context-menu text, and what it does.
@@ -81,5 +89,12 @@ QString pictureListToolTip();
 // The entries of the picture list's context menu, with their access keys.
 QString listCommandMenuText(ListCommand command);
 QString listOrderMenuText(ListOrder order);
+
+// "Move to page ..." as the list's menu and keys offer it (Ctrl+G): its name
+// in the history, menu text, key and the question that asks for the page.
+QString moveToPageText();
+QString moveToPageMenuText();
+QKeyCombination moveToPageKey();
+QString moveToPagePrompt(int lastPage);
 
 } // namespace tarnwick

@@ -347,6 +347,14 @@ ListEditOutcome PictureList::moveSelectedTo(int row)
     return commit(before, std::move(after), std::move(edit), QString());
 }
 
+ListEditOutcome PictureList::moveSelectedToPage(int page)
+{
+    const State before = state();
+    State after = before;
+    ListEdit edit = tarnwick::moveSelectedToPage(page, after.names, after.selected);
+    return commit(before, std::move(after), std::move(edit), moveToPageText());
+}
+
 PictureFacts PictureList::facts(int row) const
 {
     return row >= 0 && row < names().size() ? facts(names().at(row)) : PictureFacts();

@@ -86,6 +86,9 @@ public:
     ListEditOutcome change(const QString &text, const Change &change, StepCompanion companion = {});
     // Moves the selected entries into the gap before row, as a drop does.
     ListEditOutcome moveSelectedTo(int row);
+    // Moves the selected entries so that the first of them becomes that
+    // page (1 = the first), the others following in their order; one step.
+    ListEditOutcome moveSelectedToPage(int page);
 
     int currentRow() const;       // -1 when there is no current entry
     QString currentEntry() const; // "" when there is no current entry

@@ -23,8 +23,11 @@ QVariant PictureListModel::data(const QModelIndex &index, int role) const
         return {};
     const QString &name = m_names.at(index.row());
     if (role == Qt::AccessibleTextRole) {
+        // The page number first: a screen reader names the entry by where it
+        // stands in the book, which the name alone does not tell.
+        const QString page = QStringLiteral(u"第%1页 %2").arg(index.row() + 1).arg(name);
         const QString note = m_accessibleNote ? m_accessibleNote(name) : QString();
-        return note.isEmpty() ? name : name + QStringLiteral(u"，") + note;
+        return note.isEmpty() ? page : page + QStringLiteral(u"，") + note;
     }
     return name;
 }

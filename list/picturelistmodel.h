@@ -41,7 +41,7 @@ public:
     void changeNames(QStringList names, const std::vector<int> &origin);
     const QStringList &names() const { return m_names; }
 
-    // A note a view adds to an entry's accessible name (why the book will not
+    // An entry's accessible name is "第n页 NAME"; a note a view adds to it (why the book will not
     // show that page as it is); empty for most entries. None by default.
     using EntryNote = std::function<QString(const QString &name)>;
     void setAccessibleNote(EntryNote note) { m_accessibleNote = std::move(note); }

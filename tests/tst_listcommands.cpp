@@ -119,6 +119,8 @@ private Q_SLOTS:
     void dropPosition();
     void byPages_data();
     void byPages();
+    void moveToPage_data();
+    void moveToPage();
 };
 
 void TestListCommands::commands_data()
@@ -405,6 +407,50 @@ void TestListCommands::byPages()
         for (size_t i = 0; i < edit.origin.size(); ++i)
             QCOMPARE(list.at(qsizetype(i)), before.at(edit.origin[i]));
     }
+}
+
+void TestListCommands::moveToPage_data()
+{
+    QTest::addColumn<QString>("names"); // one letter an entry
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QList<int>>("expectedSelected");
+    QTest::addColumn<int>("lastPage");
+
+    QTest::newRow("one entry to page 2") << "PQRST" << QList<int>{4} << 2 << "PTQRS" << QList<int>{1} << 5;
+    QTest::newRow("one entry down to page 4") << "PQRST" << QList<int>{0} << 4 << "QRSPT" << QList<int>{3} << 5;
+    QTest::newRow("scattered, gathered at page 2 in order") << "PQRST" << QList<int>{0, 2, 4} << 2 << "QPRTS"
+                                                           << QList<int>{1, 2, 3} << 3;
+    QTest::newRow("scattered to page 1") << "PQRST" << QList<int>{1, 3} << 1 << "QSPRT" << QList<int>{0, 1} << 4;
+    QTest::newRow("a block to its last page") << "PQRST" << QList<int>{0, 1} << 4 << "RSTPQ" << QList<int>{3, 4} << 4;
+    QTest::newRow("page past the end: last") << "PQRST" << QList<int>{1, 2} << 99 << "PSTQR" << QList<int>{3, 4} << 4;
+    QTest::newRow("page 0: first") << "PQRST" << QList<int>{3} << 0 << "SPQRT" << QList<int>{0} << 5;
+    QTest::newRow("already there") << "PQRST" << QList<int>{2, 3} << 3 << "PQRST" << QList<int>{2, 3} << 4;
+    QTest::newRow("nothing selected") << "PQRST" << QList<int>{} << 1 << "PQRST" << QList<int>{} << 6;
+    QTest::newRow("everything selected") << "PQR" << QList<int>{0, 1, 2} << 2 << "PQR" << QList<int>{0, 1, 2} << 1;
+}
+
+// The first selected entry becomes the page asked for in the resulting list,
+// the others follow it in their order, the rest keep theirs.
+void TestListCommands::moveToPage()
+{
+    QFETCH(QString, names);
+    QFETCH(QList<int>, selected);
+    QFETCH(int, page);
+    QFETCH(QString, expected);
+    QFETCH(QList<int>, expectedSelected);
+    QFETCH(int, lastPage);
+
+    QStringList list;
+    for (const QChar c : names)
+        list.append(QString(c));
+    std::vector<bool> flags = flagsOf(list.size(), selected);
+    QCOMPARE(lastPageForSelection(flags), lastPage);
+    const ListEdit edit = moveSelectedToPage(page, list, flags);
+    QCOMPARE(list.join(QString()), expected);
+    QCOMPARE(rowsOf(flags), expectedSelected);
+    QCOMPARE(edit.outcome, expected == names ? ListEditOutcome::Unchanged : ListEditOutcome::Moved);
 }
 
 QTEST_APPLESS_MAIN(TestListCommands)

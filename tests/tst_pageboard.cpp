@@ -2,9 +2,15 @@
 #include "mainwindowfixture.h"
 #include "board/pageboardview.h"
 #include "board/boardnotice.h"
+#include "board/edgescroller.h"
 #include "board/pagetile.h"
+#include "widgets/picturelistcontroller.h"
 
 #include <QCheckBox>
+#include <QDrag>
+#include <QInputDialog>
+#include <QScreen>
+#include <QTimer>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QPushButton>
@@ -48,6 +54,28 @@ private:
     }
 
     QString order() const { return entries().join(QString()).remove(QStringLiteral(".jpg")); }
+
+    // The board over `count` pictures: a-d, then p004, p005, ...
+    frmPageBoard *openLongBoard(int count)
+    {
+        const QString folder = subfolder(QStringLiteral("pictures"));
+        for (int i = 4; i < count; ++i)
+            writePicture(folder + QStringLiteral("/p%1.jpg").arg(i, 3, 10, QLatin1Char('0')), 8, 6);
+        return openBoard();
+    }
+
+    static bool inView(QAbstractItemView *view, int row)
+    {
+        return view->viewport()->rect().contains(view->visualRect(view->model()->index(row, 0)));
+    }
+
+    static int tilesInView(QAbstractItemView *view)
+    {
+        int count = 0;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            count += inView(view, row);
+        return count;
+    }
 
     QList<int> selectedRows() const
     {
@@ -196,6 +224,266 @@ private Q_SLOTS:
         QCOMPARE(board->size(), QSize(700, 500));
     }
 
+
+    void zoomKeepsTheCurrentTile_data()
+    {
+        QTest::addColumn<QList<int>>("selected"); // the first is current
+        QTest::addColumn<QList<int>>("steps");
+        QTest::newRow("tiles 298-300, minus five, plus twelve") << QList<int>{299, 297, 298} << QList<int>{-5, 12};
+        QTest::newRow("tile 150, plus three") << QList<int>{149} << QList<int>{3};
+        QTest::newRow("tile 150, minus two, plus one") << QList<int>{149} << QList<int>{-2, 1};
+    }
+
+    // A zoom keeps the current tile at its height on screen, or, where the
+    // list's end does not let it, at least in view.
+    void zoomKeepsTheCurrentTile()
+    {
+        QFETCH(QList<int>, selected);
+        QFETCH(QList<int>, steps);
+        frmPageBoard *board = openLongBoard(300);
+        QVERIFY(board);
+        PageBoardView *view = board->view();
+        select(view, selected);
+        const QModelIndex current = view->model()->index(selected.first(), 0);
+        view->scrollTo(current, QAbstractItemView::PositionAtCenter);
+        QScrollBar *bar = view->verticalScrollBar();
+        for (const int step : steps) {
+            const int top = view->visualRect(current).top();
+            for (int i = 0; i < std::abs(step); ++i)
+                QTest::keyClick(view, step > 0 ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier);
+            QVERIFY(inView(view, current.row()));
+            if (bar->value() > bar->minimum() && bar->value() < bar->maximum())
+                QCOMPARE(view->visualRect(current).top(), top);
+        }
+    }
+
+    void keys_data()
+    {
+        QTest::addColumn<bool>("inBoard"); // or in List1
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("expected"); // -1: by the tiles in view
+        QTest::newRow("Page Down from the first") << true << 0 << int(Qt::Key_PageDown) << -1;
+        QTest::newRow("Page Up from the middle") << true << 150 << int(Qt::Key_PageUp) << -1;
+        QTest::newRow("End while already on the last") << true << 299 << int(Qt::Key_End) << 299;
+        QTest::newRow("Home while already on the first") << true << 0 << int(Qt::Key_Home) << 0;
+        QTest::newRow("End in List1") << false << 0 << int(Qt::Key_End) << 299;
+    }
+
+    // Page Up and Down move by the tiles in view; Home, End and the page keys
+    // always scroll their tile into view, also when it is already current;
+    // the other view follows the current entry.
+    void keys()
+    {
+        QFETCH(bool, inBoard);
+        QFETCH(int, start);
+        QFETCH(int, key);
+        QFETCH(int, expected);
+        frmPageBoard *board = openLongBoard(300);
+        QVERIFY(board);
+        QAbstractItemView *view = inBoard ? static_cast<QAbstractItemView *>(board->view()) : list();
+        QAbstractItemView *other = inBoard ? list() : static_cast<QAbstractItemView *>(board->view());
+        select(view, {start});
+        view->scrollTo(view->model()->index(start, 0), QAbstractItemView::PositionAtTop);
+        const int perPage = tilesInView(view);
+        if (expected >= 0)
+            view->verticalScrollBar()->setValue(start == 0 ? view->verticalScrollBar()->maximum() : 0);
+        QTest::keyClick(view, Qt::Key(key));
+        const int row = expected >= 0 ? expected : start + (key == Qt::Key_PageDown ? perPage : -perPage);
+        QCOMPARE(view->currentIndex().row(), row);
+        QVERIFY(inView(view, row));
+        QTRY_VERIFY(inView(other, row));
+    }
+
+    void moveToPage_data()
+    {
+        QTest::addColumn<bool>("inBoard"); // or in List1
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("lastPage");
+        QTest::newRow("board, d to page 2") << true << QList<int>{3} << 2 << "adbc" << 4;
+        QTest::newRow("board, a and c to page 3") << true << QList<int>{0, 2} << 3 << "bdac" << 3;
+        QTest::newRow("List1, b to page 1") << false << QList<int>{1} << 1 << "bacd" << 4;
+    }
+
+    // Ctrl+G asks for the page, in List1 as on the board; the selection
+    // moves there in its order as one step, and Ctrl+Z takes it back.
+    void moveToPage()
+    {
+        QFETCH(bool, inBoard);
+        QFETCH(QList<int>, selected);
+        QFETCH(int, page);
+        QFETCH(QString, after);
+        QFETCH(int, lastPage);
+        frmPageBoard *board = openBoard();
+        QVERIFY(board);
+        QAbstractItemView *view = inBoard ? static_cast<QAbstractItemView *>(board->view()) : list();
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view->window()));
+        view->setFocus();
+        select(view, selected);
+        int asked = 0;
+        QTimer::singleShot(0, this, [page, &asked] {
+            if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+                asked = dialog->intMaximum();
+                dialog->setIntValue(page);
+                dialog->accept();
+            }
+        });
+        QTest::keyClick(view, Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(asked, lastPage);
+        QCOMPARE(order(), after);
+        QCOMPARE(selectedRows().first(), page - 1);
+        // The offscreen platform gives the activation back to no window when the question closes.
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view->window()));
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(order(), QStringLiteral("abcd"));
+    }
+
+    void dropGaps_data()
+    {
+        QTest::addColumn<QString>("where"); // a tile's left or right half or its right edge, or below all
+        QTest::addColumn<int>("tile");
+        QTest::addColumn<QString>("after"); // tile a dropped there
+        QTest::newRow("the gap between tiles 2 and 3") << "edge" << 1 << "bacdefg";
+        QTest::newRow("the left half of tile 2") << "left" << 1 << "abcdefg";
+        QTest::newRow("the right half of tile 3") << "right" << 2 << "bcadefg";
+        QTest::newRow("right of a line's last tile") << "beyond" << 2 << "bcadefg";
+        QTest::newRow("past the last tile") << "beyond" << 6 << "bcdefga";
+        QTest::newRow("below every tile") << "below" << 6 << "bcdefga";
+    }
+
+    // A drop lands in the gap the indicator shows: between two tiles, after
+    // a line's last tile from the strip right of it, after the last tile.
+    void dropGaps()
+    {
+        QFETCH(QString, where);
+        QFETCH(int, tile);
+        QFETCH(QString, after);
+        const QString folder = subfolder(QStringLiteral("pictures"));
+        for (const char *name : {"e", "f", "g"})
+            writePicture(folder + u'/' + QLatin1String(name) + QStringLiteral(".jpg"), 8, 6);
+        frmPageBoard *board = openBoard();
+        QVERIFY(board);
+        PageBoardView *view = board->view();
+        view->setTileSize(kMinTileSize);
+        board->resize(view->gridSize().width() * 7 / 2 + 40, 600);
+        QTRY_COMPARE(view->columnCount(), 3);
+        const QRect r = view->visualRect(view->model()->index(tile, 0));
+        const QPoint at = where == u"edge" ? QPoint(r.right() + 1, r.center().y())
+            : where == u"left"             ? r.center() - QPoint(5, 0)
+            : where == u"right"            ? r.center() + QPoint(5, 0)
+            : where == u"beyond"           ? QPoint(r.right() + view->gridSize().width() / 3, r.center().y())
+                                           : QPoint(r.center().x(), r.bottom() + 20);
+        select(view, {0});
+        view->dragOver(at);
+        const int row = view->dropIndicatorRow();
+        view->dropSelectionAt(at);
+        QCOMPARE(order(), after);
+        QCOMPARE(selectedRows().first(), row - (row > 0 ? 1 : 0));
+    }
+
+    // A press on a tile that is not selected and a drag carry that tile, not
+    // a rubber band over the tiles passed.
+    void pressAndDragAnUnselectedTile()
+    {
+        frmPageBoard *board = openBoard();
+        QVERIFY(board);
+        PageBoardView *view = board->view();
+        select(view, {0});
+        QWidget *viewport = view->viewport();
+        const QPoint from = view->visualRect(view->model()->index(2, 0)).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, from + QPoint(QApplication::startDragDistance() + 2, 0));
+        QTest::mouseMove(viewport, from + QPoint(2 * QApplication::startDragDistance() + 4, 0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from);
+        QVERIFY(view->findChild<QDrag *>());
+        QCOMPARE(selectedRows(), QList<int>{2});
+    }
+
+    void edgeScrolling_data()
+    {
+        QTest::addColumn<int>("y"); // -1: the viewport's bottom line; -2: below it
+        QTest::newRow("on the bottom edge") << -1;
+        QTest::newRow("past the bottom edge") << -2;
+        QTest::newRow("on the top edge") << 0;
+    }
+
+    // A drag held at the top or bottom edge, or past it, scrolls a long book
+    // to its end and stops when it leaves the edge; the wheel, which the
+    // platform's drag swallows, scrolls during a drag all the same.
+    void edgeScrolling()
+    {
+        QFETCH(int, y);
+        frmPageBoard *board = openLongBoard(300);
+        QVERIFY(board);
+        PageBoardView *view = board->view();
+        QScrollBar *bar = view->verticalScrollBar();
+        bar->setValue(y < 0 ? 0 : bar->maximum());
+        const int height = view->viewport()->height();
+        const int x = view->viewport()->width() / 2;
+        view->dragOver(QPoint(x, y == -1 ? height - 1 : y == -2 ? height + 30 : y));
+        QTRY_COMPARE_WITH_TIMEOUT(bar->value(), y < 0 ? bar->maximum() : 0, 10000);
+        view->dragOver(QPoint(x, height / 2));
+        QVERIFY(!view->edgeScroller()->isScrolling());
+
+        struct WheelEater : QObject
+        {
+            bool eventFilter(QObject *, QEvent *event) override { return event->type() == QEvent::Wheel; }
+        } platformDrag;
+        qApp->installEventFilter(&platformDrag);
+        const int before = bar->value();
+        const auto wheel = [view, y] {
+            const QPoint at = view->viewport()->rect().center();
+            QWheelEvent event(at, view->viewport()->mapToGlobal(at), {}, {0, y < 0 ? 120 : -120}, Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view->viewport(), &event);
+        };
+        view->edgeScroller()->beginDrag();
+        QTRY_VERIFY((wheel(), bar->value() != before));
+        view->edgeScroller()->endDrag();
+        const int after = bar->value();
+        wheel();
+        QCOMPARE(bar->value(), after);
+        qApp->removeEventFilter(&platformDrag);
+    }
+
+    void windowPlace_data()
+    {
+        QTest::addColumn<QSize>("storedSize");
+        QTest::addColumn<QPoint>("storedPlace"); // (-1, -1): none
+        QTest::newRow("first opening") << QSize() << QPoint(-1, -1);
+        QTest::newRow("larger than the screen") << QSize(1800, 1120) << QPoint(300, 200);
+        QTest::newRow("off the screen's bottom right") << QSize(500, 400) << QPoint(700, 760);
+    }
+
+    // The board opens wholly on the screen; where it was closed it opens again.
+    void windowPlace()
+    {
+        QFETCH(QSize, storedSize);
+        QFETCH(QPoint, storedPlace);
+        QSettings stored(m_dir->filePath(QStringLiteral("tarnwick/board.ini")), QSettings::IniFormat);
+        if (storedSize.isValid())
+            stored.setValue(QStringLiteral("board/size"), storedSize);
+        if (storedPlace.x() >= 0)
+            stored.setValue(QStringLiteral("board/place"), storedPlace);
+        stored.sync();
+        frmPageBoard *board = openBoard();
+        QVERIFY(board);
+        const QRect screen = board->screen()->availableGeometry();
+        QVERIFY(screen.contains(board->frameGeometry()));
+        board->resize(400, 300);
+        board->move(screen.topLeft() + QPoint(10, 20));
+        const QPoint place = board->pos();
+        QTest::keyClick(board->view(), Qt::Key_Escape);
+        m_window.reset();
+        board = openBoard();
+        QVERIFY(board);
+        QCOMPARE(board->pos(), place);
+    }
+
     // A scroll leaves standing only the requests of tiles still in view.
     void scrollingCancelsWhatLeftTheView()
     {
@@ -284,11 +572,11 @@ private Q_SLOTS:
 
         const QModelIndex e = view->model()->index(4, 0), a = view->model()->index(0, 0);
         QCOMPARE(e.data().toString(), QStringLiteral("e.jpg"));
-        QCOMPARE(e.data(Qt::AccessibleTextRole).toString(), QStringLiteral(u"e.jpg，") + pageProblemText({PageProblem::Kind::Turned, 6}));
+        QCOMPARE(e.data(Qt::AccessibleTextRole).toString(), QStringLiteral(u"第5页 e.jpg，") + pageProblemText({PageProblem::Kind::Turned, 6}));
         QVERIFY(e.data(Qt::AccessibleTextRole).toString().contains(QStringLiteral(u"相机旋转了90°")));
         QCOMPARE(view->model()->index(5, 0).data(Qt::AccessibleTextRole).toString(),
-                 QStringLiteral(u"f.jpg，无法读取图片"));
-        QCOMPARE(a.data(Qt::AccessibleTextRole).toString(), QStringLiteral("a.jpg"));
+                 QStringLiteral(u"第6页 f.jpg，无法读取图片"));
+        QCOMPARE(a.data(Qt::AccessibleTextRole).toString(), QStringLiteral(u"第1页 a.jpg"));
 
         // The badge sits in the tile's top right corner; a sound page has none.
         const int tile = board->tileSize();

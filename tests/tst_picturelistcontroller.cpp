@@ -559,14 +559,14 @@ void tst_PictureListController::contextMenu()
     QApplication::sendEvent(w.view->viewport(), &rightButton);
     QCOMPARE(shown, (QStringList{QStringLiteral(u"上移到顶部(&T) Alt+Home"), QStringLiteral(u"上移一行(&U) Alt+Up"),
                                  QStringLiteral(u"下移一行(&D) Alt+Down"), QStringLiteral(u"下移到底部(&B) Alt+End"),
-                                 QStringLiteral(u"移除(&R) Del"), QStringLiteral("-"),
+                                 QStringLiteral(u"移到第…页(&G) Ctrl+G"), QStringLiteral(u"移除(&R) Del"), QStringLiteral("-"),
                                  QStringLiteral(u"撤销(&Z) Ctrl+Z"), QStringLiteral(u"重做(&Y) Ctrl+Shift+Z"),
                                  QStringLiteral("-"), QStringLiteral(u"按文件名排列(&N)"),
                                  QStringLiteral(u"按数字顺序排列(&S)"), QStringLiteral(u"倒序排列(&V)")}));
     // The first entry is selected: nothing moves up; 10 2 3 is already in
     // name order; nothing to undo yet.
     QCOMPARE(enabled, (QStringList{QStringLiteral(u"下移一行(&D)"), QStringLiteral(u"下移到底部(&B)"),
-                                   QStringLiteral(u"移除(&R)"), QStringLiteral(u"按数字顺序排列(&S)"),
+                                   QStringLiteral(u"移到第…页(&G)"), QStringLiteral(u"移除(&R)"), QStringLiteral(u"按数字顺序排列(&S)"),
                                    QStringLiteral(u"倒序排列(&V)")}));
     // Between menus the keys stay live, also those the menu showed disabled.
     w.window.activateWindow();

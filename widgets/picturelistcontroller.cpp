@@ -5,6 +5,7 @@
 #include "widgets/picturelistview.h"
 
 #include <QAction>
+#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QMenu>
@@ -84,6 +85,11 @@ void PictureListController::createActions()
         QAction *action = addAction(entry.menuText.toString(), {QKeySequence(entry.key)});
         m_commandActions[size_t(entry.command)] = action;
         connect(action, &QAction::triggered, this, [this, command = entry.command] { runAndShow(command); });
+        // Moving to a page follows the moves, before remove.
+        if (entry.command == ListCommand::MoveToBottom) {
+            m_moveToPageAction = addAction(moveToPageMenuText(), {QKeySequence(moveToPageKey())});
+            connect(m_moveToPageAction, &QAction::triggered, this, &PictureListController::askAndMoveToPage);
+        }
     }
     m_menu->addSeparator();
     m_undoAction = addAction(undoText, {QKeySequence(Qt::CTRL | Qt::Key_Z)});
@@ -128,6 +134,8 @@ void PictureListController::updateMenuActions()
         m_orderActions[size_t(order)]->setEnabled(changes([order](QStringList &names, std::vector<bool> &flags) {
             return arrangeList(order, names, flags);
         }));
+    const qsizetype selectedCount = std::count(now.selected.cbegin(), now.selected.cend(), true);
+    m_moveToPageAction->setEnabled(selectedCount > 0 && selectedCount < now.names.size());
     const ListHistory *history = m_list.history();
     m_undoAction->setEnabled(history && history->canUndo());
     m_redoAction->setEnabled(history && history->canRedo());
@@ -159,6 +167,28 @@ void PictureListController::runAndShow(ListCommand command)
 {
     if (run(command) != ListEditOutcome::Moved)
         return;
+    showSelected();
+}
+
+void PictureListController::askAndMoveToPage()
+{
+    const std::vector<bool> selected = m_list.selectedFlags();
+    const auto first = std::find(selected.cbegin(), selected.cend(), true);
+    if (first == selected.cend())
+        return;
+    const int lastPage = lastPageForSelection(selected);
+    bool ok = false;
+    const int page = QInputDialog::getInt(m_view->window(), moveToPageText(), moveToPagePrompt(lastPage),
+                                          std::min(int(first - selected.cbegin()) + 1, lastPage), 1, lastPage, 1,
+                                          &ok);
+    if (!ok || m_list.moveSelectedToPage(page) != ListEditOutcome::Moved)
+        return;
+    m_view->setFocus(Qt::OtherFocusReason);
+    showSelected();
+}
+
+void PictureListController::showSelected()
+{
     // The moved entries are the selected ones: the last, then the first, so
     // the first is in view when they do not all fit.
     const std::vector<bool> moved = m_list.selectedFlags();

@@ -48,6 +48,10 @@ public:
 
     QMenu *contextMenu() const { return m_menu; }
 
+    // 移到第…页 (Ctrl+G): asks for the page and moves the selection there as one step.
+    void askAndMoveToPage();
+    QAction *moveToPageAction() const { return m_moveToPageAction; }
+
 private:
     void createActions();
     void showContextMenu(const QPoint &position);
@@ -55,12 +59,15 @@ private:
     void updateMenuActions();
     // A move by key or menu: runs it and shows the moved entries.
     void runAndShow(ListCommand command);
+    // Scrolls the selected entries into view, the first of them last.
+    void showSelected();
 
     QListView *m_view;
     PictureList &m_list;
     QMenu *m_menu = nullptr;
     std::array<QAction *, 5> m_commandActions{};
     std::array<QAction *, 3> m_orderActions{};
+    QAction *m_moveToPageAction = nullptr;
     QAction *m_undoAction = nullptr;
     QAction *m_redoAction = nullptr;
 };

@@ -47,7 +47,7 @@ void PictureListView::mouseMoveEvent(QMouseEvent *event)
 {
     // Only a press on a selected entry starts a drag; from any other entry
     // the movement extends the selection.
-    if (!m_pressedOnSelected && (event->buttons() & Qt::LeftButton) && state() == NoState)
+    if (!m_pressedOnSelected && !m_dragFromAnyEntry && (event->buttons() & Qt::LeftButton) && state() == NoState)
         setState(DragSelectingState);
     QListView::mouseMoveEvent(event);
 }
@@ -76,6 +76,11 @@ void PictureListView::dropEvent(QDropEvent *event)
 
 void PictureListView::dropSelectionAt(const QPoint &position)
 {
+    Q_EMIT selectionDropped(dropRowAt(position));
+}
+
+int PictureListView::dropRowAt(const QPoint &position) const
+{
     // The upper half of an entry drops before it, the lower half after it,
     // below the last entry at the end: where the drop indicator was drawn.
     // In a view that flows across, the left and right halves.
@@ -86,7 +91,7 @@ void PictureListView::dropSelectionAt(const QPoint &position)
         const bool before = flow() == LeftToRight ? position.x() < centre.x() : position.y() < centre.y();
         row = before ? target.row() : target.row() + 1;
     }
-    Q_EMIT selectionDropped(row);
+    return row;
 }
 
 } // namespace tarnwick

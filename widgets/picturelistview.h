@@ -19,6 +19,14 @@ public:
 
     // Drops the dragged selection at a point of the viewport.
     void dropSelectionAt(const QPoint &position);
+    // The gap a drop at this point of the viewport goes into: the row the
+    // first dropped entry will take, the count for after the last entry.
+    virtual int dropRowAt(const QPoint &position) const;
+
+    // Whether a press on an entry that is not selected and a drag carry that
+    // entry, as in a file manager, instead of selecting a run of entries as
+    // a list box does (the default).
+    void setDragFromAnyEntry(bool on) { m_dragFromAnyEntry = on; }
 
 Q_SIGNALS:
     // The user moved the current entry to another entry with a key.
@@ -36,6 +44,7 @@ protected:
 
 private:
     bool m_pressedOnSelected = false;
+    bool m_dragFromAnyEntry = false;
 };
 
 } // namespace tarnwick

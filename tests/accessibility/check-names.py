@@ -7,7 +7,7 @@ import time
 import pyatspi
 
 TEXT_BOXES = ["选择图片所在目录", "dml 文件名", "宽", "高", "图片宽", "图片高", "左边距", "上边距"]
-BUTTONS = ["上移到顶部", "上移一行", "下移一行", "下移到底部", "移  除", "点击 选择E书背景的颜色"]
+BUTTONS = ["浏览…", "上移到顶部", "上移一行", "下移一行", "下移到底部", "移  除", "点击 选择E书背景的颜色"]
 # On Linux Qt names a combo box by its current entry; its caption reaches the
 # screen reader as the combo's labelled-by relation.
 COMBO = ("拉伸", "combo box")
