@@ -97,6 +97,9 @@ start_program() {
     main=""
     wait_until 'main=$(xdotool search --all --onlyvisible --pid "$app" --name "^Tarnwick$" 2>/dev/null | head -1); [ -n "$main" ]' ||
         fail "no tarnwick window appeared"
+    # Without an icon theme that holds tarnwick's icon, the built-in pictures are its icon.
+    wait_until 'xprop -id "$main" _NET_WM_ICON 2>/dev/null | grep -q " = "' ||
+        fail "the tarnwick window carries no icon (_NET_WM_ICON)"
     activate "$main"
     wait_until '[ "$(xdotool getactivewindow 2>/dev/null)" = "$main" ]' || fail "the tarnwick window never became active"
 }
