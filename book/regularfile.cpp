@@ -29,6 +29,23 @@ std::optional<QString> adopt(QFile &file, int fd, QIODevice::OpenMode mode)
 
 } // namespace
 
+bool writeAll(int fd, const char *data, qint64 length)
+{
+    while (length > 0) {
+        const ssize_t written = ::write(fd, data, size_t(length));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        data += written;
+        length -= written;
+    }
+    return true;
+}
+
 QString notRegularFileReason()
 {
     return QStringLiteral("not a regular file");

@@ -21,6 +21,14 @@ std::optional<QString> openRegularFile(QFile &file, const QString &path,
 std::optional<QString> openRegularFileAt(QFile &file, int folder, const QByteArray &name,
                                          QIODevice::OpenMode mode = QIODevice::ReadOnly);
 
+// Writes all of data to fd, again after an interruption; on false errno
+// tells why.
+bool writeAll(int fd, const char *data, qint64 length);
+inline bool writeAll(int fd, const QByteArray &bytes)
+{
+    return writeAll(fd, bytes.constData(), bytes.size());
+}
+
 // The reason openRegularFile gives for anything but a plain file.
 QString notRegularFileReason();
 

@@ -1,5 +1,7 @@
 #include "cli/errorprefixer.h"
 
+#include "book/regularfile.h"
+
 #include <cerrno>
 #include <cstdio>
 
@@ -7,24 +9,6 @@
 #include <unistd.h>
 
 namespace tarnwick {
-
-namespace {
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
-}
-
-} // namespace
 
 bool standardErrorIsTerminal()
 {

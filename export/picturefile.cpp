@@ -30,22 +30,6 @@ int createNew(const QString &target)
     return fd;
 }
 
-// Writes all of bytes; errno is set when it returns false.
-bool writeAll(int fd, const char *data, qint64 length)
-{
-    while (length > 0) {
-        const ssize_t written = ::write(fd, data, size_t(length));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        length -= written;
-    }
-    return true;
-}
-
 // Closes a new file and removes it unless kept; a failed close (a full disk
 // on some file systems says so only here) counts as a failure.
 std::optional<QString> closeNew(int fd, const QString &target, std::optional<QString> failure)

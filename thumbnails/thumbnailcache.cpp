@@ -192,20 +192,6 @@ void removeStaleEntriesOnce(int folder, const QString &path)
     removeStaleTemporaries(folder, isOurTemporary);
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
-}
-
 // Written to a temporary file beside the entry (private from the start) and
 // renamed over it, so a reader never sees half an entry. No QSaveFile: its
 // sync to disk costs tens of milliseconds per entry, and a cache entry lost
