@@ -105,32 +105,37 @@ BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder ord
     }
     // A picture whose JPEG name is taken is either converted already or
     // cannot be: only the others are counted as left to convert.
-    m_otherPictures = listed.others;
-    m_unconverted.clear();
+    const QStringList othersBefore = m_otherPictures;
+    const QStringList unconvertedBefore = m_unconverted;
+    const QStringList others = listed.others;
+    QStringList unconverted;
     const QSet<QString> jpegs(listed.names ? QSet<QString>(listed.names->cbegin(), listed.names->cend())
                                            : QSet<QString>());
-    for (const QString &other : std::as_const(m_otherPictures)) {
+    for (const QString &other : others) {
         if (!jpegs.contains(convertedName(other)))
-            m_unconverted.append(other);
+            unconverted.append(other);
     }
     // An unreadable folder lists nothing, and no document can be found there.
-    Q_EMIT unconvertedPicturesChanged();
     const QString listedFrom = listed.names ? folder : QString();
     const QStringList names = listed.names.value_or(QStringList());
     const int count = int(names.size());
     if (!m_history) {
         m_list.setListing(listedFrom, names);
+        setOtherPictures(others, unconverted);
         listingInPlace(folder, count, known);
         return opened;
     }
     // The first time the step is made the watch learns the pictures just
-    // listed; after an undo or redo it takes the folder as it then is.
+    // listed; after an undo or redo it takes the folder as it then is. The
+    // pictures left to convert go with their folder.
     auto firstTime = std::make_shared<bool>(true);
-    StepCompanion companion{[this, folder, count, known, firstTime] {
+    StepCompanion companion{[this, folder, count, known, firstTime, others, unconverted] {
+                                setOtherPictures(others, unconverted);
                                 listingInPlace(folder, count,
                                                std::exchange(*firstTime, false) ? known : std::nullopt);
                             },
-                            [this, textBefore, countBefore = m_listedCount] {
+                            [this, textBefore, countBefore = m_listedCount, othersBefore, unconvertedBefore] {
+                                setOtherPictures(othersBefore, unconvertedBefore);
                                 listingInPlace(textBefore, countBefore, std::nullopt);
                             }};
     m_list.replaceListing(listedFrom, names, QStringLiteral(u"选择图片所在目录"), std::move(companion));
@@ -152,6 +157,13 @@ BookSession::StepGroup::~StepGroup()
     // What waited goes in as steps of its own, after the group's.
     for (const FolderChange &change : std::exchange(m_session.m_deferred, {}))
         m_session.applyFolderChange(change);
+}
+
+void BookSession::setOtherPictures(const QStringList &others, const QStringList &unconverted)
+{
+    m_otherPictures = others;
+    m_unconverted = unconverted;
+    Q_EMIT unconvertedPicturesChanged();
 }
 
 void BookSession::listingInPlace(const QString &folderText, int count, const std::optional<QStringList> &known)

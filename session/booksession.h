@@ -195,6 +195,7 @@ private:
     // event loop running; nothing when it has no size or the wait ended early.
     std::optional<QSize> readSizeByQueue(const QString &path);
     // The listing this folder text and count describe is in place.
+    void setOtherPictures(const QStringList &others, const QStringList &unconverted);
     void listingInPlace(const QString &folderText, int count, const std::optional<QStringList> &known);
     void applyFolderChange(const FolderChange &change);
 

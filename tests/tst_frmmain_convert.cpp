@@ -110,6 +110,30 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(pics + QStringLiteral("/d.jpg")));
         QVERIFY(QFileInfo::exists(pics + QStringLiteral("/b.png")));
     }
+
+    // The pictures left to convert belong to their folder: an undone browse
+    // brings back the count of the folder it returns to.
+    void undoneBrowseBringsBackItsCount()
+    {
+        const QString pics = subfolder(QStringLiteral("pics"));
+        QVERIFY(writePicture(pics + QStringLiteral("/a.jpg"), 40, 30));
+        QVERIFY(writePicture(pics + QStringLiteral("/b.png"), 40, 30, "PNG"));
+        const QString plain = subfolder(QStringLiteral("plain"));
+        QVERIFY(writePicture(plain + QStringLiteral("/x.jpg"), 40, 30));
+        open();
+        browse(pics);
+        QTest::keyClick(m_window.get(), Qt::Key_F4);
+        auto *board = m_window->findChild<frmPageBoard *>();
+        QVERIFY(board);
+        QTRY_VERIFY(board->convertNotice()->isVisible());
+        browse(plain);
+        QTRY_VERIFY(!board->convertNotice()->isVisible());
+        list()->setFocus();
+        QTest::keyClick(list(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(entries(), L({"a.jpg"}));
+        QTRY_VERIFY(board->convertNotice()->isVisible());
+        QCOMPARE(board->convertNotice()->text(), QStringLiteral(u"目录中还有1张其他格式的图片未列出"));
+    }
 };
 
 QTEST_MAIN(tst_frmMainConvert)
