@@ -53,6 +53,9 @@ public:
     void watch(const QString &folder, const std::optional<QStringList> &known);
     void stop();
     QString folder() const { return m_folder; }
+    // Neither reading nor gathering changes: what happens to the folder from
+    // now on comes in one reading.
+    bool isIdle() const { return !m_reading && !m_gather.isActive(); }
 
     // Reads the folder now with a stat per picture, as when the window is
     // activated: a network share reports no changes (nor does a watch the

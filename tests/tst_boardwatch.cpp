@@ -3,6 +3,8 @@
 #include "board/pageboardview.h"
 #include "board/pagetile.h"
 #include "mainwindowfixture.h"
+#include "session/booksession.h"
+#include "session/folderwatch.h"
 
 #include <QItemSelectionModel>
 #include <QPainter>
@@ -46,6 +48,11 @@ private Q_SLOTS:
         BoardNotice *joined = board->joinedNotice();
         QVERIFY(!joined->isVisibleTo(board));
 
+        // The pictures just written are read again until they are a few
+        // seconds old; the two new ones must come in one reading.
+        auto *session = m_window->findChild<BookSession *>();
+        QVERIFY(session);
+        QTRY_VERIFY_WITH_TIMEOUT(session->folderWatch().isIdle(), 15000);
         QVERIFY(writePicture(folder + QStringLiteral("/e.jpg"), 40, 30));
         QVERIFY(writePicture(folder + QStringLiteral("/d.jpg"), 40, 30));
         QTRY_COMPARE(entries().size(), 5);
