@@ -42,6 +42,8 @@ struct WorkQueue::State
     JobId lastId = 0;
     int threads = 1;
     int workers = 0;
+    // Results posted to the queue's thread and not yet taken there.
+    int undelivered = 0;
     bool stopping = false;
 
     void erase(std::map<Key, Job>::iterator it)
@@ -186,9 +188,11 @@ void WorkQueue::waitForIdle()
         QMutexLocker lock(&m_state->mutex);
         if (m_state->queue.empty() && m_state->active.empty())
             return;
-        // A worker wakes us after posting a result; the timeout only guards
-        // against a result posted between the delivery above and this wait.
-        m_state->changed.wait(&m_state->mutex, 50);
+        // A result posted since the delivery above is taken at once: its
+        // worker's wake-up came before this wait. Otherwise a worker wakes us
+        // when it posts one or ends; the timeout is only a guard.
+        if (m_state->undelivered == 0)
+            m_state->changed.wait(&m_state->mutex, 50);
     }
 }
 
@@ -250,6 +254,7 @@ void WorkQueue::runWorker(const std::shared_ptr<State> &state)
                 bool deliver = false;
                 {
                     const QMutexLocker lock(&state->mutex);
+                    --state->undelivered;
                     const auto active = state->active.constFind(id);
                     deliver = active != state->active.cend() && !*active->cancelled;
                     state->active.remove(id);
@@ -259,6 +264,7 @@ void WorkQueue::runWorker(const std::shared_ptr<State> &state)
                     delivery();
             },
             Qt::QueuedConnection);
+        ++state->undelivered;
         state->changed.wakeAll();
     }
 }
