@@ -513,16 +513,23 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     PictureSizeReader &sizes = session.sizes();
     if (sizes.isReading())
         waitForSizes(sizes, session.queue());
+    // Only the pages named one by one are copied out; the rest are counted.
+    // A page listed twice is one picture, warned about once: its facts are
+    // one entry, cheaper to tell apart than its name.
+    std::vector<const PictureFacts *> marked;
     std::vector<PageWarning> warnings;
-    QSet<QString> warned;
     for (const QString &page : std::as_const(settings.pictures)) {
-        const std::optional<PictureFacts> facts = session.pictures().knownFacts(page);
-        if (!facts || !facts->problem || warned.contains(page))
+        const PictureFacts *facts = session.pictures().findFacts(page);
+        if (!facts || !facts->problem)
             continue;
-        warned.insert(page);
-        warnings.push_back({printableName(page), *facts->problem, facts->sizeReason});
+        if (warnings.size() < size_t(kMostWarnedPages)
+            && std::find(marked.cbegin(), marked.cend(), facts) == marked.cend())
+            warnings.push_back({printableName(page), *facts->problem, facts->sizeReason});
+        marked.push_back(facts);
     }
-    return {MakeWritten, outcome.path + u'\n', skipped + pageWarningLines(warnings)};
+    std::sort(marked.begin(), marked.end());
+    const auto warnedCount = qsizetype(std::unique(marked.begin(), marked.end()) - marked.begin());
+    return {MakeWritten, outcome.path + u'\n', skipped + pageWarningLines(warnings, warnedCount)};
 }
 
 } // namespace

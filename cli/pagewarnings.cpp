@@ -46,11 +46,10 @@ QString reasonText(const PageWarning &warning)
 
 } // namespace
 
-QString pageWarningLines(const std::vector<PageWarning> &warnings)
+QString pageWarningLines(const std::vector<PageWarning> &warnings, qsizetype total)
 {
     QString text;
-    const qsizetype total = qsizetype(warnings.size());
-    for (qsizetype i = 0; i < std::min(total, kMostWarnedPages); ++i) {
+    for (qsizetype i = 0; i < std::min({total, kMostWarnedPages, qsizetype(warnings.size())}); ++i) {
         const PageWarning &warning = warnings[size_t(i)];
         text += QStringLiteral("tarnwick-make: warning: ") + warning.name + QStringLiteral(": ") + reasonText(warning)
             + u'\n';

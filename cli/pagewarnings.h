@@ -19,8 +19,9 @@ struct PageWarning
 // The most pages named one by one; the rest are counted on one more line.
 inline constexpr qsizetype kMostWarnedPages = 20;
 
-// tarnwick-make's warning lines for those pages, each ending in a line feed:
-// the reason and what --export does about it.
-QString pageWarningLines(const std::vector<PageWarning> &warnings);
+// tarnwick-make's warning lines, each ending in a line feed: one for each of
+// the first pages (the reason and what --export does about it), then the
+// count of the others when there are more than those (total in all).
+QString pageWarningLines(const std::vector<PageWarning> &warnings, qsizetype total);
 
 } // namespace tarnwick

@@ -112,6 +112,9 @@ public:
     // What is known of the picture by that name without asking the file
     // system; nothing before anything is.
     std::optional<PictureFacts> knownFacts(const QString &name) const;
+    // The same without a copy, for passes over every page: null when nothing
+    // is known; valid until the facts next change.
+    const PictureFacts *findFacts(const QString &name) const;
     // Selects the entries with these names, the first of them current; no
     // undo step (a check that points the user at entries it found).
     void selectNames(const QStringList &names);
@@ -119,7 +122,7 @@ public:
     // Records what was found out about a listed picture.
     void setFacts(const QString &name, const PictureFacts &facts);
     // Records what was found out about a batch of pictures, with one signal.
-    void setFacts(const std::vector<std::pair<QString, PictureFacts>> &batch);
+    void setFacts(std::vector<std::pair<QString, PictureFacts>> batch);
     // The files by these names changed: what was known of them is forgotten,
     // to be read again.
     void forgetFacts(const QStringList &names);

@@ -109,8 +109,10 @@ BookSession::Opened BookSession::openFolder(const QString &chosen, NameOrder ord
     const QStringList unconvertedBefore = m_unconverted;
     const QStringList others = listed.others;
     QStringList unconverted;
-    const QSet<QString> jpegs(listed.names ? QSet<QString>(listed.names->cbegin(), listed.names->cend())
-                                           : QSet<QString>());
+    // Only a folder with other pictures pays for the set of its JPEG names.
+    const QSet<QString> jpegs(listed.names && !others.isEmpty()
+                                  ? QSet<QString>(listed.names->cbegin(), listed.names->cend())
+                                  : QSet<QString>());
     for (const QString &other : others) {
         if (!jpegs.contains(convertedName(other)))
             unconverted.append(other);
@@ -216,7 +218,7 @@ void BookSession::applyFolderChange(const FolderChange &change)
         facts.problem = PageProblem{PageProblem::Kind::NotFound, 1};
         gone.emplace_back(name, std::move(facts));
     }
-    m_list.setFacts(gone);
+    m_list.setFacts(std::move(gone));
     m_list.forgetFacts(change.changed + change.present);
 
     // A claimed picture its command placed before the watch saw it is done with.
@@ -272,6 +274,10 @@ std::optional<QSize> BookSession::readSizeByQueue(const QString &path)
 
 void BookSession::setPages(const QStringList &pages)
 {
+    // The listing's own pages: the facts read so far, and the run reading
+    // the rest, stay.
+    if (pages == m_list.names())
+        return;
     m_list.setListing(m_list.folder(), pages);
     readSizesForMode();
 }
@@ -334,7 +340,7 @@ GenerateOutcome BookSession::generateBook(const SizeWait &wait, OlderDocument ol
         QSet<QString> named;
         sizes.reserve(size_t(book.pictures.size()));
         for (const QString &name : book.pictures) {
-            const std::optional<PictureFacts> facts = m_list.knownFacts(name);
+            const PictureFacts *facts = m_list.findFacts(name);
             sizes.push_back(facts && facts->pixelSize ? *facts->pixelSize : QSize());
             if (sizes.back().isValid() || named.contains(name))
                 continue;

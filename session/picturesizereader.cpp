@@ -81,7 +81,7 @@ void PictureSizeReader::post(const QStringList &names)
     };
     for (const QString &name : names) {
         Job job{name, {}, {}, false};
-        if (const std::optional<PictureFacts> known = m_list.knownFacts(name)) {
+        if (const PictureFacts *known = m_list.findFacts(name)) {
             job.byteSize = known->byteSize;
             job.modified = known->modified;
             job.sizeKnown = known->pixelSize || !known->sizeReason.isEmpty();
@@ -165,7 +165,7 @@ void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::v
                                             : std::optional(PageProblem{PageProblem::Kind::NotFound, 1});
             batch.emplace_back(result.name, std::move(facts));
         }
-        m_list.setFacts(batch);
+        m_list.setFacts(std::move(batch));
     }
     if (run != m_run || !m_reading)
         return;
