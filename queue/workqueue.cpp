@@ -9,10 +9,21 @@
 #include <QWaitCondition>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <utility>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace tarnwick {
+
+namespace {
+
+// How much nicer than the thread that starts them the workers run.
+constexpr int kWorkerNiceness = 5;
+
+} // namespace
 
 struct WorkQueue::State
 {
@@ -61,7 +72,8 @@ WorkQueue::WorkQueue(int threads, QObject *parent)
     m_state->owner = this;
     m_state->threads = std::max(1, threads);
     m_pool->setMaxThreadCount(m_state->threads);
-    // Only a hint: Linux gives ordinary threads no lower priority this way.
+    // Only a hint: Linux gives ordinary threads no lower priority this way;
+    // each worker lowers its own (runWorker).
     m_pool->setThreadPriority(QThread::LowPriority);
 }
 
@@ -222,6 +234,17 @@ void WorkQueue::startWorkers()
 
 void WorkQueue::runWorker(const std::shared_ptr<State> &state)
 {
+    // A worker yields its core to the window's thread: at the same niceness
+    // the scheduler shares the cores evenly, and a thread woken by input
+    // could wait tens of milliseconds behind two busy workers. On Linux the
+    // niceness is the thread's own; raising it needs no privilege.
+    thread_local const bool niced = [] {
+        errno = 0;
+        const int current = ::getpriority(PRIO_PROCESS, 0);
+        return errno == 0
+            && ::setpriority(PRIO_PROCESS, ::gettid(), std::min(current + kWorkerNiceness, 19)) == 0;
+    }();
+    Q_UNUSED(niced);
     for (;;) {
         State::Job job;
         {
