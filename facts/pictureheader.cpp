@@ -6,10 +6,14 @@
 #include <QFile>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <liburing.h>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <thread>
@@ -108,6 +112,177 @@ protected:
 private:
     int m_fd;
     qint64 m_size;
+};
+
+// A file whose first bytes were read ahead: reads within them cost nothing,
+// and only a header that goes on past them opens the file to read the rest.
+class PrefetchedDevice : public QIODevice
+{
+public:
+    // start holds the file's first bytes; whole, that they are all of it;
+    // size is the file's, -1 where no stat was taken.
+    PrefetchedDevice(int folder, const QByteArray &name, qint64 size, QByteArrayView start, bool whole)
+        : m_folder(folder)
+        , m_name(name)
+        , m_size(whole ? start.size() : size >= 0 ? size : std::numeric_limits<qint64>::max())
+        , m_start(start)
+        , m_whole(whole)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    ~PrefetchedDevice() override
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    PrefetchedDevice(const PrefetchedDevice &) = delete;
+    PrefetchedDevice &operator=(const PrefetchedDevice &) = delete;
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_size; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 at = pos();
+        if (m_whole || at + maxSize <= m_start.size()) {
+            const qint64 count = std::clamp<qint64>(m_start.size() - at, 0, maxSize);
+            if (count > 0)
+                std::memcpy(data, m_start.data() + at, size_t(count));
+            return count;
+        }
+        if (m_fd < 0)
+            m_fd = ::openat(m_folder, m_name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (m_fd < 0)
+            return -1;
+        iovec part{data, size_t(maxSize)};
+        for (;;) {
+            const ssize_t got = ::preadv(m_fd, &part, 1, at);
+            if (got >= 0 || errno != EINTR)
+                return got;
+        }
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    int m_folder;
+    const QByteArray &m_name;
+    qint64 m_size;
+    QByteArrayView m_start;
+    bool m_whole;
+    int m_fd = -1;
+};
+
+// Files the ring takes in one submission: three requests each.
+constexpr unsigned kRingFiles = 32;
+
+// A reading thread's io_uring: opens, first reads and closes of up to
+// kRingFiles files in one system call. The files are opened into the ring's
+// own descriptor table, so no descriptor of the process is ever taken.
+class HeaderRing
+{
+public:
+    // This thread's ring, made on first use; null where the kernel offers
+    // none (too old, or refused by a sandbox) or it has failed once.
+    static HeaderRing *forThisThread()
+    {
+        thread_local std::unique_ptr<HeaderRing> ring = make();
+        if (ring && ring->m_broken)
+            ring.reset();
+        return ring.get();
+    }
+
+    ~HeaderRing() { io_uring_queue_exit(&m_ring); }
+    HeaderRing(const HeaderRing &) = delete;
+    HeaderRing &operator=(const HeaderRing &) = delete;
+
+    // Reads the first kChunk bytes of each named file into starts (kChunk
+    // bytes a file); got[i] is the count read, or -1 where the ring did not
+    // read the file, which is then left to the caller.
+    void readStarts(int folder, const QByteArray *names, unsigned count, char *starts, qint64 *got)
+    {
+        std::fill(got, got + count, -1);
+        for (unsigned i = 0; i < count; ++i) {
+            io_uring_sqe *open = io_uring_get_sqe(&m_ring);
+            // Not blocking: a pipe put in a picture's place fails the read
+            // at once instead of waiting for a writer.
+            io_uring_prep_openat_direct(open, folder, names[i].constData(), O_RDONLY | O_NONBLOCK, 0, i);
+            open->flags |= IOSQE_IO_LINK;
+            io_uring_sqe_set_data64(open, kOpen);
+            // A short read counts as failed in a link: a hard link closes anyway.
+            io_uring_sqe *read = io_uring_get_sqe(&m_ring);
+            io_uring_prep_read(read, int(i), starts + qint64(i) * kChunk, unsigned(kChunk), 0);
+            read->flags |= IOSQE_FIXED_FILE | IOSQE_IO_HARDLINK;
+            io_uring_sqe_set_data64(read, kRead | i);
+            io_uring_sqe *close = io_uring_get_sqe(&m_ring);
+            io_uring_prep_close_direct(close, i);
+            io_uring_sqe_set_data64(close, kClose);
+        }
+        const unsigned total = 3 * count;
+        int submitted;
+        do
+            submitted = io_uring_submit(&m_ring);
+        while (submitted == -EINTR);
+        if (submitted < 0) {
+            m_broken = true;
+            return;
+        }
+        // Requests left unsent make the ring unusable; those sent are still
+        // waited for, as they write into starts.
+        if (unsigned(submitted) != total)
+            m_broken = true;
+        bool anyRead = false;
+        for (unsigned waited = 0; waited < unsigned(submitted);) {
+            io_uring_cqe *done = nullptr;
+            const int error = io_uring_wait_cqe(&m_ring, &done);
+            if (error == -EINTR)
+                continue;
+            if (error < 0) {
+                m_broken = true;
+                break;
+            }
+            const quint64 what = io_uring_cqe_get_data64(done);
+            if ((what & kKind) == kRead && done->res >= 0) {
+                got[what & kFile] = done->res;
+                anyRead = true;
+            }
+            io_uring_cqe_seen(&m_ring, done);
+            ++waited;
+        }
+        if (m_broken) {
+            std::fill(got, got + count, -1);
+            return;
+        }
+        // Not one file read: most likely the kernel lacks what the ring asks
+        // (descriptors of the ring's own came with Linux 5.15), and this
+        // thread reads one file at a time from now on.
+        if (!anyRead)
+            m_broken = true;
+    }
+
+private:
+    HeaderRing() = default;
+
+    static std::unique_ptr<HeaderRing> make()
+    {
+        std::unique_ptr<HeaderRing> ring(new HeaderRing);
+        if (io_uring_queue_init(3 * kRingFiles, &ring->m_ring, 0) != 0)
+            return nullptr;
+        std::array<int, kRingFiles> empty;
+        empty.fill(-1);
+        if (io_uring_register_files(&ring->m_ring, empty.data(), kRingFiles) != 0)
+            return nullptr;
+        return ring;
+    }
+
+    static constexpr quint64 kKind = quint64(3) << 32;
+    static constexpr quint64 kOpen = quint64(1) << 32;
+    static constexpr quint64 kRead = quint64(2) << 32;
+    static constexpr quint64 kClose = quint64(3) << 32;
+    static constexpr quint64 kFile = 0xFFFFFFFF;
+
+    io_uring m_ring{};
+    bool m_broken = false;
 };
 
 // Walks a GIF's blocks up to its first image descriptor, as Qt's reader
@@ -381,8 +556,7 @@ PictureHeader PictureHeader::readFileAt(int folder, const QByteArray &name, Read
     const int fd = ::openat(folder, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0) {
-        header.m_failure = Failure::CannotOpen;
-        header.m_reason = qt_error_string(errno);
+        header = cannotOpen(errno);
         if (fd >= 0)
             ::close(fd);
         return header;
@@ -401,6 +575,68 @@ PictureHeader PictureHeader::readFileAt(int folder, const QByteArray &name, Read
     DescriptorDevice device(fd, qint64(info.st_size));
     header = read(device, reading);
     ::close(fd);
+    return header;
+}
+
+std::vector<PictureHeader> PictureHeader::readFilesAt(int folder, const std::vector<QByteArray> &names,
+                                                     const std::vector<qint64> &sizes, Reading reading,
+                                                     std::vector<bool> *opened)
+{
+    std::vector<PictureHeader> headers(names.size());
+    if (opened)
+        opened->assign(names.size(), true);
+    thread_local std::vector<char> starts(kRingFiles * kChunk);
+    std::array<qint64, kRingFiles> got{};
+    for (size_t first = 0; first < names.size(); first += kRingFiles) {
+        const auto count = unsigned(std::min<size_t>(kRingFiles, names.size() - first));
+        if (HeaderRing *ring = HeaderRing::forThisThread())
+            ring->readStarts(folder, names.data() + first, count, starts.data(), got.data());
+        else
+            std::fill(got.begin(), got.begin() + count, -1);
+        for (unsigned i = 0; i < count; ++i) {
+            const QByteArray &name = names[first + i];
+            // Nothing read of a file no stat looked at: an empty file, or a
+            // pipe or device put in a picture's place. A stat tells which;
+            // all but an empty file are read on their own, which also tells
+            // why they cannot be read.
+            struct stat info {};
+            if (got[i] == 0 && sizes[first + i] < 0
+                && !(::fstatat(folder, name.constData(), &info, 0) == 0 && S_ISREG(info.st_mode)))
+                got[i] = -1;
+            if (got[i] < 0 && sizes[first + i] < 0) {
+                std::optional<Stamp> stamp;
+                headers[first + i] = readFileAt(folder, name, reading, &stamp);
+                if (opened)
+                    (*opened)[first + i] = stamp.has_value();
+                continue;
+            }
+            if (got[i] < 0) {
+                // An ordinary file by its stat: no second one.
+                const int fd = ::openat(folder, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd < 0) {
+                    headers[first + i] = cannotOpen(errno);
+                    if (opened)
+                        (*opened)[first + i] = false;
+                    continue;
+                }
+                DescriptorDevice device(fd, sizes[first + i]);
+                headers[first + i] = read(device, reading);
+                ::close(fd);
+                continue;
+            }
+            PrefetchedDevice device(folder, name, sizes[first + i],
+                                    QByteArrayView(starts.data() + qint64(i) * kChunk, got[i]), got[i] < kChunk);
+            headers[first + i] = read(device, reading);
+        }
+    }
+    return headers;
+}
+
+PictureHeader PictureHeader::cannotOpen(int error)
+{
+    PictureHeader header;
+    header.m_failure = Failure::CannotOpen;
+    header.m_reason = qt_error_string(error);
     return header;
 }
 

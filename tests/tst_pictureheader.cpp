@@ -2,6 +2,7 @@
 #include "facts/pictureheader.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -10,6 +11,10 @@
 #include <QTest>
 
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tarnwick;
 using namespace Qt::Literals::StringLiterals;
@@ -122,6 +127,8 @@ private Q_SLOTS:
     void size_data();
     void size();
     void readsOnlyTheHeader();
+    void readsManyTogether_data();
+    void readsManyTogether();
     void whatTheBookCannotShow_data();
     void whatTheBookCannotShow();
 
@@ -263,6 +270,62 @@ void TestPictureHeader::readsOnlyTheHeader()
     QCOMPARE(none.size(), std::nullopt);
     QCOMPARE(none.reason(), QStringLiteral("no size in its header"));
     QVERIFY(frameless.pos() <= kJpegHeaderLimit + 4096);
+}
+
+void TestPictureHeader::readsManyTogether_data()
+{
+    QTest::addColumn<bool>("stat");
+    QTest::newRow("sizes from a stat") << true;
+    QTest::newRow("sizes unknown") << false;
+}
+
+// Read together, more files than one submission takes, each file gives what
+// it gives read alone: pictures of different sizes, headers that end past the
+// bytes read ahead, empty and damaged files, and names that are no picture.
+void TestPictureHeader::readsManyTogether()
+{
+    QFETCH(bool, stat);
+    QTemporaryDir dir;
+    const QByteArray bigExif = segment(0xE1, exifWithOrientation(true, 6) + QByteArray(9000, 'x'));
+    std::vector<QByteArray> names;
+    for (int i = 0; i < 70; ++i) {
+        const QByteArray name = "p" + QByteArray::number(i);
+        QByteArray bytes;
+        switch (i % 5) {
+        case 0: bytes = jpegBytes(10 + i, 20, 3); break;
+        case 1: bytes = jpegBytes(10 + i, 30, 4, 0xC2, bigExif); break;
+        case 2: bytes = gifBytes(10 + i, 40, {{0, 0, 10 + i, 40}}, commentExtension(5000 + i)); break;
+        case 3: bytes = jpegBytes(10 + i, 50, 3).first(4096 - i); break;
+        default: bytes = QByteArray(i, 'x'); break;
+        }
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        names.push_back(name);
+    }
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(u"pipe"_s)).constData(), 0600) == 0);
+    QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+    names.insert(names.begin() + 5, {"missing", "pipe", "folder"});
+
+    const int folder = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+    std::vector<qint64> sizes;
+    for (const QByteArray &name : names) {
+        struct stat info {};
+        sizes.push_back(stat && ::fstatat(folder, name.constData(), &info, 0) == 0 && S_ISREG(info.st_mode)
+                            ? qint64(info.st_size) : -1);
+    }
+    std::vector<bool> opened;
+    const std::vector<PictureHeader> together = PictureHeader::readFilesAt(folder, names, sizes,
+                                                                           PictureHeader::Reading::PageFacts, &opened);
+    ::close(folder);
+    QCOMPARE(together.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        const PictureHeader alone = PictureHeader::readFile(dir.filePath(QString::fromLatin1(names[i])));
+        QCOMPARE(together[i].size(), alone.size());
+        QCOMPARE(together[i].reason(), alone.reason());
+        QCOMPARE(together[i].orientation(), alone.orientation());
+        QCOMPARE(together[i].colourSpace(), alone.colourSpace());
+        QCOMPARE(bool(opened[i]), names[i] != "missing");
+    }
 }
 
 Q_DECLARE_METATYPE(PictureHeader::ColourSpace)

@@ -24,6 +24,9 @@ packages=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libbenchmark-dev libjpeg62-turbo-dev libturbojpeg0-dev
+    # reading a folder's picture headers through io_uring, and strace to make
+    # the ring fail in the tests
+    liburing-dev strace
     # converting other formats to JPEG: HEIC and HEIF, and Qt's WebP and TIFF readers
     libheif-dev qt6-image-formats-plugins
     # fuzzing: clang with its sanitizer and libFuzzer runtimes
