@@ -316,6 +316,8 @@ MakeResult runMakeLines(const QStringList &arguments, QIODevice &standardInput)
     }
 
     BookSession session;
+    // One listing, one reading, nothing shown of the files: no stamps.
+    session.sizes().setStamping(false);
     if (parser.isSet(convert)) {
         for (const QCommandLineOption *other : {&exportTo, &like, &pages, &maxScale}) {
             if (parser.isSet(*other))

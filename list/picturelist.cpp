@@ -408,7 +408,7 @@ void PictureList::setFacts(std::vector<std::pair<QString, PictureFacts>> batch)
     QStringList names;
     names.reserve(qsizetype(batch.size()));
     for (auto &[name, facts] : batch) {
-        m_facts.insert(name, std::move(facts));
+        m_facts.emplace(name, std::move(facts));
         names.append(name);
     }
     Q_EMIT factsChanged(names);

@@ -71,11 +71,15 @@ void PictureSizeReader::post(const QStringList &names)
     const QString folder = m_list.folder();
     std::vector<Job> batch;
     const auto post = [&] {
-        m_queue.post(this, [this, run = m_run, folder, batch = std::move(batch), read = m_readHeader](
-                               const std::atomic_bool &cancelled) -> WorkQueue::Delivery {
+        // The names move from job to result to the list: a worker never
+        // counts a reference of a string the list's thread also holds.
+        m_queue.post(this, [this, run = m_run, folder, batch = std::move(batch), read = m_readHeader,
+                            stamping = m_stamping](const std::atomic_bool &cancelled) mutable -> WorkQueue::Delivery {
             if (cancelled)
                 return {};
-            return [this, run, folder, results = readBatch(folder, batch, read)] { deliver(run, folder, results); };
+            return [this, run, folder, results = readBatch(folder, std::move(batch), read, stamping)]() mutable {
+                deliver(run, folder, std::move(results));
+            };
         });
         batch.clear();
     };
@@ -105,54 +109,79 @@ void PictureSizeReader::stop()
 }
 
 std::vector<PictureSizeReader::Result> PictureSizeReader::readBatch(const QString &folder,
-                                                                     const std::vector<Job> &batch,
-                                                                     const HeaderReader &readHeader)
+                                                                     std::vector<Job> batch,
+                                                                     const HeaderReader &readHeader,
+                                                                     bool stamping)
 {
     // Names are opened relative to the folder, looked up once a batch.
     const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    std::vector<Result> results;
-    results.reserve(batch.size());
-    for (const Job &job : batch) {
-        Result result;
-        result.name = job.name;
-        const QByteArray name = QFile::encodeName(folderFd >= 0 ? job.name : folder + job.name);
-        const int base = folderFd >= 0 ? folderFd : AT_FDCWD;
-        std::optional<PictureHeader::Stamp> stamp;
-        // A known picture is only looked at; a new one is opened once for
-        // its stamp and its header together.
-        if (job.sizeKnown || readHeader) {
-            struct stat info {};
-            if (::fstatat(base, name.constData(), &info, 0) == 0) {
-                const qint64 ms = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
-                stamp = PictureHeader::Stamp{qint64(info.st_size), QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)};
+    const int base = folderFd >= 0 ? folderFd : AT_FDCWD;
+    std::vector<Result> results(batch.size());
+    // The ordinary files whose headers are read together at the end.
+    std::vector<size_t> unread;
+    std::vector<QByteArray> unreadNames;
+    std::vector<qint64> unreadSizes;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        Job &job = batch[i];
+        Result &result = results[i];
+        result.name = std::move(job.name);
+        QByteArray name = QFile::encodeName(folderFd >= 0 ? result.name : folder + result.name);
+        if (!stamping && !readHeader) {
+            unread.push_back(i);
+            unreadNames.push_back(std::move(name));
+            unreadSizes.push_back(-1);
+            continue;
+        }
+        // The stamp is taken before the file is read: a file changed in
+        // between then looks changed to the next run, which reads it again.
+        struct stat info {};
+        if (::fstatat(base, name.constData(), &info, 0) == 0) {
+            result.found = true;
+            const qint64 ms = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+            // UTC: a local time would look up the time zone, under a lock, for each file.
+            result.byteSize = qint64(info.st_size);
+            result.modified = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+            result.unchanged = job.sizeKnown && result.byteSize == job.byteSize && result.modified == job.modified;
+        }
+        if (result.unchanged)
+            continue;
+        if (readHeader) {
+            result.header = readHeader(folder + result.name);
+        } else if (result.byteSize && S_ISREG(info.st_mode)) {
+            unread.push_back(i);
+            unreadNames.push_back(std::move(name));
+            unreadSizes.push_back(qint64(info.st_size));
+        } else {
+            // Gone or no ordinary file: reading it on its own says which.
+            std::optional<PictureHeader::Stamp> stamp;
+            result.header = PictureHeader::readFileAt(base, name, PictureHeader::Reading::PageFacts, &stamp);
+            if (stamp) {
+                result.found = true;
+                result.byteSize = stamp->byteSize;
+                result.modified = stamp->modified;
             }
-            result.unchanged = job.sizeKnown && stamp && stamp->byteSize == job.byteSize
-                && stamp->modified == job.modified;
         }
-        if (!result.unchanged) {
-            if (readHeader)
-                result.header = readHeader(folder + job.name);
-            else
-                result.header = PictureHeader::readFileAt(base, name, PictureHeader::Reading::PageFacts, &stamp);
-        }
-        if (stamp) {
-            result.byteSize = stamp->byteSize;
-            result.modified = stamp->modified;
-        }
-        results.push_back(std::move(result));
+    }
+    std::vector<bool> opened;
+    std::vector<PictureHeader> headers = PictureHeader::readFilesAt(base, unreadNames, unreadSizes,
+                                                                    PictureHeader::Reading::PageFacts, &opened);
+    for (size_t i = 0; i < unread.size(); ++i) {
+        Result &result = results[unread[i]];
+        result.header = std::move(headers[i]);
+        result.found = result.found || opened[i];
     }
     if (folderFd >= 0)
         ::close(folderFd);
     return results;
 }
 
-void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::vector<Result> &results)
+void PictureSizeReader::deliver(quint64 run, const QString &folder, std::vector<Result> results)
 {
     // What was read in a folder listed before is no fact of this listing.
     if (folder == m_list.folder()) {
         std::vector<std::pair<QString, PictureFacts>> batch;
         batch.reserve(results.size());
-        for (const Result &result : results) {
+        for (Result &result : results) {
             if (result.unchanged)
                 continue;
             PictureFacts facts;
@@ -161,9 +190,9 @@ void PictureSizeReader::deliver(quint64 run, const QString &folder, const std::v
             facts.pixelSize = result.header.size();
             facts.sizeReason = result.header.reason();
             // A listed picture gone from the folder is not an unreadable one.
-            facts.problem = result.byteSize ? pageProblem(result.header)
+            facts.problem = result.found ? pageProblem(result.header)
                                             : std::optional(PageProblem{PageProblem::Kind::NotFound, 1});
-            batch.emplace_back(result.name, std::move(facts));
+            batch.emplace_back(std::move(result.name), std::move(facts));
         }
         m_list.setFacts(std::move(batch));
     }

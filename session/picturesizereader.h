@@ -45,6 +45,11 @@ public:
     // Drops the run under way; what was read so far is kept.
     void stop();
 
+    // Whether each picture's byte size and modification time are taken as
+    // it is read (the default): what a later run compares, and what the
+    // window shows. A one-off run without either saves a stat per picture.
+    void setStamping(bool stamping) { m_stamping = stamping; }
+
     bool isReading() const { return m_reading; }
     // The pictures of the current run, and how many of them are known.
     qsizetype total() const { return m_total; }
@@ -69,6 +74,8 @@ private:
     struct Result
     {
         QString name;
+        // The file is there: its stat or its open succeeded.
+        bool found = false;
         bool unchanged = false;
         std::optional<qint64> byteSize;
         QDateTime modified;
@@ -76,9 +83,9 @@ private:
     };
 
     // Reads one batch on a worker; thread-safe.
-    static std::vector<Result> readBatch(const QString &folder, const std::vector<Job> &batch,
-                                         const HeaderReader &readHeader);
-    void deliver(quint64 run, const QString &folder, const std::vector<Result> &results);
+    static std::vector<Result> readBatch(const QString &folder, std::vector<Job> batch,
+                                         const HeaderReader &readHeader, bool stamping);
+    void deliver(quint64 run, const QString &folder, std::vector<Result> results);
     // Posts the jobs of the run under way for these names.
     void post(const QStringList &names);
 
@@ -86,6 +93,7 @@ private:
     WorkQueue &m_queue;
     const HeaderReader m_readHeader;
 
+    bool m_stamping = true;
     bool m_reading = false;
     qsizetype m_total = 0;
     qsizetype m_done = 0;
