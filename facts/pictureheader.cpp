@@ -595,15 +595,8 @@ std::vector<PictureHeader> PictureHeader::readFilesAt(int folder, const std::vec
             std::fill(got.begin(), got.begin() + count, -1);
         for (unsigned i = 0; i < count; ++i) {
             const QByteArray &name = names[first + i];
-            // Nothing read of a file no stat looked at: an empty file, or a
-            // pipe or device put in a picture's place. A stat tells which;
-            // all but an empty file are read on their own, which also tells
-            // why they cannot be read.
-            struct stat info {};
-            if (got[i] == 0 && sizes[first + i] < 0
-                && !(::fstatat(folder, name.constData(), &info, 0) == 0 && S_ISREG(info.st_mode)))
-                got[i] = -1;
             if (got[i] < 0 && sizes[first + i] < 0) {
+                // Read on its own, which also tells why it cannot be.
                 std::optional<Stamp> stamp;
                 headers[first + i] = readFileAt(folder, name, reading, &stamp);
                 if (opened)

@@ -61,8 +61,10 @@ public:
 
     // Reads the named files in the folder open as the descriptor folder, the
     // results in the order of names. sizes holds each file's byte size where
-    // a stat found an ordinary file, else -1; opened, when given, tells which
-    // files could be opened. Where the kernel offers io_uring, the opens,
+    // a stat found an ordinary file, else -1: a file without one is taken to
+    // be the ordinary file a listing found, and a pipe put in its place since
+    // reads as an empty file. opened, when given, tells which files could be
+    // opened. Where the kernel offers io_uring, the opens,
     // first reads and closes of many files go in one system call, a few
     // times cheaper than a call each; elsewhere, and for any file the ring
     // could not read, each file is read by readFileAt.

