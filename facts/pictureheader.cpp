@@ -580,11 +580,15 @@ PictureHeader PictureHeader::readFileAt(int folder, const QByteArray &name, Read
 
 std::vector<PictureHeader> PictureHeader::readFilesAt(int folder, const std::vector<QByteArray> &names,
                                                      const std::vector<qint64> &sizes, Reading reading,
-                                                     std::vector<bool> *opened)
+                                                     std::vector<bool> *present)
 {
     std::vector<PictureHeader> headers(names.size());
-    if (opened)
-        opened->assign(names.size(), true);
+    if (present)
+        present->assign(names.size(), true);
+    // A file that failed to open for another reason than being gone is there.
+    const auto there = [folder](const QByteArray &name) {
+        return ::faccessat(folder, name.constData(), F_OK, 0) == 0 || errno != ENOENT;
+    };
     thread_local std::vector<char> starts(kRingFiles * kChunk);
     std::array<qint64, kRingFiles> got{};
     for (size_t first = 0; first < names.size(); first += kRingFiles) {
@@ -599,8 +603,8 @@ std::vector<PictureHeader> PictureHeader::readFilesAt(int folder, const std::vec
                 // Read on its own, which also tells why it cannot be.
                 std::optional<Stamp> stamp;
                 headers[first + i] = readFileAt(folder, name, reading, &stamp);
-                if (opened)
-                    (*opened)[first + i] = stamp.has_value();
+                if (present && !stamp)
+                    (*present)[first + i] = there(name);
                 continue;
             }
             if (got[i] < 0) {
@@ -608,8 +612,8 @@ std::vector<PictureHeader> PictureHeader::readFilesAt(int folder, const std::vec
                 const int fd = ::openat(folder, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
                 if (fd < 0) {
                     headers[first + i] = cannotOpen(errno);
-                    if (opened)
-                        (*opened)[first + i] = false;
+                    if (present)
+                        (*present)[first + i] = there(name);
                     continue;
                 }
                 DescriptorDevice device(fd, sizes[first + i]);

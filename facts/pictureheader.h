@@ -63,14 +63,15 @@ public:
     // results in the order of names. sizes holds each file's byte size where
     // a stat found an ordinary file, else -1: a file without one is taken to
     // be the ordinary file a listing found, and a pipe put in its place since
-    // reads as an empty file. opened, when given, tells which files could be
-    // opened. Where the kernel offers io_uring, the opens,
-    // first reads and closes of many files go in one system call, a few
-    // times cheaper than a call each; elsewhere, and for any file the ring
-    // could not read, each file is read by readFileAt.
+    // reads as an empty file. present, when given, tells which files are
+    // there: read, or not opened for another reason than being gone. Where
+    // the kernel offers io_uring, the opens, first reads and closes of many
+    // files go in one system call, a few times cheaper than a call each;
+    // elsewhere, and for any file the ring could not read, each file is read
+    // on its own.
     static std::vector<PictureHeader> readFilesAt(int folder, const std::vector<QByteArray> &names,
                                                   const std::vector<qint64> &sizes, Reading reading = Reading::PageFacts,
-                                                  std::vector<bool> *opened = nullptr);
+                                                  std::vector<bool> *present = nullptr);
 
     std::optional<QSize> size() const { return m_size; }
 

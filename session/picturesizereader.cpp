@@ -162,13 +162,13 @@ std::vector<PictureSizeReader::Result> PictureSizeReader::readBatch(const QStrin
             }
         }
     }
-    std::vector<bool> opened;
+    std::vector<bool> present;
     std::vector<PictureHeader> headers = PictureHeader::readFilesAt(base, unreadNames, unreadSizes,
-                                                                    PictureHeader::Reading::PageFacts, &opened);
+                                                                    PictureHeader::Reading::PageFacts, &present);
     for (size_t i = 0; i < unread.size(); ++i) {
         Result &result = results[unread[i]];
         result.header = std::move(headers[i]);
-        result.found = result.found || opened[i];
+        result.found = result.found || present[i];
     }
     if (folderFd >= 0)
         ::close(folderFd);

@@ -74,7 +74,8 @@ private:
     struct Result
     {
         QString name;
-        // The file is there: its stat or its open succeeded.
+        // The file is there: its stat succeeded, or it was read, or its open
+        // failed for another reason than its absence.
         bool found = false;
         bool unchanged = false;
         std::optional<qint64> byteSize;
