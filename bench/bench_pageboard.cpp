@@ -14,7 +14,7 @@
 // that the tiles in view are asked for and some of them made. The peak is
 // reset just before the board opens, so it is the board's run alone.
 //
-// BM_BoardFactsBatches: the window thread's work per batch of 32 picture
+// BM_BoardFactsBatches: the window thread's work per batch of 64 picture
 // sizes while the board is open over 32,767 entries (as the size reader
 // delivers them, in list order): recording the batch and the repaint it
 // causes. Arg 0: one call per batch; 1: one call per picture.
@@ -317,7 +317,7 @@ void BM_BoardMemoryScrolledThrough(benchmark::State &state)
 }
 void BM_BoardFactsBatches(benchmark::State &state)
 {
-    constexpr int kBatch = 32;
+    constexpr int kBatch = 64;
     const bool byName = state.range(0) == 1;
     const QString &folder = entryFolder();
     for (auto _ : state) {

@@ -174,7 +174,7 @@ private:
 };
 
 // Files the ring takes in one submission: three requests each.
-constexpr unsigned kRingFiles = 32;
+constexpr unsigned kRingFiles = 64;
 
 // A reading thread's io_uring: opens, first reads and closes of up to
 // kRingFiles files in one system call. The files are opened into the ring's

@@ -17,7 +17,7 @@ namespace {
 // Pictures a worker takes at a time and hands back in one queued call: small
 // enough that the list's thread applies a batch well within a frame, large
 // enough that 32,767 pictures are not 32,767 events.
-constexpr size_t kBatch = 32;
+constexpr size_t kBatch = 64;
 
 } // namespace
 
