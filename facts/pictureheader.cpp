@@ -80,6 +80,19 @@ private:
     bool m_ended = false;
 };
 
+// Reads up to size bytes of fd at pos. preadv: pread has a checked variant,
+// which the package's hardening check then looks for and, with the size
+// unknown here, never finds.
+qint64 readAt(int fd, char *data, qint64 size, qint64 pos)
+{
+    iovec part{data, size_t(size)};
+    for (;;) {
+        const ssize_t got = ::preadv(fd, &part, 1, pos);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
 // A descriptor read by position: no seek, no stat and no buffer of QFile's
 // own, which cost more system calls than reading a header does.
 class DescriptorDevice : public QIODevice
@@ -96,17 +109,7 @@ public:
     qint64 size() const override { return m_size; }
 
 protected:
-    // preadv: pread has a checked variant, which the package's hardening
-    // check then looks for and, with the size unknown here, never finds.
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        iovec part{data, size_t(maxSize)};
-        for (;;) {
-            const ssize_t got = ::preadv(m_fd, &part, 1, pos());
-            if (got >= 0 || errno != EINTR)
-                return got;
-        }
-    }
+    qint64 readData(char *data, qint64 maxSize) override { return readAt(m_fd, data, maxSize, pos()); }
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
@@ -153,14 +156,7 @@ protected:
         }
         if (m_fd < 0)
             m_fd = ::openat(m_folder, m_name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (m_fd < 0)
-            return -1;
-        iovec part{data, size_t(maxSize)};
-        for (;;) {
-            const ssize_t got = ::preadv(m_fd, &part, 1, at);
-            if (got >= 0 || errno != EINTR)
-                return got;
-        }
+        return m_fd < 0 ? -1 : readAt(m_fd, data, maxSize, at);
     }
     qint64 writeData(const char *, qint64) override { return -1; }
 
