@@ -147,19 +147,14 @@ std::vector<PictureSizeReader::Result> PictureSizeReader::readBatch(const QStrin
             continue;
         if (readHeader) {
             result.header = readHeader(folder + result.name);
-        } else if (result.byteSize && S_ISREG(info.st_mode)) {
+        } else if (!result.found || S_ISREG(info.st_mode)) {
+            // Without a stat the reading tells whether the file is gone.
             unread.push_back(i);
             unreadNames.push_back(std::move(name));
-            unreadSizes.push_back(qint64(info.st_size));
+            unreadSizes.push_back(result.found ? qint64(info.st_size) : -1);
         } else {
-            // Gone or no ordinary file: reading it on its own says which.
-            std::optional<PictureHeader::Stamp> stamp;
-            result.header = PictureHeader::readFileAt(base, name, PictureHeader::Reading::PageFacts, &stamp);
-            if (stamp) {
-                result.found = true;
-                result.byteSize = stamp->byteSize;
-                result.modified = stamp->modified;
-            }
+            // No ordinary file: reading it on its own says what it is.
+            result.header = PictureHeader::readFileAt(base, name);
         }
     }
     std::vector<bool> present;

@@ -78,6 +78,45 @@ private Q_SLOTS:
         QCOMPARE(facts.sizeReason.isEmpty(), size.isValid());
         QVERIFY(!elsewhere);
     }
+
+    void tellsGoneFromUnreadable_data()
+    {
+        QTest::addColumn<bool>("stamping");
+        QTest::newRow("with stamps (the window)") << true;
+        QTest::newRow("without (tarnwick-make)") << false;
+    }
+
+    // Listed pictures read with the headers together: one gone since the
+    // listing is not found, one there but not to be opened is unreadable.
+    void tellsGoneFromUnreadable()
+    {
+        QFETCH(bool, stamping);
+        QTemporaryDir dir;
+        QVERIFY(QImage(10, 8, QImage::Format_RGB32).save(dir.filePath(QStringLiteral("a.jpg"))));
+        QVERIFY(QFile(dir.filePath(QStringLiteral("empty.jpg"))).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(QStringLiteral("loop.jpg"), dir.filePath(QStringLiteral("loop.jpg"))));
+        PictureList list;
+        list.setListing(dir.path() + u'/', {QStringLiteral("a.jpg"), QStringLiteral("empty.jpg"),
+                                            QStringLiteral("gone.jpg"), QStringLiteral("loop.jpg")});
+        WorkQueue queue(2);
+        PictureSizeReader reader(list, queue);
+        reader.setStamping(stamping);
+        QSignalSpy finished(&reader, &PictureSizeReader::finished);
+        reader.readAll();
+        QVERIFY(finished.wait());
+
+        const auto kind = [&](const char *name) {
+            const std::optional<PageProblem> problem = list.facts(QString::fromLatin1(name)).problem;
+            return problem ? int(problem->kind) : -1;
+        };
+        const PictureFacts picture = list.facts(QStringLiteral("a.jpg"));
+        QCOMPARE(picture.pixelSize, QSize(10, 8));
+        QCOMPARE(picture.byteSize.has_value(), stamping);
+        QCOMPARE(kind("a.jpg"), -1);
+        QCOMPARE(kind("empty.jpg"), int(PageProblem::Kind::Unreadable));
+        QCOMPARE(kind("gone.jpg"), int(PageProblem::Kind::NotFound));
+        QCOMPARE(kind("loop.jpg"), int(PageProblem::Kind::Unreadable));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_PictureSizeReader)
